@@ -1,0 +1,59 @@
+// orbisight-cli: the client's engine from the command line, for scripting
+// and for checking a camera or an account without a screen.
+
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/CliArgs.h"
+
+using namespace orbisight::cli;
+
+namespace {
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: orbisight-cli COMMAND [OPTIONS]\n"
+                 "\n"
+                 "camera commands (common options: --address LIST --user U --password P --id ID\n"
+                 "                 [--timeout-ms MS]):\n"
+                 "  params                         print both parameter blocks\n"
+                 "  set-param FIELD=VALUE...       change parameters and send them\n"
+                 "  rf                             print the RF sensor list\n"
+                 "  sd-list --date YYYYMMDD [--from HHMMSS --to HHMMSS]\n"
+                 "  sd-get --file NAME --out DIR   download one SD card recording\n"
+                 "  watch [--local] [--seconds N] [--sub-stream]\n"
+                 "                                 watch the live stream headless\n"
+                 "\n"
+                 "account commands (--user U --password P [--data-dir DIR]):\n"
+                 "  account login|list|register|bind|unbind\n");
+    return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::signal(SIGPIPE, SIG_IGN);
+    if (argc < 2) {
+        return Usage();
+    }
+    std::string command = argv[1];
+    std::vector<std::string> words(argv + 2, argv + argc);
+    if (command == "params" || command == "set-param" || command == "rf" || command == "sd-list" ||
+        command == "sd-get") {
+        return RunDeviceCommand(command, words);
+    }
+    if (command == "watch") {
+        return RunWatch(words);
+    }
+    if (command == "account") {
+        return RunAccount(words);
+    }
+    if (command == "--help" || command == "-h" || command == "help") {
+        Usage();
+        return kExitOk;
+    }
+    std::fprintf(stderr, "orbisight-cli: unknown command \"%s\"\n", command.c_str());
+    return Usage();
+}

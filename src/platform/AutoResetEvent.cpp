@@ -1,0 +1,45 @@
+#include "platform/AutoResetEvent.h"
+
+namespace orbisight {
+
+void AutoResetEvent::Set() {
+    {
+        std::lock_guard lock(mutex_);
+        signalled_ = true;
+    }
+    cv_.notify_one();
+}
+
+void AutoResetEvent::Reset() {
+    std::lock_guard lock(mutex_);
+    signalled_ = false;
+}
+
+bool AutoResetEvent::Wait(int timeoutMs) {
+    std::unique_lock lock(mutex_);
+    if (timeoutMs < 0) {
+        timeoutMs = 0;
+    }
+    if (!cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return signalled_; })) {
+        return false;
+    }
+    signalled_ = false;
+    return true;
+}
+
+void AutoResetEvent::Wait() {
+    std::unique_lock lock(mutex_);
+    cv_.wait(lock, [this] { return signalled_; });
+    signalled_ = false;
+}
+
+bool AutoResetEvent::TryConsume() {
+    std::lock_guard lock(mutex_);
+    if (!signalled_) {
+        return false;
+    }
+    signalled_ = false;
+    return true;
+}
+
+}  // namespace orbisight
