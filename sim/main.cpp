@@ -32,6 +32,61 @@ int Usage() {
     return 2;
 }
 
+// Merges `from` into `into`: arrays are concatenated, objects merged key by
+// key, anything else replaced.
+void Merge(nlohmann::json& into, const nlohmann::json& from) {
+    for (auto it = from.begin(); it != from.end(); ++it) {
+        auto& target = into[it.key()];
+        if (target.is_array() && it->is_array()) {
+            target.insert(target.end(), it->begin(), it->end());
+        } else if (target.is_object() && it->is_object()) {
+            Merge(target, *it);
+        } else {
+            target = *it;
+        }
+    }
+}
+
+// Reads a configuration file. "include": ["other.json", ...] names files
+// (relative to the including file) whose contents are merged in first, so
+// the demo keeps cameras and account service in files of their own.
+bool LoadConfig(const std::filesystem::path& path, nlohmann::json& out, int depth = 0) {
+    std::ifstream in(path);
+    if (!in) {
+        std::fprintf(stderr, "orbisight-sim: cannot open %s\n", path.c_str());
+        return false;
+    }
+    nlohmann::json config;
+    try {
+        in >> config;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "orbisight-sim: %s is not valid JSON: %s\n", path.c_str(), e.what());
+        return false;
+    }
+    if (!config.is_object()) {
+        std::fprintf(stderr, "orbisight-sim: %s does not hold a JSON object\n", path.c_str());
+        return false;
+    }
+    out = nlohmann::json::object();
+    if (auto includes = config.find("include"); includes != config.end()) {
+        if (depth > 8 || !includes->is_array()) {
+            std::fprintf(stderr, "orbisight-sim: bad \"include\" in %s\n", path.c_str());
+            return false;
+        }
+        for (const auto& name : *includes) {
+            nlohmann::json part;
+            if (!name.is_string() ||
+                !LoadConfig(path.parent_path() / name.get<std::string>(), part, depth + 1)) {
+                return false;
+            }
+            Merge(out, part);
+        }
+        config.erase("include");
+    }
+    Merge(out, config);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -49,19 +104,8 @@ int main(int argc, char** argv) {
     }
 
     nlohmann::json config;
-    {
-        std::ifstream in(configPath);
-        if (!in) {
-            std::fprintf(stderr, "orbisight-sim: cannot open %s\n", configPath.c_str());
-            return 1;
-        }
-        try {
-            in >> config;
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "orbisight-sim: %s is not valid JSON: %s\n", configPath.c_str(),
-                         e.what());
-            return 1;
-        }
+    if (!LoadConfig(configPath, config)) {
+        return 1;
     }
 
     // Block the stop signals before any thread starts, so that only the
