@@ -40,5 +40,6 @@ class CliArgs {
 int RunDeviceCommand(const std::string& command, const std::vector<std::string>& words);
 int RunWatch(const std::vector<std::string>& words);
 int RunAccount(const std::vector<std::string>& words);
+int RunLocal(const std::vector<std::string>& words);
 
 }  // namespace orbisight::cli

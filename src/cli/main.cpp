@@ -27,7 +27,10 @@ int Usage() {
                  "                                 watch the live stream headless\n"
                  "\n"
                  "account commands (--user U --password P [--data-dir DIR]):\n"
-                 "  account login|list|register|bind|unbind\n");
+                 "  account login|list|register|bind|unbind\n"
+                 "\n"
+                 "local device list ([--data-dir DIR]):\n"
+                 "  local list|add|remove\n");
     return kExitUsage;
 }
 
@@ -49,6 +52,9 @@ int main(int argc, char** argv) {
     }
     if (command == "account") {
         return RunAccount(words);
+    }
+    if (command == "local") {
+        return RunLocal(words);
     }
     if (command == "--help" || command == "-h" || command == "help") {
         Usage();
