@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orbisight {
+
+// Scripted actions for the demo and the end-to-end test, read from the
+// environment variable ORBISIGHT_AUTOMATION (the program never interprets its
+// command line). Steps are separated by ';', each "verb" or "verb=argument":
+//
+//   connect-all          the toolbar's "Connect all"
+//   open=ID              open one camera in a free pane, as a double click does
+//   layout=CODE          set a layout (1..16 grids, 30..34 custom)
+//   fullscreen           toggle full screen of the selected pane
+//   wall-fullscreen      the toolbar's wall full screen
+//   page=first|prev|next|last
+//   wait=SECONDS         pause (fractions allowed)
+//   at=SECONDS           pause until SECONDS after the script began
+//   screenshot=FILE      save a picture of the whole main window (PNG)
+//   screenshot=FILE@N    the same, N seconds after the script began
+//   drag=SLOT:X1,Y1,X2,Y2  drag on a pane's picture (drag-to-point)
+//   disconnect-all       the toolbar's "Disconnect all", without prompts
+//   quit                 close the client without the close prompt
+struct AutomationStep {
+    std::string verb;
+    std::string argument;
+    std::optional<double> atSeconds;  // for screenshot=FILE@N
+};
+
+// Parses the script. Unknown verbs and malformed steps are reported in
+// error (one line per problem) and left out.
+std::vector<AutomationStep> ParseAutomation(std::string_view script, std::string* error = nullptr);
+
+}  // namespace orbisight

@@ -1,0 +1,100 @@
+#include "app/ClientSettingsFile.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/Files.h"
+#include "platform/Profile.h"
+
+namespace orbisight {
+namespace fs = std::filesystem;
+
+namespace {
+constexpr const char* kSectionClient = "CameraClient";
+constexpr const char* kSectionOther = "Other";
+}  // namespace
+
+ClientSettingsFile::ClientSettingsFile(fs::path file) : file_(std::move(file)) {}
+
+ClientSettingsFile ClientSettingsFile::InDataFolder() {
+    return ClientSettingsFile(DataFolder() / "CameraClient.ini");
+}
+
+bool ClientSettingsFile::ShowAlarm() const {
+    return Profile(file_).GetInt(kSectionOther, "ShowAlarm", 0) != 0;
+}
+
+bool ClientSettingsFile::WriteShowAlarm(bool on) {
+    return Profile(file_).WriteString(kSectionOther, "ShowAlarm", on ? "1" : "0");
+}
+
+std::string ClientSettingsFile::RegisterIp() const {
+    std::string value =
+        Profile(file_).GetString(kSectionClient, "RegisterIP", kDefaultRegisterHost);
+    if (value.size() > kRegisterIpLimit) {
+        value.resize(kRegisterIpLimit);
+    }
+    return value;
+}
+
+std::string ClientSettingsFile::RewriteServerLines(std::string_view text, std::string_view address,
+                                                   bool* sawRegister, bool* sawLogin) {
+    std::string out;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        size_t next = end == std::string_view::npos ? text.size() : end + 1;
+        std::string_view line =
+            text.substr(pos, (end == std::string_view::npos ? text.size() : end) - pos);
+        bool crlf = !line.empty() && line.back() == '\r';
+        if (crlf) {
+            line.remove_suffix(1);
+        }
+        std::string_view key;
+        if (line.find("RegisterIP=") != std::string_view::npos) {
+            key = "RegisterIP=";
+            if (sawRegister) {
+                *sawRegister = true;
+            }
+        } else if (line.find("LoginIP=") != std::string_view::npos) {
+            key = "LoginIP=";
+            if (sawLogin) {
+                *sawLogin = true;
+            }
+        }
+        if (key.empty()) {
+            out += line;
+        } else {
+            out += key;
+            out += address;
+        }
+        if (end != std::string_view::npos) {
+            out += crlf ? "\r\n" : "\n";
+        }
+        pos = next;
+    }
+    return out;
+}
+
+bool ClientSettingsFile::RewriteServerAddress(std::string_view address) {
+    std::vector<uint8_t> bytes;
+    ReadWholeFile(file_, bytes);
+    std::string text(bytes.begin(), bytes.end());
+    bool sawRegister = false;
+    bool sawLogin = false;
+    std::string rewritten = RewriteServerLines(text, address, &sawRegister, &sawLogin);
+    if (!WriteFileAtomically(file_, rewritten.data(), rewritten.size(), 0644)) {
+        return false;
+    }
+    Profile profile(file_);
+    bool ok = true;
+    if (!sawRegister) {
+        ok = profile.WriteString(kSectionClient, "RegisterIP", std::string(address)) && ok;
+    }
+    if (!sawLogin) {
+        ok = profile.WriteString(kSectionClient, "LoginIP", std::string(address)) && ok;
+    }
+    return ok;
+}
+
+}  // namespace orbisight

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/AutoStart.h"
+#include "app/ClientSettingsFile.h"
+#include "app/SettingsRecord.h"
+#include "platform/Files.h"
+
+namespace orbisight {
+namespace {
+namespace fs = std::filesystem;
+
+class TempFolder {
+  public:
+    TempFolder() {
+        char pattern[] = "/tmp/orbisight-app-XXXXXX";
+        path_ = ::mkdtemp(pattern);
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& Path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+std::string ReadText(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(SettingsRecordTest, FirstRunGetsTheDefaults) {
+    TempFolder dir;
+    Registry registry(dir.Path() / "registry");
+    SettingsRecord record = LoadSettings(registry, "/home/u/OrbisightRecord");
+    EXPECT_TRUE(registry.KeyExists(kSettingsKey)) << "a missing key is created";
+    EXPECT_EQ(record.RecordFolder(), "/home/u/OrbisightRecord");
+    EXPECT_EQ(record.recordMinutes, 60);
+    EXPECT_EQ(record.localBigStream, 1);
+    EXPECT_EQ(record.autoCheckVersion, 1);
+    EXPECT_EQ(record.alarmBlink, 0);
+    EXPECT_EQ(record.CountryCode(), "0086");
+    EXPECT_EQ(record.CityCode(), "0755");
+    EXPECT_EQ(record.startWithComputer, 0);
+    EXPECT_EQ(record.autoLogin, 0);
+}
+
+TEST(SettingsRecordTest, StoredRecordRoundTripsByteForByte) {
+    TempFolder dir;
+    Registry registry(dir.Path() / "registry");
+    SettingsRecord record = LoadSettings(registry, "/r");
+    record.recordMinutes = 15;
+    record.alarmBlink = 1;
+    record.autoConnect = 1;
+    record.SetRecordFolder("/data/cams");
+    ASSERT_TRUE(StoreSettings(registry, record));
+    auto raw = registry.ReadValue(kSettingsKey, kSettingsValue);
+    ASSERT_TRUE(raw);
+    EXPECT_EQ(raw->type, RegistryType::kBinary);
+    ASSERT_EQ(raw->data.size(), 1768u);
+    EXPECT_EQ(std::memcmp(raw->data.data(), &record, 1768), 0);
+    int32_t minutes;
+    std::memcpy(&minutes, raw->data.data() + 4, 4);
+    EXPECT_EQ(minutes, 15);
+    EXPECT_STREQ(reinterpret_cast<const char*>(raw->data.data() + 72), "/data/cams");
+
+    SettingsRecord again = LoadSettings(registry, "/other");
+    EXPECT_EQ(std::memcmp(&again, &record, sizeof record), 0);
+}
+
+TEST(SettingsRecordTest, DefaultsOnlyWhenTheRecordFolderIsEmpty) {
+    SettingsRecord record = EmptySettings();
+    record.recordMinutes = 5;
+    record.autoLogin = 1;
+    ApplySettingsDefaults(record, "/d");
+    EXPECT_EQ(record.recordMinutes, 60) << "an empty folder resets the defaulted fields";
+    EXPECT_EQ(record.autoLogin, 1) << "fields without a default keep their value";
+    record.recordMinutes = 5;
+    ApplySettingsDefaults(record, "/elsewhere");
+    EXPECT_EQ(record.recordMinutes, 5);
+    EXPECT_EQ(record.RecordFolder(), "/d");
+}
+
+TEST(SettingsRecordTest, OverlongAndShortStoredValuesAreReadSafely) {
+    TempFolder dir;
+    Registry registry(dir.Path() / "registry");
+    std::vector<uint8_t> big(5000, 'x');
+    ASSERT_TRUE(registry.WriteValue(kSettingsKey, kSettingsValue, RegistryType::kBinary, big.data(),
+                                    big.size()));
+    SettingsRecord record = LoadSettings(registry, "/d");
+    EXPECT_EQ(record.RecordFolder().size(), 511u) << "texts stay inside their fields";
+    EXPECT_EQ(record.CountryCode().size(), 63u);
+
+    std::vector<uint8_t> small(8, 0);
+    small[4] = 30;
+    ASSERT_TRUE(registry.WriteValue(kSettingsKey, kSettingsValue, RegistryType::kBinary,
+                                    small.data(), small.size()));
+    record = LoadSettings(registry, "/d");
+    EXPECT_EQ(record.RecordFolder(), "/d");
+    EXPECT_EQ(record.recordMinutes, 60);
+}
+
+TEST(ClientSettingsFileTest, RewriteReplacesBothServerKeysAndKeepsOtherLines) {
+    std::string text =
+        "[CameraClient]\r\n"
+        "  LoginIP=10.1.2.3\r\n"
+        "RegisterIP=old.example\r\n"
+        "Loginport=5590\r\n"
+        "[Other]\r\n"
+        "ShowAlarm=1";
+    bool reg = false;
+    bool login = false;
+    std::string out = ClientSettingsFile::RewriteServerLines(text, "127.0.0.9", &reg, &login);
+    EXPECT_EQ(out,
+              "[CameraClient]\r\n"
+              "LoginIP=127.0.0.9\r\n"
+              "RegisterIP=127.0.0.9\r\n"
+              "Loginport=5590\r\n"
+              "[Other]\r\n"
+              "ShowAlarm=1");
+    EXPECT_TRUE(reg);
+    EXPECT_TRUE(login);
+}
+
+TEST(ClientSettingsFileTest, RewriteAddsMissingKeysAndReadsThemBack) {
+    TempFolder dir;
+    ClientSettingsFile file(dir.Path() / "CameraClient.ini");
+    EXPECT_EQ(file.RegisterIp(), ClientSettingsFile::kDefaultRegisterHost);
+    EXPECT_FALSE(file.ShowAlarm());
+    ASSERT_TRUE(file.WriteShowAlarm(true));
+    ASSERT_TRUE(file.RewriteServerAddress("cams.example.org"));
+    EXPECT_EQ(file.RegisterIp(), "cams.example.org");
+    EXPECT_TRUE(file.ShowAlarm());
+    std::string text = ReadText(file.File());
+    EXPECT_NE(text.find("LoginIP=cams.example.org"), std::string::npos);
+    ASSERT_TRUE(file.RewriteServerAddress("other"));
+    text = ReadText(file.File());
+    EXPECT_EQ(text.find("cams.example.org"), std::string::npos);
+    EXPECT_EQ(text.find("LoginIP="), text.rfind("LoginIP=")) << "no duplicate key lines";
+}
+
+TEST(AutoStartTest, OnWritesQuotedPathWithArgumentOffRemoves) {
+    TempFolder dir;
+    AutoStart autostart(dir.Path() / "autostart");
+    ASSERT_TRUE(autostart.Apply(true, "/opt/orbi sight/orbisight"));
+    std::string text = ReadText(autostart.EntryPath());
+    EXPECT_NE(text.find("\nExec=\"/opt/orbi sight/orbisight\"  /OnSysStart\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("[Desktop Entry]"), std::string::npos);
+    ASSERT_TRUE(autostart.Apply(false, "/opt/orbi sight/orbisight"));
+    EXPECT_FALSE(fs::exists(autostart.EntryPath()));
+    EXPECT_TRUE(autostart.Apply(false, "/x")) << "removing an absent entry is fine";
+}
+
+TEST(AutoStartTest, ReservedCharactersInThePathAreEscaped) {
+    EXPECT_EQ(AutoStart::ExecLine("/a/$b\"c`d\\e"), "\"/a/\\$b\\\"c\\`d\\\\e\"  /OnSysStart");
+}
+
+}  // namespace
+}  // namespace orbisight
