@@ -1,0 +1,146 @@
+#include "account/SavedLogins.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace orbisight {
+
+std::vector<std::string> UserLoginInfo::AutoConnectIds() const {
+    int count = std::clamp<int32_t>(autoConnectCount, 0, kMaxAutoConnectDevices);
+    std::vector<std::string> ids;
+    ids.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        ids.emplace_back(FieldText(autoConnectIds[i]));
+    }
+    return ids;
+}
+
+void UserLoginInfo::SetAutoConnectIds(const std::vector<std::string>& ids) {
+    std::memset(autoConnectIds, 0, sizeof autoConnectIds);
+    size_t count = std::min<size_t>(ids.size(), kMaxAutoConnectDevices);
+    for (size_t i = 0; i < count; ++i) {
+        CopyTextField(autoConnectIds[i], ids[i]);
+    }
+    autoConnectCount = static_cast<int32_t>(count);
+}
+
+namespace {
+
+std::unique_ptr<UserLoginInfo> NewLogin() {
+    auto record = std::make_unique<UserLoginInfo>();
+    std::memset(record.get(), 0, sizeof(UserLoginInfo));
+    return record;
+}
+
+// A value written by someone else may hold anything: every text must end
+// inside its field.
+void TerminateTexts(UserLoginInfo& record) {
+    record.userName[sizeof record.userName - 1] = '\0';
+    record.password[sizeof record.password - 1] = '\0';
+    for (auto& id : record.autoConnectIds) {
+        id[sizeof id - 1] = '\0';
+    }
+}
+
+}  // namespace
+
+SavedLogins::SavedLogins() = default;
+
+SavedLogins::SavedLogins(Registry registry) : registry_(std::move(registry)) {}
+
+std::string SavedLogins::ValueName(int index) {
+    char name[32];
+    std::snprintf(name, sizeof name, "OrbisightUser%02d", index);
+    return name;
+}
+
+void SavedLogins::Load() {
+    std::string inUseName = inUse_ ? std::string(inUse_->UserName()) : std::string();
+    bool hadInUse = inUse_ != nullptr;
+    inUse_ = nullptr;
+    logins_.clear();
+    if (!registry_.KeyExists(kKeyPath) && !registry_.CreateKey(kKeyPath)) {
+        return;
+    }
+    for (int i = 0; i < kMaxRead; ++i) {
+        auto value = registry_.ReadValue(kKeyPath, ValueName(i));
+        if (!value || value->data.size() > sizeof(UserLoginInfo)) {
+            continue;
+        }
+        auto record = NewLogin();
+        if (!value->data.empty()) {
+            std::memcpy(record.get(), value->data.data(), value->data.size());
+        }
+        TerminateTexts(*record);
+        if (record->UserName().empty()) {
+            continue;
+        }
+        if (hadInUse && inUse_ == nullptr && record->UserName() == inUseName) {
+            inUse_ = record.get();
+        }
+        logins_.push_back(std::move(record));
+    }
+}
+
+bool SavedLogins::Save() {
+    if (!registry_.CreateKey(kKeyPath)) {
+        return false;
+    }
+    for (int i = 0; i < kMaxRead; ++i) {
+        registry_.DeleteValue(kKeyPath, ValueName(i));
+    }
+    bool ok = true;
+    for (size_t i = 0; i < logins_.size(); ++i) {
+        ok = registry_.WriteValue(kKeyPath, ValueName(static_cast<int>(i)), RegistryType::kDword,
+                                  logins_[i].get(), sizeof(UserLoginInfo)) &&
+             ok;
+    }
+    return ok;
+}
+
+UserLoginInfo* SavedLogins::At(size_t index) {
+    return index < logins_.size() ? logins_[index].get() : nullptr;
+}
+
+const UserLoginInfo* SavedLogins::At(size_t index) const {
+    return index < logins_.size() ? logins_[index].get() : nullptr;
+}
+
+void SavedLogins::Use(size_t index) {
+    if (index == 0 || index >= logins_.size()) {
+        return;
+    }
+    auto record = std::move(logins_[index]);
+    logins_.erase(logins_.begin() + static_cast<std::ptrdiff_t>(index));
+    logins_.insert(logins_.begin(), std::move(record));
+}
+
+UserLoginInfo& SavedLogins::Add(const UserLoginInfo& record) {
+    auto copy = NewLogin();
+    std::memcpy(copy.get(), &record, sizeof(UserLoginInfo));
+    logins_.insert(logins_.begin(), std::move(copy));
+    return *logins_.front();
+}
+
+UserLoginInfo& SavedLogins::Add(const std::string& userName, const std::string& password) {
+    auto record = NewLogin();
+    record->SetUserName(userName);
+    record->SetPassword(password);
+    logins_.insert(logins_.begin(), std::move(record));
+    return *logins_.front();
+}
+
+bool SavedLogins::Remove(size_t index) {
+    if (index >= logins_.size()) {
+        return false;
+    }
+    if (inUse_ == logins_[index].get()) {
+        inUse_ = nullptr;  // never leave a pointer to a freed record
+    }
+    logins_.erase(logins_.begin() + static_cast<std::ptrdiff_t>(index));
+    Save();
+    return true;
+}
+
+}  // namespace orbisight
