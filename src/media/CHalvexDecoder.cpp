@@ -1,0 +1,146 @@
+#include "media/CHalvexDecoder.h"
+
+#include <array>
+#include <mutex>
+
+#include "media/FfmpegHandles.h"
+
+namespace orbisight {
+namespace {
+
+// The process-wide table: which entries are taken.
+std::mutex& TableMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+std::array<bool, CHalvexDecoder::kSlotCount>& Table() {
+    static std::array<bool, CHalvexDecoder::kSlotCount> table{};  // protected by TableMutex()
+    return table;
+}
+
+int TakeSlot() {
+    std::lock_guard lock(TableMutex());
+    auto& table = Table();
+    for (int i = 0; i < CHalvexDecoder::kSlotCount; ++i) {
+        if (!table[static_cast<size_t>(i)]) {
+            table[static_cast<size_t>(i)] = true;
+            return i;
+        }
+    }
+    return CHalvexDecoder::kNoSlot;
+}
+
+void ReleaseSlot(int slot) {
+    if (slot < 0 || slot >= CHalvexDecoder::kSlotCount) {
+        return;
+    }
+    std::lock_guard lock(TableMutex());
+    Table()[static_cast<size_t>(slot)] = false;
+}
+
+}  // namespace
+
+struct CHalvexDecoder::Codec {
+    ffmpeg::CodecContextPtr context;
+    ffmpeg::FramePtr picture;
+    ffmpeg::PacketPtr packet;
+};
+
+int DecodersInUse() {
+    std::lock_guard lock(TableMutex());
+    int count = 0;
+    for (bool used : Table()) {
+        count += used ? 1 : 0;
+    }
+    return count;
+}
+
+CHalvexDecoder::CHalvexDecoder(int threads) {
+    slot_ = TakeSlot();
+    if (slot_ == kNoSlot) {
+        return;
+    }
+    const AVCodec* h264 = avcodec_find_decoder(AV_CODEC_ID_H264);
+    auto codec = std::make_unique<Codec>();
+    codec->packet = ffmpeg::MakePacket();
+    codec->picture = ffmpeg::MakeFrame();
+    if (h264 != nullptr) {
+        codec->context.reset(avcodec_alloc_context3(h264));
+    }
+    if (!codec->context || !codec->packet || !codec->picture) {
+        return;
+    }
+    AVCodecContext* context = codec->context.get();
+    context->thread_count = threads < 1 ? 1 : threads;
+    if (threads > 1) {
+        context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    }
+    if (avcodec_open2(context, h264, nullptr) < 0) {
+        return;
+    }
+    codec_ = std::move(codec);
+}
+
+CHalvexDecoder::~CHalvexDecoder() {
+    codec_.reset();
+    ReleaseSlot(slot_);
+}
+
+int CHalvexDecoder::Decode(const uint8_t* payload, size_t size) {
+    if (size == 0 || payload == nullptr || !Usable() || size > INT32_MAX) {
+        return -1;
+    }
+    AVCodecContext* context = codec_->context.get();
+    AVPacket* packet = codec_->packet.get();
+    av_packet_unref(packet);
+    // Not reference-counted: the decoder copies what it keeps.
+    packet->data = const_cast<uint8_t*>(payload);
+    packet->size = static_cast<int>(size);
+    int sent = avcodec_send_packet(context, packet);
+    if (sent == AVERROR(EAGAIN)) {
+        // Only with threaded decoding: take the pictures out, then retry.
+        ReceivePictures();
+        sent = avcodec_send_packet(context, packet);
+    }
+    packet->data = nullptr;
+    packet->size = 0;
+    if (sent < 0) {
+        return sent;
+    }
+    ReceivePictures();
+    return static_cast<int>(size);
+}
+
+void CHalvexDecoder::ReceivePictures() {
+    AVCodecContext* context = codec_->context.get();
+    AVFrame* picture = codec_->picture.get();
+    while (avcodec_receive_frame(context, picture) >= 0) {
+        if (picture->width > 0 && picture->height > 0) {
+            bool changed = pictures_.load(std::memory_order_relaxed) == 0 ||
+                           picture->width != width_.load(std::memory_order_relaxed) ||
+                           picture->height != height_.load(std::memory_order_relaxed);
+            if (changed) {
+                sizeChanges_.fetch_add(1, std::memory_order_relaxed);
+            }
+            width_.store(picture->width, std::memory_order_relaxed);
+            height_.store(picture->height, std::memory_order_relaxed);
+            pictures_.fetch_add(1, std::memory_order_relaxed);
+            if (callback_) {
+                callback_(*picture);
+            }
+        }
+        av_frame_unref(picture);
+    }
+}
+
+PictureSize CHalvexDecoder::Size() const {
+    return {width_.load(std::memory_order_relaxed), height_.load(std::memory_order_relaxed)};
+}
+
+void CHalvexDecoder::Flush() {
+    if (Usable()) {
+        avcodec_flush_buffers(codec_->context.get());
+    }
+}
+
+}  // namespace orbisight

@@ -1,0 +1,73 @@
+#include "media/CQueueBuf.h"
+
+#include <chrono>
+#include <cstring>
+
+namespace orbisight {
+
+bool CQueueBuf::Push(std::unique_ptr<MediaFrame> frame) {
+    if (!frame) {
+        return false;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        if (frames_.size() >= kCapacity) {
+            return false;  // `frame` is released on return: the caller's drop
+        }
+        frames_.push_back(std::move(frame));
+    }
+    cv_.notify_one();
+    return true;
+}
+
+CQueueBuf::PopResult CQueueBuf::Pop(FrameBuffer& target) {
+    std::unique_ptr<MediaFrame> frame;
+    {
+        std::lock_guard lock(mutex_);
+        if (frames_.empty()) {
+            return PopResult::kEmpty;
+        }
+        frame = std::move(frames_.front());
+        frames_.pop_front();
+    }
+    // The copy happens outside the lock so the receive thread never waits
+    // for it; the frame is ours now.
+    if (frame->header.size > target.Capacity()) {
+        return PopResult::kTooLarge;
+    }
+    target.header = frame->header;
+    if (frame->header.size > 0) {
+        std::memcpy(target.Data(), frame->payload.get(), frame->header.size);
+    }
+    std::memset(target.Data() + frame->header.size, 0, FrameBuffer::kPadding);
+    return PopResult::kFrame;
+}
+
+void CQueueBuf::Clear() {
+    std::deque<std::unique_ptr<MediaFrame>> dropped;
+    std::lock_guard lock(mutex_);
+    dropped.swap(frames_);
+}
+
+size_t CQueueBuf::Size() const {
+    std::lock_guard lock(mutex_);
+    return frames_.size();
+}
+
+bool CQueueBuf::WaitForFrame(int timeoutMs) {
+    std::unique_lock lock(mutex_);
+    cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                 [this] { return !frames_.empty() || wake_; });
+    wake_ = false;
+    return !frames_.empty();
+}
+
+void CQueueBuf::Wake() {
+    {
+        std::lock_guard lock(mutex_);
+        wake_ = true;
+    }
+    cv_.notify_all();
+}
+
+}  // namespace orbisight

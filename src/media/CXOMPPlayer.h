@@ -1,0 +1,261 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "media/MediaHooks.h"
+#include "media/VideoSink.h"
+#include "platform/Notice.h"
+#include "platform/WorkerThread.h"
+
+namespace orbisight {
+
+struct DeviceInfo;
+class DeviceDirectory;
+class CHalvexDecoder;
+class FrameSplitter;
+class LiveLink;
+class LiveVideoStep;
+class CQueueBuf;
+class CHalvexProtocolAX;
+class FrameBuffer;
+class PictureRenderer;
+namespace channelmsg {
+struct StreamChoice;
+}
+
+// What a live channel takes from the application's settings record and from
+// its pane. Filled by the caller at construction; the engine has no global
+// settings object.
+struct LiveChannelOptions {
+    bool localBigStream = true;       // "Local big stream": main stream for local cameras
+    bool localOnlyKeyFrames = false;  // "Local only play I frame": for local cameras
+    bool alarmBlink = false;          // "Alarm blink": alarm-marked pictures get a border
+    // Looks up a camera's current address list at reconnection; null: no refresh.
+    const DeviceDirectory* directory = nullptr;
+    VideoSink* videoSink = nullptr;  // null: pictures are decoded, not drawn
+    AudioSink* audioSink = nullptr;  // null: audio frames are counted and dropped
+    // Prefix of the thread names ("cam3" gives "cam3/recv", "cam3/video" ...);
+    // empty: "cam<n>" with a process-wide counter.
+    std::string name;
+    // Decoder threads per channel. One (the default) keeps one video thread
+    // per channel; more helps a single large stream on an idle machine.
+    int decoderThreads = 1;
+};
+
+// Overlay button boxes of a pane, in the pane's client coordinates.
+struct PaneRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+
+    bool Contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
+    bool operator==(const PaneRect&) const = default;
+};
+struct PaneButtonBoxes {
+    PaneRect inner;        // client rectangle inset by 6 on every side
+    PaneRect topRight;     // the close box
+    PaneRect bottomRight;  // the bottom-right area
+
+    // The boxes for a pane whose client rectangle is `client`.
+    static PaneButtonBoxes ForClient(const PaneRect& client);
+};
+
+// Counters for the command-line tool and the benchmark (any thread).
+struct LiveChannelStats {
+    uint64_t videoFrames = 0;     // video frames split from the stream
+    uint64_t audioFrames = 0;     // audio frames split from the stream
+    uint64_t decoded = 0;         // pictures the decoder produced
+    uint64_t droppedQueue = 0;    // frames refused by a full queue
+    uint64_t droppedGate = 0;     // video frames dropped waiting for a key frame
+    uint64_t droppedInvalid = 0;  // frames cut off by their message or too large for a buffer
+    uint64_t reconnectAttempts = 0;
+    uint64_t reconnects = 0;        // reconnection attempts that logged in
+    uint64_t overlongMessages = 0;  // messages above the size limit, skipped
+};
+
+// The live channel of one video pane: reaches one camera, logs in, asks for
+// its video (and on request its sound), receives media frames and hands them
+// to its video and audio threads through two bounded queues, sends the
+// pane's and the device panel's control requests, keeps the connection
+// alive and re-establishes it after a failure.
+//
+// Threads: receive ("<name>/recv"), video ("<name>/video"), keep-alive
+// ("<name>/alive"), audio ("<name>/audio"), talk ("<name>/talk"). The
+// operations below are called on the user-interface thread, Open on the
+// pane's opening thread.
+class CXOMPPlayer {
+  public:
+    explicit CXOMPPlayer(LiveChannelOptions options = {});
+    virtual ~CXOMPPlayer();
+    CXOMPPlayer(const CXOMPPlayer&) = delete;
+    CXOMPPlayer& operator=(const CXOMPPlayer&) = delete;
+
+    // Copies the record (none: use the copy already held), parses its
+    // addresses, starts the threads, connects and logs in, and posts the
+    // state notice (notice::kCommand, wParam 0x4000, lParam connected 0/1) to
+    // owner. Returns 1 when the login succeeded (or peer-to-peer started),
+    // else 0; the receive thread keeps trying either way.
+    int Open(const DeviceInfo* record, NoticeTarget* owner);
+
+    // Stops every thread and closes the connection. Returns within about
+    // 7.3 s even when every thread is blocked, normally in a few ms. Safe to
+    // call while Open runs on another thread, and more than once.
+    void Close();
+
+    // Asks for the camera's sound ("Start"/"Stop", "Type" "Audio").
+    void SetListening(bool on);
+
+    // One control request: 100 ask the motion alert, 101 set it (flip the
+    // alert flag with SetAlert first), 103 + 256 * q stream quality (q 1 max,
+    // 3 mid, other min; remembered and re-sent after every stream command),
+    // anything else a camera control (pan, tilt, presets...).
+    void SendControl(int code);
+
+    // Asks the camera to aim at a point of the picture (picture pixels).
+    void SendPointPtz(int x, int y);
+
+    // Recording and snapshots; 0 while no recorder is attached (not
+    // available), 1 when done.
+    int ToggleRecording();
+    int TakeSnapshot();
+    void AttachRecorder(std::unique_ptr<FrameRecorder> recorder);
+
+    // Talk: sends the talk start request and sets the talking flag (received
+    // sound is dropped while it is set). Returns 0 while no microphone input
+    // exists: nothing but the start request is sent.
+    int StartTalk();
+    void StopTalk();
+
+    // Splits one "Data" value into frames and queues them (also the entry of
+    // the peer-to-peer transport). Serialised by the channel's splitting
+    // mutex; never reads past data + length.
+    void SplitFrames(const uint8_t* data, size_t length);
+
+    // Flags the pane and the device panel read (any thread).
+    bool Connected() const { return connected_.load(); }
+    bool Recording() const { return recording_.load(); }
+    bool Listening() const { return listening_.load(); }
+    bool Talking() const { return talking_.load(); }
+    bool Alert() const { return alert_.load(); }
+    void SetAlert(bool on) { alert_.store(on); }
+    bool Playing() const;  // the first key frame has been decoded
+    bool KeyFramesOnly() const;
+    void SetKeyFramesOnly(bool on);
+    int StreamIdFlag() const;     // the last "StreamID" value sent (0 or 1)
+    int LastQualityCode() const;  // 0 = none
+    bool Remote() const;          // connected through the "ddns://" address
+    bool MediaOverPeer() const { return mediaOverPeer_.load(); }
+    bool Stopping() const { return stop_.load(); }
+
+    // The decoder's picture size: 490 x 385 until the first picture; the pane
+    // scales drag points with it.
+    PictureSize PictureSizeForPoints() const;
+
+    // Overlay button boxes and hover flags, set by the pane.
+    void SetButtonBoxes(const PaneButtonBoxes& boxes);
+    PaneButtonBoxes ButtonBoxes() const;
+    void SetHover(bool close, bool replay, bool web);
+    bool HoverClose() const { return hoverClose_.load(); }
+    bool HoverReplay() const { return hoverReplay_.load(); }
+    bool HoverWeb() const { return hoverWeb_.load(); }
+
+    LiveChannelStats Stats() const;
+    const std::string& Name() const { return name_; }
+
+    // The title drawn over the picture (the record's name).
+    std::string Title() const;
+
+  private:
+    friend class CXOMPPlayerTestAccess;
+
+    void ReceiveLoop(AutoResetEvent& stop);
+    void KeepAliveLoop(AutoResetEvent& stop);
+    void VideoLoop(AutoResetEvent& stop);
+    void AudioLoop(AutoResetEvent& stop);
+    void TalkLoop(AutoResetEvent& stop);
+
+    // 1 logged in, 0 no connection, 2 no answer, 4 no record.
+    int ConnectAndLogin();
+    // Reads one message and acts on it (receive thread, or Open's login).
+    // True when a whole message arrived.
+    bool ReceiveOne();
+    void Dispatch(CHalvexProtocolAX& message);
+    channelmsg::StreamChoice CurrentStreamChoice() const;
+    void SendStreamCommand(bool start, const char* type);
+    // The picture stream's start or stop, then the remembered quality.
+    void SendPictureStream(bool start);
+    void PostState();
+    bool RefreshAddresses();
+    bool StartPeer(const std::string& id);
+    void StopThreads();
+    VideoOverlay OverlayFor(bool alarm);
+
+    const LiveChannelOptions options_;
+    const std::string name_;
+
+    std::unique_ptr<CHalvexDecoder> decoder_;
+    std::unique_ptr<LiveLink> link_;
+    std::unique_ptr<FrameSplitter> splitter_;
+    std::unique_ptr<LiveVideoStep> videoStep_;
+    std::unique_ptr<CQueueBuf> microphone_;  // encoded talk frames (empty without an input)
+    std::unique_ptr<FrameBuffer> audioBuffer_;
+    std::unique_ptr<FrameBuffer> talkBuffer_;
+    std::unique_ptr<PictureRenderer> renderer_;  // video thread only
+    std::unique_ptr<FrameRecorder> recorder_;    // protected by splitMutex_
+    CountingAudioSink countingAudio_;
+
+    // The device record copy and the title; protected by recordMutex_.
+    mutable std::mutex recordMutex_;
+    std::unique_ptr<DeviceInfo> record_;
+    std::string title_;
+
+    NoticeTarget* owner_ = nullptr;  // set by Open before any thread starts
+
+    // Serialises Open and Close.
+    std::mutex lifecycleMutex_;
+    // Serialises frame splitting (receive thread, peer-to-peer threads).
+    std::mutex splitMutex_;
+
+    WorkerThread keepAliveThread_;
+    WorkerThread receiveThread_;
+    WorkerThread videoThread_;
+    WorkerThread audioThread_;
+    WorkerThread talkThread_;
+
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> connected_{false};
+    std::atomic<bool> loggedIn_{false};
+    std::atomic<bool> listening_{false};
+    std::atomic<bool> talking_{false};
+    std::atomic<bool> recording_{false};
+    std::atomic<bool> alert_{false};
+    std::atomic<bool> hoverClose_{false};
+    std::atomic<bool> hoverReplay_{false};
+    std::atomic<bool> hoverWeb_{false};
+    std::atomic<int> localMode_{0};  // 2 for a camera of the local list
+    std::atomic<int> streamIdFlag_{0};
+    std::atomic<int> lastQuality_{0};
+    bool currentAlarm_ = false;  // video thread only: the frame being decoded
+
+    // Peer-to-peer flags (the transport itself is not available here).
+    std::atomic<bool> peerAllowed_{true};
+    std::atomic<int> peerState_{0};
+    std::atomic<bool> peerStopped_{true};
+    std::atomic<bool> mediaOverPeer_{false};
+
+    mutable std::mutex boxesMutex_;
+    PaneButtonBoxes boxes_;  // protected by boxesMutex_
+
+    std::atomic<uint64_t> reconnectAttempts_{0};
+    std::atomic<uint64_t> reconnects_{0};
+    std::atomic<uint64_t> overlong_{0};
+    std::atomic<uint64_t> failures_{0};  // receive thread only; atomic for Stats
+};
+
+}  // namespace orbisight

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+#include "media/CQueueBuf.h"
+#include "media/MediaFrame.h"
+
+namespace orbisight {
+
+class AutoResetEvent;
+
+// One pass of a live channel's video thread: pop a frame, apply the key-frame
+// gate, decode (and draw), then rest as the pacing rule says.
+class LiveVideoStep {
+  public:
+    enum class Outcome { kIdle, kDropped, kDecoded };
+    // Decodes and draws one frame; alarm is the frame's alarm marker.
+    using Decode = std::function<void(const FrameBuffer& frame, bool alarm)>;
+    // Waits up to ms; returns true when the channel is stopping.
+    using Rest = std::function<bool(int ms)>;
+
+    LiveVideoStep(CQueueBuf& queue, size_t bufferCapacity);
+
+    Outcome RunOnce(const Decode& decode, const Rest& rest, const std::atomic<bool>& stopping);
+
+    void SetKeyFramesOnly(bool on) { keyFramesOnly_.store(on); }
+    bool KeyFramesOnly() const { return keyFramesOnly_.load(); }
+    // The first key frame has been decoded.
+    bool Started() const { return started_.load(); }
+    // Back to "waiting for the first key frame" (a new connection).
+    void Reset();
+    uint64_t GateDrops() const { return gateDrops_.load(std::memory_order_relaxed); }
+    uint64_t OversizeDrops() const { return oversizeDrops_.load(std::memory_order_relaxed); }
+
+  private:
+    CQueueBuf& queue_;
+    FrameBuffer buffer_;
+    std::atomic<bool> keyFramesOnly_{false};
+    std::atomic<bool> started_{false};
+    std::atomic<bool> resetRequested_{false};
+    bool firstFrame_ = true;          // video thread only
+    uint32_t previousTimeStamp_ = 0;  // video thread only
+    std::atomic<uint64_t> gateDrops_{0};
+    std::atomic<uint64_t> oversizeDrops_{0};
+};
+
+}  // namespace orbisight

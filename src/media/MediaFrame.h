@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "media/FrameHeader.h"
+
+namespace orbisight {
+
+// A queued frame: the header in host order and an owned copy of the payload.
+struct MediaFrame {
+    FrameHeader header;
+    std::unique_ptr<uint8_t[]> payload;  // header.size bytes
+
+    static std::unique_ptr<MediaFrame> Make(const FrameHeader& header, const uint8_t* payload) {
+        auto frame = std::make_unique<MediaFrame>();
+        frame->header = header;
+        frame->payload = std::make_unique<uint8_t[]>(header.size);  // zero-filled
+        if (header.size > 0 && payload != nullptr) {
+            std::memcpy(frame->payload.get(), payload, header.size);
+        }
+        return frame;
+    }
+};
+
+// A fixed frame buffer a consumer pops into: the header and a payload area
+// allocated once. The area has kPadding zero bytes after its capacity so a
+// decoder may read a little past the payload, as FFmpeg's parsers do.
+class FrameBuffer {
+  public:
+    static constexpr size_t kPadding = 64;
+
+    explicit FrameBuffer(size_t capacity)
+        : capacity_(capacity), data_(std::make_unique<uint8_t[]>(capacity + kPadding)) {}
+
+    size_t Capacity() const { return capacity_; }
+    uint8_t* Data() { return data_.get(); }
+    const uint8_t* Data() const { return data_.get(); }
+    size_t Size() const { return header.size; }
+
+    FrameHeader header;
+
+  private:
+    size_t capacity_;
+    std::unique_ptr<uint8_t[]> data_;
+};
+
+}  // namespace orbisight

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "media/VideoSink.h"
+
+struct AVFrame;
+struct SwsContext;
+
+namespace orbisight {
+
+// Converts decoded pictures into a sink's slot: colour conversion (BT.601,
+// limited-range source) and scaling to the size the sink asks for in one
+// libswscale pass, straight into the slot. The converter is rebuilt only
+// when the picture size or the sink size changes.
+class PictureRenderer {
+  public:
+    PictureRenderer();
+    ~PictureRenderer();
+    PictureRenderer(const PictureRenderer&) = delete;
+    PictureRenderer& operator=(const PictureRenderer&) = delete;
+
+    // Returns true when a picture reached the sink.
+    bool Render(const AVFrame& picture, VideoSink& sink, const VideoOverlay& overlay);
+
+    // Converts into a caller's buffer (0xffRRGGBB pixels); false for
+    // unsupported pictures. Used by Render and by snapshots.
+    bool Convert(const AVFrame& picture, const PictureSlot& target);
+
+    // How often the converter was (re)built.
+    uint64_t ConverterBuilds() const { return builds_; }
+
+  private:
+    struct Converter;
+    std::unique_ptr<Converter> converter_;
+    PictureSize lastSource_;
+    uint64_t builds_ = 0;
+};
+
+}  // namespace orbisight
