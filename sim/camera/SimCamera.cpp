@@ -1,0 +1,235 @@
+#include "sim/camera/SimCamera.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "platform/Socket.h"
+#include "platform/Text.h"
+#include "sim/camera/SimCameraConnection.h"
+
+namespace orbisight::sim {
+namespace {
+
+// A TCP listener on 127.0.0.1:port (0: any free port). Simulators never
+// listen beyond loopback.
+int OpenLoopbackListener(int port) {
+    int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (s < 0) {
+        return kNoSocket;
+    }
+    int on = 1;
+    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(s, 64) != 0) {
+        ::close(s);
+        return kNoSocket;
+    }
+    return s;
+}
+
+// "sim" and the end of the ID, for thread names (15 characters at most).
+std::string ShortName(const std::string& id) {
+    return "sim" + (id.size() > 4 ? id.substr(id.size() - 4) : id);
+}
+
+}  // namespace
+
+// The event bus keeps its handlers for the life of the process; they reach
+// the camera through this link, which Stop() cuts.
+struct SimCamera::Subscription {
+    std::mutex mutex;
+    SimCamera* camera = nullptr;  // protected by mutex
+};
+
+SimCamera::SimCamera(const nlohmann::json& config, SimContext& context,
+                     const MediaFactory& mediaFactory)
+    : state_(config, context.configDir) {
+    if (state_.Id().empty()) {
+        throw std::runtime_error("a camera entry has no \"id\"");
+    }
+    if (auto folder = config.find("sd_folder"); folder != config.end() && folder->is_string()) {
+        sdCard_ = SimSdCard(context.configDir / folder->get<std::string>());
+    }
+    if (auto fault = config.find("fault"); fault != config.end()) {
+        auto mode = fault->is_string() ? ParseFaultMode(fault->get<std::string>()) : std::nullopt;
+        if (!mode) {
+            throw std::runtime_error("camera " + Id() + ": unknown \"fault\" " + fault->dump());
+        }
+        fault_ = *mode;
+    }
+    int port = 0;
+    if (auto it = config.find("port"); it != config.end()) {
+        if (!it->is_number_integer() || it->get<int>() < 0 || it->get<int>() > 65535) {
+            throw std::runtime_error("camera " + Id() + ": bad \"port\" " + it->dump());
+        }
+        port = it->get<int>();
+    }
+    listener_ = OpenLoopbackListener(port);
+    if (listener_ < 0) {
+        throw std::runtime_error("camera " + Id() +
+                                 ": cannot listen on 127.0.0.1:" + std::to_string(port));
+    }
+    port_ = LocalPort(listener_);
+    media_ = mediaFactory ? mediaFactory(config) : CreateSimCameraMedia(config);
+
+    subscription_ = std::make_shared<Subscription>();
+    subscription_->camera = this;
+    std::weak_ptr<Subscription> link = subscription_;
+    context.events.Subscribe([link](const SimEvent& event) {
+        auto subscription = link.lock();
+        if (!subscription) {
+            return;
+        }
+        std::lock_guard lock(subscription->mutex);
+        SimCamera* camera = subscription->camera;
+        if (camera == nullptr || event.deviceId != camera->Id()) {
+            return;
+        }
+        std::string args;
+        if (event.data.is_object() && event.data.contains("args") &&
+            event.data["args"].is_string()) {
+            args = std::string(Trim(event.data["args"].get<std::string>()));
+        }
+        if (event.kind == "alarm" && camera->Media() != nullptr) {
+            camera->Media()->SetAlarm(args == "on");
+        } else if (event.kind == "fault") {
+            if (auto mode = ParseFaultMode(args)) {
+                camera->SetFault(*mode);
+            } else {
+                std::fprintf(stderr, "orbisight-sim: unknown fault mode \"%s\"\n", args.c_str());
+            }
+        }
+    });
+    context.cameraPorts[Id()] = port_;
+}
+
+std::unique_ptr<SimCamera> SimCamera::Start(const nlohmann::json& config, SimContext& context,
+                                            const MediaFactory& mediaFactory) {
+    auto camera = std::make_unique<SimCamera>(config, context, mediaFactory);
+    camera->acceptThread_.Start(
+        ShortName(camera->Id()) + "/acc",
+        [raw = camera.get()](AutoResetEvent& stop) { raw->AcceptLoop(stop); });
+    return camera;
+}
+
+SimCamera::~SimCamera() {
+    Stop();
+}
+
+std::vector<SimServiceInfo> SimCamera::Describe() const {
+    return {{"camera", Id(), port_}};
+}
+
+void SimCamera::Stop() {
+    if (subscription_) {
+        std::lock_guard lock(subscription_->mutex);
+        subscription_->camera = nullptr;
+    }
+    stopping_ = true;
+    acceptThread_.Stop(2000);
+    if (listener_ >= 0) {
+        CloseSocket(listener_);
+        listener_ = kNoSocket;
+    }
+    std::vector<std::unique_ptr<SimCameraConnection>> connections;
+    {
+        std::lock_guard lock(connectionsMutex_);
+        connections.swap(connections_);
+    }
+    for (auto& connection : connections) {
+        connection->Drop();
+    }
+    connections.clear();  // each destructor waits for its thread
+}
+
+void SimCamera::SetFault(SimFaultMode mode) {
+    fault_ = mode;
+    if (mode == SimFaultMode::kRefuse) {
+        DropConnections();
+    }
+}
+
+void SimCamera::DropConnections() {
+    std::lock_guard lock(connectionsMutex_);
+    for (auto& connection : connections_) {
+        connection->Drop();
+    }
+}
+
+void SimCamera::ReportViolation(const std::string& text) {
+    std::fprintf(stderr, "orbisight-sim: camera %s: protocol violation: %s\n", Id().c_str(),
+                 text.c_str());
+    std::lock_guard lock(violationsMutex_);
+    ++violationCount_;
+    violations_.push_back(text);
+    if (violations_.size() > 200) {
+        violations_.erase(violations_.begin());
+    }
+}
+
+int SimCamera::ViolationCount() const {
+    std::lock_guard lock(violationsMutex_);
+    return violationCount_;
+}
+
+std::vector<std::string> SimCamera::Violations() const {
+    std::lock_guard lock(violationsMutex_);
+    return violations_;
+}
+
+void SimCamera::ReapFinished() {
+    std::vector<std::unique_ptr<SimCameraConnection>> finished;
+    {
+        std::lock_guard lock(connectionsMutex_);
+        for (auto it = connections_.begin(); it != connections_.end();) {
+            if ((*it)->Finished()) {
+                finished.push_back(std::move(*it));
+                it = connections_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    // Joined outside the lock: DropConnections() may be waiting for it.
+    finished.clear();
+}
+
+void SimCamera::AcceptLoop(AutoResetEvent& stop) {
+    while (!stopping_) {
+        pollfd pfd{listener_, POLLIN, 0};
+        int ready = ::poll(&pfd, 1, 50);
+        if (stop.TryConsume() || stopping_) {
+            return;
+        }
+        ReapFinished();
+        if (ready <= 0) {
+            continue;
+        }
+        int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0) {
+            continue;
+        }
+        ++accepted_;
+        if (fault_ == SimFaultMode::kRefuse) {
+            CloseSocket(client);
+            continue;
+        }
+        std::lock_guard lock(connectionsMutex_);
+        auto connection = std::make_unique<SimCameraConnection>(
+            *this, client, ShortName(Id()) + "/" + std::to_string(nextConnection_++));
+        connection->Start();
+        connections_.push_back(std::move(connection));
+    }
+}
+
+}  // namespace orbisight::sim

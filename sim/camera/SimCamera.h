@@ -1,0 +1,98 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/WorkerThread.h"
+#include "sim/camera/SimCameraHooks.h"
+#include "sim/camera/SimCameraState.h"
+#include "sim/camera/SimFaultMode.h"
+#include "sim/camera/SimSdCard.h"
+#include "sim/common/SimService.h"
+
+namespace orbisight::sim {
+
+class SimCameraConnection;
+
+// One simulated camera: a TCP listener on loopback that speaks the camera's
+// command protocol (login, keep-alive, parameter blocks, SD card, RF list)
+// and hands streaming and live controls to the media side. Each accepted
+// connection runs on its own thread.
+class SimCamera : public SimService {
+  public:
+    using MediaFactory =
+        std::function<std::unique_ptr<SimCameraMedia>(const nlohmann::json& config)>;
+
+    // Starts the camera described by one entry of "cameras". The media side
+    // comes from CreateSimCameraMedia unless a factory is given (tests).
+    // Throws std::runtime_error for a bad entry or a port that cannot be
+    // bound.
+    static std::unique_ptr<SimCamera> Start(const nlohmann::json& config, SimContext& context,
+                                            const MediaFactory& mediaFactory = {});
+    // Binds the listener; Start() also starts accepting.
+    SimCamera(const nlohmann::json& config, SimContext& context, const MediaFactory& mediaFactory);
+    ~SimCamera() override;
+
+    std::vector<SimServiceInfo> Describe() const override;
+    // Closes the listener and every connection; returns when all threads
+    // have ended.
+    void Stop() override;
+
+    const std::string& Id() const { return state_.Id(); }
+    int Port() const { return port_; }
+
+    // Switching to kRefuse also drops the connections already open.
+    void SetFault(SimFaultMode mode);
+    SimFaultMode Fault() const { return fault_; }
+    // Closes every open connection (the clients see the camera go away).
+    void DropConnections();
+
+    // Protocol violations seen in what clients sent (each also on stderr).
+    int ViolationCount() const;
+    std::vector<std::string> Violations() const;
+    int AcceptedConnections() const { return accepted_; }
+    int SuccessfulLogins() const { return logins_; }
+
+    SimCameraState& State() { return state_; }
+    const SimSdCard& SdCard() const { return sdCard_; }
+    SimCameraMedia* Media() { return media_.get(); }
+
+    // Called by the connections.
+    void ReportViolation(const std::string& text);
+    void CountLogin() { ++logins_; }
+
+  private:
+    void AcceptLoop(AutoResetEvent& stop);
+    void ReapFinished();
+
+    struct Subscription;  // the event bus handler's link back to this camera
+
+    SimCameraState state_;
+    SimSdCard sdCard_;
+    std::unique_ptr<SimCameraMedia> media_;
+    std::shared_ptr<Subscription> subscription_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<SimFaultMode> fault_{SimFaultMode::kNone};
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> accepted_{0};
+    std::atomic<int> logins_{0};
+    WorkerThread acceptThread_;
+
+    std::mutex connectionsMutex_;
+    std::vector<std::unique_ptr<SimCameraConnection>>
+        connections_;         // protected by connectionsMutex_
+    int nextConnection_ = 1;  // protected by connectionsMutex_
+
+    mutable std::mutex violationsMutex_;
+    std::vector<std::string> violations_;  // protected by violationsMutex_ (the last 200)
+    int violationCount_ = 0;               // protected by violationsMutex_
+};
+
+}  // namespace orbisight::sim

@@ -1,0 +1,179 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "account/DeviceInfo.h"
+#include "device/CHalvexProtocolAX.h"
+#include "device/CommandAddress.h"
+#include "device/DevInfoBlock.h"
+#include "device/DevInfoExt.h"
+#include "device/SdFileList.h"
+#include "platform/Notice.h"
+#include "platform/Socket.h"
+#include "platform/WorkerThread.h"
+
+namespace orbisight {
+
+// Both parameter blocks as they arrived, carried by notice 13364.
+struct DeviceParameters {
+    DevInfoBlock block;
+    DevInfoExt ext;
+};
+
+// The command channel to one camera: a short-lived TCP connection opened by
+// a window that reads or changes the camera's parameters, SD card records or
+// RF sensors. It logs in with the camera's user name, password and ID, keeps
+// the connection alive, reconnects after a failure (every 5 s) and turns the
+// replies into notices posted to its owner.
+//
+// Threads: the owner's thread (Open, Close, requests), the receive thread
+// "<name>/recv" (reads, dispatches, sends the follow-up requests, reconnects)
+// and the keep-alive thread "<name>/alive". Sends from all three go through
+// one lock and SendAll, so whole messages never interleave.
+class CXOMPDeviceOper {
+  public:
+    enum Mode : int { kModeSdRecords = 0, kModeParameters = 1, kModeRfSensors = 2 };
+
+    // Results of the login step (and LastLoginResult()).
+    static constexpr int kLoginOk = 1;
+    static constexpr int kLoginNoConnection = 0;
+    static constexpr int kLoginNoAnswer = 2;
+    static constexpr int kLoginNoRecord = 4;
+
+    static constexpr int kMaxBody = 327678;
+    static constexpr size_t kReceiveBufferSize = 3110400;
+    static constexpr size_t kParameterAreaSize = 2196;
+    static constexpr int kDefaultPort = 5552;
+
+    // The documented waits; tests shorten some of them.
+    struct Timings {
+        int connectTimeoutMs = 2000;
+        int replyTimeoutMs = 60000;  // header and body reads
+        int retryDelayMs = 5000;     // between a failure and the next login
+        int keepAliveIntervalMs = 10000;
+        int sendTimeoutMs = 1000;
+        int threadStopWaitMs = 1400;
+    };
+
+    CXOMPDeviceOper();
+    ~CXOMPDeviceOper();
+    CXOMPDeviceOper(const CXOMPDeviceOper&) = delete;
+    CXOMPDeviceOper& operator=(const CXOMPDeviceOper&) = delete;
+
+    // Set before Open.
+    void SetOwner(NoticeTarget* owner) { owner_ = owner; }
+    void SetMode(int mode) { mode_ = mode; }
+    void SetTimings(const Timings& timings) { timings_ = timings; }
+    // Prefix of the thread names ("cmd" by default).
+    void SetThreadName(std::string name) { threadName_ = std::move(name); }
+
+    // Copies the record, connects to the first address and logs in, then
+    // starts the receive and keep-alive threads whatever the login result
+    // (a failed first attempt is retried by the receive thread). Returns 1
+    // when a login reply arrived, else 0.
+    int Open(const DeviceInfo& record);
+    // Stops both threads (a thread blocked in a read is woken at once), closes
+    // the socket and any download file. Returns within the thread stop wait.
+    void Close();
+
+    // Requests (message type 16). Each returns true when the whole message
+    // was handed to the socket, false when the socket is closed or the send
+    // failed.
+    bool RequestSdDirList();
+    // start and end ("HHMMSS") are sent only when not empty.
+    bool RequestSdFileList(std::string_view dir, std::string_view start, std::string_view end);
+    bool RequestSdDownload(std::string_view file);
+    bool RequestSdHourDir(std::string_view name);
+    bool RequestParameters();
+    bool SetParameters(const DevInfoBlock& block);
+    bool RequestExtendedParameters();
+    bool SetExtendedParameters(const DevInfoExt& ext);
+    bool RequestRfList();
+    bool SetRfList(std::string_view list);
+
+    // Opens localPath for writing (created anew), remembers file as the file
+    // being downloaded and sends RequestSdDownload. Chunks are appended as
+    // they arrive; the file is closed on the "Type" 4 reply (notice 13363).
+    // False when the file cannot be opened or the request not sent.
+    bool BeginSdDownload(const std::filesystem::path& localPath, std::string_view file);
+    // Closes the download file (the page does this when it goes away).
+    void AbortSdDownload();
+
+    // State, safe to read from any thread.
+    bool LoggedIn() const { return loggedIn_; }
+    // True after a login reply with "Ret" other than "1", until a login
+    // reply with "Ret" "1".
+    bool LoginRefused() const { return loginRefused_; }
+    int LastLoginResult() const { return lastLoginResult_; }
+    const CommandAddress& Address() const { return address_; }
+    int Mode() const { return mode_; }
+
+    // What the receive thread stored; read after the notice that announces it.
+    std::array<uint8_t, kParameterAreaSize> ParameterArea() const;
+    DevInfoBlock Parameters() const;
+    DevInfoExt ExtendedParameters() const;
+    std::vector<struFileItem> DirList() const;
+    std::vector<struFileItem> FileList() const;
+    bool Downloading() const;
+    std::string DownloadName() const;
+
+  private:
+    struct FileCloser {
+        void operator()(FILE* file) const { std::fclose(file); }
+    };
+
+    int LoginStep();
+    bool ReceiveAndHandle(int socket);
+    void HandleReply(const CHalvexProtocolAX& message);
+    void HandleSdReply(const CHalvexProtocolAX& message);
+    void SendModeRequest();
+    bool Send(CHalvexProtocolAX& message);
+    bool SendRequest(CHalvexProtocolAX& message);
+    void CloseCurrentSocket();
+    void Post(uint32_t message, uintptr_t wParam, intptr_t lParam, std::string text = {},
+              std::shared_ptr<void> object = nullptr);
+    void ReceiveLoop(AutoResetEvent& stop);
+    void KeepAliveLoop(AutoResetEvent& stop);
+
+    NoticeTarget* owner_ = nullptr;  // set before Open
+    int mode_ = kModeParameters;     // set before Open
+    Timings timings_;                // set before Open
+    std::string threadName_ = "cmd";
+    std::unique_ptr<DeviceInfo> record_;  // owned copy; set by Open, freed by Close
+    CommandAddress address_;              // set by Open
+
+    mutable std::mutex socketMutex_;
+    int socket_ = kNoSocket;  // protected by socketMutex_; replaced only by the login step
+    std::atomic<bool> stopping_{false};
+    std::atomic<bool> loggedIn_{false};
+    std::atomic<bool> loginRefused_{false};
+    std::atomic<int> lastLoginResult_{kLoginNoConnection};
+
+    // Used by one thread at a time: Open's login step, then the receive thread.
+    std::vector<uint8_t> receiveBuffer_;
+
+    mutable std::mutex dataMutex_;
+    std::array<uint8_t, kParameterAreaSize> parameterArea_{};  // protected by dataMutex_
+    DevInfoExt extended_{};                                    // protected by dataMutex_
+    std::vector<struFileItem> dirList_;                        // protected by dataMutex_
+    std::vector<struFileItem> fileList_;                       // protected by dataMutex_
+
+    mutable std::mutex downloadMutex_;
+    std::unique_ptr<FILE, FileCloser> downloadFile_;  // protected by downloadMutex_
+    std::string downloadName_;                        // protected by downloadMutex_
+    bool downloadFailed_ = false;                     // protected by downloadMutex_
+
+    WorkerThread receiveThread_;
+    WorkerThread keepAliveThread_;
+};
+
+}  // namespace orbisight
