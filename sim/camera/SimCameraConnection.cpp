@@ -334,7 +334,7 @@ void SimCameraConnection::SendFile(const std::string& name, long long start, lon
     if (path) {
         in.open(*path, std::ios::binary);
     }
-    if (!in) {
+    if (!in.is_open()) {
         CHalvexProtocolAX reply;
         StartReply(reply, 3101, false);
         reply.AddNumberField("Type", 3);
