@@ -46,6 +46,11 @@ class SimCameraMedia {
     virtual std::unique_ptr<SimMediaSession> OpenSession(SimConnection& connection) = 0;
     // The camera's alarm marker (set by the command side or a test).
     virtual void SetAlarm(bool on) = 0;
+    // Changes the streaming fault mode at run time: a mode name ("none",
+    // "drop", "stall", "oversize_frame", "overlong_message", "time_jump",
+    // "time_rewind") or an object like the "fault" of the "stream"
+    // configuration. Returns false for an unknown mode.
+    virtual bool SetStreamFault(const nlohmann::json& /*fault*/) { return false; }
 };
 
 // Creates the media side of a camera from its configuration object; the

@@ -4,6 +4,11 @@
 #include <mutex>
 
 #include "media/FfmpegHandles.h"
+#include "platform/Debug.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 namespace orbisight {
 namespace {
@@ -56,6 +61,15 @@ int DecodersInUse() {
 }
 
 CHalvexDecoder::CHalvexDecoder(int threads) {
+    // Damaged pictures are expected from cameras and handled; FFmpeg's
+    // reports about them go to stderr only when debugging.
+    static const bool quiet = [] {
+        if (!DebugEnabled()) {
+            av_log_set_level(AV_LOG_FATAL);
+        }
+        return true;
+    }();
+    (void)quiet;
     slot_ = TakeSlot();
     if (slot_ == kNoSlot) {
         return;

@@ -15,7 +15,9 @@ void FrameSplitter::Split(const uint8_t* data, size_t length, FrameRecorder* rec
         FrameHeader header = ReadFrameHeaderNetwork(data + offset);
         size_t payloadOffset = offset + FrameHeader::kSize;
         if (header.size > length - payloadOffset) {
+            // Whatever was cut off, the pictures after it lack a reference.
             droppedInvalid_.fetch_add(1, std::memory_order_relaxed);
+            waitingForKey_.store(true);
             return;
         }
         const uint8_t* payload = data + payloadOffset;

@@ -1,0 +1,150 @@
+#include "sim/stream/SimStreamCamera.h"
+
+#include <algorithm>
+
+#include "sim/stream/SimStreamSession.h"
+
+namespace orbisight::sim {
+namespace {
+
+// A press of an arrow moves the window by a tenth of its range; a scan
+// crosses the range in five seconds.
+constexpr double kStep = 0.1;
+constexpr double kScanPerSecond = 0.2;
+
+}  // namespace
+
+SimStreamCamera::SimStreamCamera(StreamConfig config)
+    : config_(std::move(config)),
+      fault_(config_.fault),
+      settled_(std::chrono::steady_clock::now()) {}
+
+std::unique_ptr<SimMediaSession> SimStreamCamera::OpenSession(SimConnection& connection) {
+    return std::make_unique<SimStreamSession>(*this, connection);
+}
+
+bool SimStreamCamera::SetStreamFault(const nlohmann::json& fault) {
+    bool ok = true;
+    StreamFault parsed = ParseStreamFault(fault, &ok);
+    std::lock_guard lock(mutex_);
+    fault_ = parsed;
+    ++faultGeneration_;
+    return ok;
+}
+
+StreamFault SimStreamCamera::Fault(uint64_t* generation) const {
+    std::lock_guard lock(mutex_);
+    if (generation != nullptr) {
+        *generation = faultGeneration_;
+    }
+    return fault_;
+}
+
+int SimStreamCamera::BitRateFor(const StreamProfile& profile, int quality) {
+    if (quality == 1) {
+        return profile.bitRate;
+    }
+    return quality == 3 ? profile.bitRate / 2 : profile.bitRate / 4;
+}
+
+VideoClipSpec SimStreamCamera::ClipSpec(bool sub, int quality) const {
+    const StreamProfile& profile = Profile(sub);
+    VideoClipSpec spec;
+    spec.name = config_.name;
+    spec.width = profile.width;
+    spec.height = profile.height;
+    spec.fps = profile.fps;
+    spec.gop = profile.gop;
+    spec.bitRate = BitRateFor(profile, quality);
+    spec.seconds = config_.clipSeconds;
+    spec.preset = config_.preset;
+    return spec;
+}
+
+void SimStreamCamera::SettleLocked(std::chrono::steady_clock::time_point now) const {
+    double seconds = std::chrono::duration<double>(now - settled_).count();
+    settled_ = now;
+    auto advance = [seconds](double& position, double& direction) {
+        if (direction == 0) {
+            return;
+        }
+        position += direction * kScanPerSecond * seconds;
+        if (position > 1) {
+            position = 2 - position;
+            direction = -direction;
+        }
+        if (position < 0) {
+            position = -position;
+            direction = -direction;
+        }
+        position = std::clamp(position, 0.0, 1.0);
+    };
+    advance(fx_, dx_);
+    advance(fy_, dy_);
+}
+
+void SimStreamCamera::PanTilt(int code) {
+    std::lock_guard lock(mutex_);
+    SettleLocked(std::chrono::steady_clock::now());
+    switch (code) {
+        case 1:
+            fx_ = std::max(0.0, fx_ - kStep);
+            break;
+        case 2:
+            fx_ = std::min(1.0, fx_ + kStep);
+            break;
+        case 3:
+            fy_ = std::max(0.0, fy_ - kStep);
+            break;
+        case 4:
+            fy_ = std::min(1.0, fy_ + kStep);
+            break;
+        case 7:
+            scan_ = Scan::kHorizontal;
+            dx_ = 1;
+            dy_ = 0;
+            break;
+        case 8:
+            scan_ = Scan::kVertical;
+            dx_ = 0;
+            dy_ = 1;
+            break;
+        case 9:
+            scan_ = Scan::kBoth;
+            dx_ = 1;
+            dy_ = 0.6;
+            break;
+        case 10:
+            scan_ = Scan::kNone;
+            dx_ = dy_ = 0;
+            break;
+        case 13:
+            scan_ = Scan::kNone;
+            dx_ = dy_ = 0;
+            fx_ = fy_ = 0.5;
+            break;
+        default:
+            break;
+    }
+}
+
+void SimStreamCamera::AimAt(int x, int y, int width, int height) {
+    if (width <= 0 || height <= 0) {
+        return;
+    }
+    std::lock_guard lock(mutex_);
+    SettleLocked(std::chrono::steady_clock::now());
+    // The scene is twice the picture: the window's range is one picture
+    // width, so a point half a picture right of the centre moves it by 0.5.
+    fx_ = std::clamp(fx_ + (static_cast<double>(x) - width / 2.0) / width, 0.0, 1.0);
+    fy_ = std::clamp(fy_ + (static_cast<double>(y) - height / 2.0) / height, 0.0, 1.0);
+}
+
+void SimStreamCamera::WindowPosition(double& fx, double& fy) const {
+    std::lock_guard lock(mutex_);
+    SettleLocked(std::chrono::steady_clock::now());
+    fx = fx_;
+    fy = fy_;
+}
+
+}  // namespace orbisight::sim

@@ -1,0 +1,197 @@
+#include "sim/stream/StreamTestServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "device/CHalvexProtocolAX.h"
+#include "platform/Socket.h"
+#include "platform/WorkerThread.h"
+#include "sim/stream/SimStreamCamera.h"
+
+namespace orbisight::sim {
+
+class StreamTestServer::Connection : public SimConnection {
+  public:
+    Connection(StreamTestServer& server, int socket) : server_(server), socket_(socket) {
+        thread_ = std::thread([this] {
+            SetCurrentThreadName("sim/conn");
+            Serve();
+        });
+    }
+    ~Connection() override {
+        Drop();
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        CloseSocket(socket_);
+    }
+
+    bool Send(CHalvexProtocolAX& message) override {
+        return open_.load() && SendMessage(socket_, message, 1000) == message.TotalLength();
+    }
+    bool SendRaw(const uint8_t* bytes, size_t size) override {
+        return open_.load() &&
+               SendAll(2000, static_cast<int>(size), socket_, bytes) == static_cast<int>(size);
+    }
+    void Drop() override {
+        open_.store(false);
+        ShutdownSocket(socket_);
+    }
+    bool Open() const override { return open_.load(); }
+    bool Finished() const { return finished_.load(); }
+
+  private:
+    void Serve() {
+        auto buffer = std::make_unique<uint8_t[]>(kBufferSize);
+        std::unique_ptr<SimMediaSession> session;
+        while (open_.load()) {
+            CHalvexProtocolAX message;
+            // A client quiet for a minute is gone (keep-alives come every 10 s).
+            if (ReceiveMessage(socket_, 60000, 10000, kBufferSize - 16, buffer.get(), kBufferSize,
+                               message) != ReceiveResult::kOk) {
+                break;
+            }
+            if (message.Type() == msgtype::kLogin) {
+                bool ok = Matches(message, "UserName", server_.user_) &&
+                          Matches(message, "Password", server_.password_) &&
+                          Matches(message, "DeviceSerial", server_.id_);
+                CHalvexProtocolAX reply;
+                reply.SetType(msgtype::kLoginReply);
+                reply.AddField("Ret", ok ? "1" : "0");
+                if (!ok) {
+                    reply.AddField("ErrorInfo", "Wrong user name, password or device ID");
+                }
+                Send(reply);
+                if (ok && !session && server_.media_) {
+                    server_.logins_.fetch_add(1);
+                    session = server_.media_->OpenSession(*this);
+                }
+                continue;
+            }
+            if (message.Type() == msgtype::kKeepAlive || !session) {
+                continue;
+            }
+            session->Handle(message);
+        }
+        if (session) {
+            session->Stop();
+        }
+        open_.store(false);
+        ShutdownSocket(socket_);
+        finished_.store(true);
+    }
+
+    static bool Matches(const CHalvexProtocolAX& message, const char* name,
+                        const std::string& expected) {
+        const char* text = message.FindText(name);
+        return text != nullptr && expected == text;
+    }
+
+    static constexpr size_t kBufferSize = 1 << 20;
+    StreamTestServer& server_;
+    int socket_;
+    std::atomic<bool> open_{true};
+    std::atomic<bool> finished_{false};
+    std::thread thread_;
+};
+
+StreamTestServer::StreamTestServer(const nlohmann::json& camera)
+    : config_(camera), media_(CreateSimCameraMedia(camera)) {
+    user_ = camera.value("user", "admin");
+    password_ = camera.value("password", "admin");
+    id_ = camera.value("id", "");
+}
+
+StreamTestServer::~StreamTestServer() {
+    Stop();
+}
+
+SimStreamCamera* StreamTestServer::Camera() {
+    return dynamic_cast<SimStreamCamera*>(media_.get());
+}
+
+bool StreamTestServer::Start(int port) {
+    Stop();
+    int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (s < 0) {
+        return false;
+    }
+    int on = 1;
+    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(s, 64) != 0) {
+        close(s);
+        return false;
+    }
+    port_ = LocalPort(s);
+    listener_.store(s);
+    stopping_.store(false);
+    acceptThread_ = std::thread([this] {
+        SetCurrentThreadName("sim/accept");
+        AcceptLoop();
+    });
+    return true;
+}
+
+void StreamTestServer::AcceptLoop() {
+    for (;;) {
+        int client = accept4(listener_.load(), nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0) {
+            if (stopping_.load()) {
+                return;
+            }
+            if (errno == EINTR || errno == ECONNABORTED) {
+                continue;
+            }
+            return;
+        }
+        if (stopping_.load()) {
+            close(client);
+            return;
+        }
+        connections_.fetch_add(1);
+        std::lock_guard lock(mutex_);
+        Reap(false);
+        connections__.push_back(std::make_unique<Connection>(*this, client));
+    }
+}
+
+void StreamTestServer::Reap(bool all) {
+    for (auto it = connections__.begin(); it != connections__.end();) {
+        if (all || (*it)->Finished()) {
+            it = connections__.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void StreamTestServer::DropConnections() {
+    std::lock_guard lock(mutex_);
+    for (auto& connection : connections__) {
+        connection->Drop();
+    }
+}
+
+void StreamTestServer::Stop() {
+    stopping_.store(true);
+    int s = listener_.exchange(-1);
+    if (s >= 0) {
+        shutdown(s, SHUT_RDWR);
+    }
+    if (acceptThread_.joinable()) {
+        acceptThread_.join();
+    }
+    if (s >= 0) {
+        close(s);
+    }
+    std::lock_guard lock(mutex_);
+    Reap(true);
+}
+
+}  // namespace orbisight::sim

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "account/DeviceInfo.h"
+#include "platform/Notice.h"
+
+namespace orbisight::test {
+
+// A camera record as the account session would hand it to a channel.
+inline std::unique_ptr<DeviceInfo> CameraRecord(const std::string& url, bool local = false,
+                                                const std::string& id = "ORBI00000001") {
+    auto record = NewDeviceInfo();
+    record->SetId(id);
+    record->SetName("Front Door");
+    record->SetUrl(url);
+    record->SetUser("admin");
+    record->SetPassword("admin");
+    record->status = DeviceInfo::kStatusOnline;
+    record->local = local ? 1 : 0;
+    return record;
+}
+
+inline std::string Direct(int port) {
+    return "ssp://127.0.0.1:" + std::to_string(port);
+}
+
+// Polls until the condition holds or timeoutMs passes.
+inline bool Eventually(const std::function<bool()>& condition, int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+inline long ElapsedMs(std::chrono::steady_clock::time_point since) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - since)
+                                 .count());
+}
+
+// The channel's state notices, in order.
+inline bool WaitState(NoticeQueue& queue, int expected, int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        deadline - std::chrono::steady_clock::now())
+                                        .count());
+        Notice notice;
+        if (left <= 0 || !queue.WaitFor(notice::kCommand, notice, left)) {
+            return false;
+        }
+        if (notice.wParam == notice::kChannelStateCommand && notice.lParam == expected) {
+            return true;
+        }
+    }
+}
+
+}  // namespace orbisight::test

@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "media/LiveVideoStep.h"
+#include "media/VideoPacing.h"
+
+namespace orbisight {
+namespace {
+
+TEST(VideoPacing, RestsOnlyForGapsBelowThreeFramePeriods) {
+    // 40 ms apart at 25 fps, 4 ms decoding: (40 - 4 - 30) / 3 = 2 ms.
+    EXPECT_EQ(PacingDelayMs(40, 25, 4), 2);
+    // A 200 ms gap at 25 fps (limit 120 ms) is not waited for.
+    EXPECT_EQ(PacingDelayMs(200, 25, 4), 0);
+    EXPECT_EQ(PacingDelayMs(119, 25, 0), 29);
+    EXPECT_EQ(PacingDelayMs(120, 25, 0), 0);
+    // Slow decoding leaves nothing to wait.
+    EXPECT_EQ(PacingDelayMs(40, 25, 10), 0);
+    EXPECT_EQ(PacingDelayMs(40, 25, 9), 0);
+    // A time stamp going back is a huge unsigned step: no wait.
+    EXPECT_EQ(PacingDelayMs(static_cast<uint32_t>(-40), 25, 0), 0);
+    // 5 fps (the replacement for a rate of 0): limit 600 ms.
+    EXPECT_EQ(PacingDelayMs(200, 5, 5), 55);
+    // Rates above 1000 fps give a limit of 0; a rate of 0 never divides.
+    EXPECT_EQ(PacingDelayMs(40, 2000, 0), 0);
+    EXPECT_EQ(PacingDelayMs(40, 0, 0), 0);
+}
+
+class VideoStepFixture : public ::testing::Test {
+  protected:
+    void Queue(bool key, uint32_t timeStamp, uint32_t flags = 0) {
+        FrameHeader h;
+        h.flags = (key ? 1u : 0u) | flags;
+        h.mediaType = mediatype::kVideo;
+        h.size = 1;
+        h.rate = 25;
+        h.timeStamp = timeStamp;
+        uint8_t payload = static_cast<uint8_t>(timeStamp);
+        ASSERT_TRUE(queue.Push(MediaFrame::Make(h, &payload)));
+    }
+    LiveVideoStep::Outcome Run() {
+        return step.RunOnce(
+            [this](const FrameBuffer& frame, bool alarm) {
+                decoded.push_back(frame.header.timeStamp);
+                alarms.push_back(alarm);
+            },
+            [this](int ms) {
+                rests.push_back(ms);
+                return false;
+            },
+            stopping);
+    }
+
+    CQueueBuf queue;
+    LiveVideoStep step{queue, 64};
+    std::atomic<bool> stopping{false};
+    std::vector<uint32_t> decoded;
+    std::vector<bool> alarms;
+    std::vector<int> rests;
+};
+
+TEST_F(VideoStepFixture, NonKeyFramesNeverReachTheDecoderBeforeTheFirstKeyFrame) {
+    Queue(false, 0);
+    Queue(false, 40);
+    Queue(true, 80);
+    Queue(false, 120);
+    EXPECT_EQ(Run(), LiveVideoStep::Outcome::kDropped);
+    EXPECT_EQ(Run(), LiveVideoStep::Outcome::kDropped);
+    EXPECT_FALSE(step.Started());
+    EXPECT_EQ(Run(), LiveVideoStep::Outcome::kDecoded);
+    EXPECT_TRUE(step.Started());
+    EXPECT_EQ(Run(), LiveVideoStep::Outcome::kDecoded);
+    EXPECT_EQ(Run(), LiveVideoStep::Outcome::kIdle);
+    EXPECT_EQ(decoded, (std::vector<uint32_t>{80, 120}));
+    EXPECT_EQ(step.GateDrops(), 2u);
+}
+
+TEST_F(VideoStepFixture, KeyFramesOnlyDropsPredictedPictures) {
+    step.SetKeyFramesOnly(true);
+    Queue(true, 0);
+    Queue(false, 40);
+    Queue(true, 80);
+    while (Run() != LiveVideoStep::Outcome::kIdle) {
+    }
+    EXPECT_EQ(decoded, (std::vector<uint32_t>{0, 80}));
+}
+
+TEST_F(VideoStepFixture, AlarmOnlyForMarkerValueOne) {
+    Queue(true, 0, 0x100);
+    Queue(false, 40, 0x200);
+    Queue(false, 80, 0);
+    while (Run() != LiveVideoStep::Outcome::kIdle) {
+    }
+    EXPECT_EQ(alarms, (std::vector<bool>{true, false, false}));
+}
+
+TEST_F(VideoStepFixture, PacesFromTheFirstFramesTimeStamp) {
+    Queue(true, 1000);  // first frame: no previous one, no rest
+    Queue(false, 1040);
+    Queue(false, 1240);  // a gap: not waited for
+    while (Run() != LiveVideoStep::Outcome::kIdle) {
+    }
+    // Decoding here takes about 0 ms: (40 - 0 - 30) / 3 = 3.
+    ASSERT_EQ(rests.size(), 1u);
+    EXPECT_GE(rests[0], 2);
+    EXPECT_LE(rests[0], 3);
+}
+
+TEST_F(VideoStepFixture, StopsWithoutDecodingOnceStopping) {
+    Queue(true, 0);
+    stopping = true;
+    EXPECT_EQ(Run(), LiveVideoStep::Outcome::kIdle);
+    EXPECT_TRUE(decoded.empty());
+}
+
+}  // namespace
+}  // namespace orbisight
