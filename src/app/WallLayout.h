@@ -9,17 +9,17 @@
 namespace orbisight {
 
 // A pane's place in main-window client coordinates.
-struct PaneRect {
+struct PaneBounds {
     int x = 0;
     int y = 0;
     int width = 0;
     int height = 0;
-    bool operator==(const PaneRect&) const = default;
+    bool operator==(const PaneBounds&) const = default;
 };
 
 struct PanePlacement {
     int slot = 0;
-    PaneRect rect;
+    PaneBounds rect;
 };
 
 // The arithmetic of the video wall, without widgets: the layout (an n x n

@@ -31,7 +31,7 @@ TEST(WallLayoutGeometry, SinglePaneStopsOnePixelShortOfTheEdges) {
     ASSERT_TRUE(wall.SetLayout(1, false, {}));
     auto placed = wall.Placements(kW, kH);
     ASSERT_EQ(placed.size(), 1u);
-    EXPECT_EQ(placed[0].rect, (PaneRect{220, 96, 1477 - 1, 981 - 1}));
+    EXPECT_EQ(placed[0].rect, (PaneBounds{220, 96, 1477 - 1, 981 - 1}));
 }
 
 TEST(WallLayoutGeometry, LastColumnAndRowReachTheEdgesExactly) {
@@ -40,10 +40,10 @@ TEST(WallLayoutGeometry, LastColumnAndRowReachTheEdgesExactly) {
     auto placed = wall.Placements(kW, kH);
     ASSERT_EQ(placed.size(), 9u);
     // cw = 1477 / 3 = 492, ch = 981 / 3 = 327
-    EXPECT_EQ(placed[0].rect, (PaneRect{220, 96, 491, 326}));
-    EXPECT_EQ(placed[1].rect, (PaneRect{712, 96, 491, 326}));
-    EXPECT_EQ(placed[2].rect, (PaneRect{1204, 96, 1697 - 1204, 326}));
-    EXPECT_EQ(placed[8].rect, (PaneRect{1204, 750, 1697 - 1204, 1077 - 750}));
+    EXPECT_EQ(placed[0].rect, (PaneBounds{220, 96, 491, 326}));
+    EXPECT_EQ(placed[1].rect, (PaneBounds{712, 96, 491, 326}));
+    EXPECT_EQ(placed[2].rect, (PaneBounds{1204, 96, 1697 - 1204, 326}));
+    EXPECT_EQ(placed[8].rect, (PaneBounds{1204, 750, 1697 - 1204, 1077 - 750}));
     for (int i = 0; i < 9; ++i) {
         EXPECT_EQ(placed[i].slot, i);
     }
@@ -55,18 +55,18 @@ TEST(WallLayoutGeometry, CustomLayoutsPlaceBigPanesWithoutStretching) {
     EXPECT_EQ(wall.GridSize(), 3);
     auto placed = wall.Placements(kW, kH);
     ASSERT_EQ(placed.size(), 6u);
-    EXPECT_EQ(placed[0].rect, (PaneRect{220, 96, 2 * 492 - 1, 2 * 327 - 1}));
-    EXPECT_EQ(placed[1].rect, (PaneRect{220 + 2 * 492, 96, 491, 326}));
-    EXPECT_EQ(placed[4].rect, (PaneRect{220, 96 + 2 * 327, 491, 326}));
-    EXPECT_EQ(placed[5].rect, (PaneRect{220 + 492, 96 + 2 * 327, 491, 326}));
+    EXPECT_EQ(placed[0].rect, (PaneBounds{220, 96, 2 * 492 - 1, 2 * 327 - 1}));
+    EXPECT_EQ(placed[1].rect, (PaneBounds{220 + 2 * 492, 96, 491, 326}));
+    EXPECT_EQ(placed[4].rect, (PaneBounds{220, 96 + 2 * 327, 491, 326}));
+    EXPECT_EQ(placed[5].rect, (PaneBounds{220 + 492, 96 + 2 * 327, 491, 326}));
 
     ASSERT_TRUE(wall.SetLayout(32, false, {}));
     placed = wall.Placements(kW, kH);
     ASSERT_EQ(placed.size(), 8u);
     // cw = 1477 / 4 = 369, ch = 981 / 4 = 245
-    EXPECT_EQ(placed[0].rect, (PaneRect{220, 96, 3 * 369 - 1, 3 * 245 - 1}));
-    EXPECT_EQ(placed[7].rect, (PaneRect{220, 96 + 3 * 245, 368, 244}));
-    EXPECT_EQ(placed[4].rect, (PaneRect{220 + 3 * 369, 96 + 3 * 245, 368, 244}));
+    EXPECT_EQ(placed[0].rect, (PaneBounds{220, 96, 3 * 369 - 1, 3 * 245 - 1}));
+    EXPECT_EQ(placed[7].rect, (PaneBounds{220, 96 + 3 * 245, 368, 244}));
+    EXPECT_EQ(placed[4].rect, (PaneBounds{220 + 3 * 369, 96 + 3 * 245, 368, 244}));
 }
 
 TEST(WallLayoutGeometry, EveryCustomLayoutCoversItsGridWithoutOverlap) {

@@ -1,0 +1,118 @@
+#include "app/AutomationRunner.h"
+
+#include <QTimer>
+#include <cstdio>
+
+#include "app/CDlgDevAllCtrl.h"
+#include "app/CDlgDeviceList.h"
+#include "app/CMyVelaExpertDlg.h"
+#include "app/VideoWall.h"
+#include "ui/MessageBoxes.h"
+
+namespace orbisight {
+
+AutomationRunner::AutomationRunner(CMyVelaExpertDlg* window, std::vector<AutomationStep> steps)
+    : QObject(window), window_(window), steps_(std::move(steps)) {}
+
+AutomationRunner* AutomationRunner::FromEnvironment(CMyVelaExpertDlg* window) {
+    QByteArray script = qgetenv("ORBISIGHT_AUTOMATION");
+    if (script.isEmpty()) {
+        return nullptr;
+    }
+    std::string error;
+    auto steps = ParseAutomation(script.toStdString(), &error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "automation: %s", error.c_str());
+    }
+    return new AutomationRunner(window, std::move(steps));
+}
+
+void AutomationRunner::Start() {
+    ui::SetMessageResponder([](const ui::MessageRequest& request) {
+        std::fprintf(stderr, "automation: answered \"%s\"\n", request.text.toUtf8().constData());
+        return request.buttons == ui::MessageButtons::kYesNo ? ui::MessageAnswer::kYes
+                                                             : ui::MessageAnswer::kOk;
+    });
+    clock_.start();
+    QTimer::singleShot(0, this, &AutomationRunner::RunNext);
+}
+
+void AutomationRunner::RunNext() {
+    if (next_ >= steps_.size()) {
+        return;
+    }
+    const AutomationStep& step = steps_[next_];
+    // "at" and timed screenshots wait for their moment, counted from the
+    // script's start; a timer that fires early simply waits again.
+    std::optional<double> at = step.atSeconds;
+    if (step.verb == "at") {
+        at = std::stod(step.argument);
+    }
+    if (at) {
+        qint64 due = static_cast<qint64>(*at * 1000) - clock_.elapsed();
+        if (due > 0) {
+            QTimer::singleShot(static_cast<int>(due), Qt::PreciseTimer, this,
+                               &AutomationRunner::RunNext);
+            return;
+        }
+    }
+    int pause = step.verb == "at" ? 0 : Run(step);
+    ++next_;
+    QTimer::singleShot(pause, Qt::PreciseTimer, this, &AutomationRunner::RunNext);
+}
+
+int AutomationRunner::Run(const AutomationStep& step) {
+    VideoWall* wall = window_->Wall();
+    const std::string& arg = step.argument;
+    std::fprintf(stderr, "automation: %s%s%s\n", step.verb.c_str(), arg.empty() ? "" : "=",
+                 arg.c_str());
+    if (step.verb == "connect-all") {
+        window_->Command(CDlgDevAllCtrl::kConnectAll);
+    } else if (step.verb == "disconnect-all") {
+        wall->DisconnectAll(false);
+    } else if (step.verb == "open") {
+        for (const DeviceInfo& d : window_->DeviceTree()->DevicesForConnectAll()) {
+            if (d.Id() == arg) {
+                wall->OpenDevice(d);
+            }
+        }
+    } else if (step.verb == "layout") {
+        wall->SetLayout(std::atoi(arg.c_str()), false);
+    } else if (step.verb == "fullscreen") {
+        wall->ToggleFullScreen();
+    } else if (step.verb == "wall-fullscreen") {
+        wall->EnterWallFullScreen();
+    } else if (step.verb == "page") {
+        static const std::pair<const char*, WallLayout::PageCommand> pages[] = {
+            {"first", WallLayout::PageCommand::kFirst},
+            {"prev", WallLayout::PageCommand::kPrevious},
+            {"next", WallLayout::PageCommand::kNext},
+            {"last", WallLayout::PageCommand::kLast}};
+        for (const auto& [name, command] : pages) {
+            if (arg == name) {
+                wall->Page(command);
+            }
+        }
+    } else if (step.verb == "wait") {
+        return static_cast<int>(std::stod(arg) * 1000);
+    } else if (step.verb == "screenshot") {
+        QPixmap shot = window_->grab();
+        if (!shot.save(QString::fromStdString(arg), "PNG")) {
+            std::fprintf(stderr, "automation: cannot write %s\n", arg.c_str());
+        }
+    } else if (step.verb == "drag") {
+        int slot = 0;
+        int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+        if (std::sscanf(arg.c_str(), "%d:%d,%d,%d,%d", &slot, &x1, &y1, &x2, &y2) == 5 &&
+            slot >= 0 && slot < WallLayout::kPaneCount) {
+            wall->Pane(slot)->SimulateDrag(QPoint(x1, y1), QPoint(x2, y2));
+        } else {
+            std::fprintf(stderr, "automation: drag needs SLOT:X1,Y1,X2,Y2\n");
+        }
+    } else if (step.verb == "quit") {
+        window_->CloseWithoutPrompt();
+    }
+    return 0;
+}
+
+}  // namespace orbisight

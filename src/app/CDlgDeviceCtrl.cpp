@@ -1,0 +1,266 @@
+#include "app/CDlgDeviceCtrl.h"
+
+#include <QActionGroup>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QVBoxLayout>
+
+#include "app/CDlgVedioShow.h"
+#include "app/PaneGeometry.h"
+#include "app/VideoWall.h"
+#include "media/VideoSink.h"
+#include "platform/Clock.h"
+#include "ui/ImageButton.h"
+#include "ui/ShutterSound.h"
+
+namespace orbisight {
+
+namespace {
+struct Spec {
+    int id;
+    const char* label;
+    const char* image;
+    int code;
+};
+const Spec kPad[] = {
+    {1065, "Up", "CPan-BtnUp-01.bmp", 3},          {1026, "Left", "CPan-BtnLeft-01.bmp", 1},
+    {1054, "Restore", "CPan-BtnReset-01.bmp", 13}, {1055, "Right", "CPan-BtnRight-01.bmp", 2},
+    {1020, "Down", "CPan-BtnDown-01.bmp", 4},
+};
+const Spec kGrid[] = {
+    {1018, "Disconnect", "CPan-BtnDisCnnt-01.png", 0},
+    {1013, "Snap", "CPan-BtnCapture-01.png", 0},
+    {1051, "Record", "CPan-BtnVedioRec-01.png", 0},
+    {1031, "Mirror", "CPan-BtnMirror-01.png", 15},
+    {1023, "Flip", "CPan-BtnFlip-01.png", 16},
+    {1033, "Mute", "CPan-BtnAudio-01.png", 0},
+    {1061, "Stop", "CPan-BtnStop-01.png", 10},
+    {1068, "VScan", "CPan-BtnVScan-01.png", 8},
+    {1025, "HScan", "CPan-BtnHScan-01.png", 7},
+    {1071, "+", "CPan-BtnZoomOut-01.png", 5},
+    {1072, "-", "CPan-BtnZoomIn-01.png", 6},
+    {1306, "Quality", "CPan-BtnHD-01.png", 0},
+    {1056, "Alert ON/OFF", "CPan-BtnSecurety-01.png", 0},
+};
+}  // namespace
+
+CDlgDeviceCtrl::CDlgDeviceCtrl(VideoWall* wall, QWidget* parent) : QWidget(parent), wall_(wall) {
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(0xf7, 0xf8, 0xfa));
+    setPalette(pal);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 8, 10, 8);
+    layout->setSpacing(4);
+    auto* title = new QLabel("Device", this);
+    title->setStyleSheet("font-weight: bold; color: #344458;");
+    layout->addWidget(title);
+    for (QLabel** label : {&id_, &name_, &time_, &duration_}) {
+        *label = new QLabel(this);
+        (*label)->setWordWrap(true);
+        (*label)->setStyleSheet("color: #4a5568;");
+        layout->addWidget(*label);
+    }
+    layout->addSpacing(8);
+
+    auto* pad = new QGridLayout;
+    pad->setSpacing(2);
+    const int padCells[][2] = {{0, 1}, {1, 0}, {1, 1}, {1, 2}, {2, 1}};
+    for (size_t i = 0; i < std::size(kPad); ++i) {
+        auto* b = new ui::ImageButton(kPad[i].id, kPad[i].image, this);
+        b->setToolTip(kPad[i].label);
+        b->setText(kPad[i].label);
+        buttons_[kPad[i].id] = b;
+        pad->addWidget(b, padCells[i][0], padCells[i][1]);
+        connect(b, &QAbstractButton::clicked, this, [this, id = kPad[i].id] { Trigger(id); });
+    }
+    auto* padRow = new QHBoxLayout;
+    padRow->addStretch();
+    padRow->addLayout(pad);
+    padRow->addStretch();
+    layout->addLayout(padRow);
+    layout->addSpacing(6);
+
+    auto* grid = new QGridLayout;
+    grid->setSpacing(2);
+    for (size_t i = 0; i < std::size(kGrid); ++i) {
+        auto* b = new ui::ImageButton(kGrid[i].id, kGrid[i].image, this);
+        b->setToolTip(kGrid[i].label);
+        b->setText(kGrid[i].label);
+        buttons_[kGrid[i].id] = b;
+        grid->addWidget(b, static_cast<int>(i / 3), static_cast<int>(i % 3));
+        connect(b, &QAbstractButton::clicked, this, [this, id = kGrid[i].id] { Trigger(id); });
+    }
+    layout->addLayout(grid);
+    layout->addStretch();
+
+    connect(&textsTimer_, &QTimer::timeout, this, [this] {
+        if (!wall_->FullScreen()) {
+            RefreshTexts();
+        }
+    });
+    textsTimer_.start(kTextsMs);
+    connect(&blinkTimer_, &QTimer::timeout, this, &CDlgDeviceCtrl::Blink);
+    blinkTimer_.start(kBlinkMs);
+    RefreshTexts();
+}
+
+ui::ImageButton* CDlgDeviceCtrl::Button(int id) const {
+    auto it = buttons_.find(id);
+    return it == buttons_.end() ? nullptr : it->second;
+}
+
+void CDlgDeviceCtrl::SetPane(CDlgVedioShow* pane) {
+    pane_ = pane;
+    RefreshTexts();
+}
+
+QString CDlgDeviceCtrl::DurationFor(uint64_t ms) {
+    uint64_t hours = ms / 3600000;
+    uint64_t minutes = (ms / 1000 % 3600) / 60;
+    uint64_t seconds = ms / 1000 % 60;
+    return QString::asprintf("Sustained:  \n%d Hour %d Minute %d Second", static_cast<int>(hours),
+                             static_cast<int>(minutes), static_cast<int>(seconds));
+}
+
+QString CDlgDeviceCtrl::DeviceIdText() const {
+    const DeviceInfo* d = pane_ ? pane_->Device() : nullptr;
+    return QString("Device ID:  %1")
+        .arg(d ? QString::fromUtf8(std::string(d->Id()).c_str()) : "None");
+}
+
+QString CDlgDeviceCtrl::DeviceNameText() const {
+    const DeviceInfo* d = pane_ ? pane_->Device() : nullptr;
+    return QString("Device name: %1").arg(d ? QString::fromUtf8(d->DisplayName().c_str()) : "None");
+}
+
+QString CDlgDeviceCtrl::ConnectedTimeText() const {
+    const DeviceInfo* d = pane_ ? pane_->Device() : nullptr;
+    if (!d) {
+        return "Connected time: None";
+    }
+    QDateTime t = pane_->ConnectTime();
+    return QString::asprintf("Connected time:  \n%d-%02d-%02d %02d:%02d:%02d", t.date().year(),
+                             t.date().month(), t.date().day(), t.time().hour(), t.time().minute(),
+                             t.time().second());
+}
+
+QString CDlgDeviceCtrl::DurationText() const {
+    const DeviceInfo* d = pane_ ? pane_->Device() : nullptr;
+    if (!d) {
+        return "Connected duration: None";
+    }
+    return DurationFor(TickCountMs() - pane_->ConnectTickMs());
+}
+
+void CDlgDeviceCtrl::RefreshTexts() {
+    id_->setText(DeviceIdText());
+    name_->setText(DeviceNameText());
+    time_->setText(ConnectedTimeText());
+    duration_->setText(DurationText());
+    bool enabled = pane_ && pane_->Device();
+    for (auto& [id, button] : buttons_) {
+        button->setEnabled(enabled);
+    }
+    PaneChannel* channel = enabled ? pane_->Channel() : nullptr;
+    Button(1033)->setToolTip(channel && channel->Listening() ? "Sound:On" : "Sound:Mute");
+    Button(1056)->setToolTip(!channel ? "Alert ON/OFF"
+                                      : (channel->Alert() ? "Alert ON" : "Alert OFF"));
+    Button(1056)->SetBackdrop(channel && channel->Alert() ? QColor(0xf6, 0xc9, 0xc9) : QColor());
+    if (channel) {
+        int level = QualityLevel(channel->PeerToPeer(), false, channel->StreamIdFlag(),
+                                 pane_->PicturesPerSecond());
+        const char* direct[] = {"Low qulity", "Mid qulity", "High qulity"};
+        const char* peer[] = {"Low Video Quality", "Middle Video Quality", "High Video Quality"};
+        Button(1306)->setToolTip(channel->PeerToPeer() ? peer[level] : direct[level]);
+    }
+    if (pane_ && pane_->Device() && !pane_->InUse()) {
+        pane_->update();
+    }
+}
+
+void CDlgDeviceCtrl::Blink() {
+    blinkPhase_ = !blinkPhase_;
+    AdvanceRecordingBlink();
+    PaneChannel* channel = pane_ ? pane_->Channel() : nullptr;
+    bool recording = channel && pane_->InUse() && channel->Recording();
+    Button(1051)->SetBackdrop(recording && blinkPhase_ ? QColor(0xf0, 0x3a, 0x3a) : QColor());
+}
+
+void CDlgDeviceCtrl::Trigger(int id) {
+    if (!pane_ || !pane_->Device()) {
+        return;
+    }
+    if (id == 1018) {
+        if (!wall_->ConfirmStopLoop()) {
+            return;
+        }
+        CDlgVedioShow* pane = pane_;
+        SetPane(nullptr);
+        wall_->DisconnectOne(pane);
+        return;
+    }
+    if (!pane_->Channel()) {
+        return;
+    }
+    switch (id) {
+        case 1013:
+            pane_->TakeSnapshot();
+            ui::PlayShutterSound();
+            return;
+        case 1051:
+            pane_->ToggleRecording();
+            return;
+        case 1033:
+            pane_->ToggleListening();
+            RefreshTexts();
+            return;
+        case 1306:
+            ShowQualityMenu();
+            return;
+        case 1056:
+            pane_->ToggleAlert();
+            RefreshTexts();
+            return;
+        default:
+            break;
+    }
+    for (const Spec& s : kPad) {
+        if (s.id == id) {
+            pane_->SendControl(s.code);
+            return;
+        }
+    }
+    for (const Spec& s : kGrid) {
+        if (s.id == id && s.code != 0) {
+            pane_->SendControl(s.code);
+            return;
+        }
+    }
+}
+
+void CDlgDeviceCtrl::ShowQualityMenu() {
+    PaneChannel* channel = pane_->Channel();
+    int level = QualityLevel(channel->PeerToPeer(), false, channel->StreamIdFlag(),
+                             pane_->PicturesPerSecond());
+    QMenu menu(this);
+    auto* group = new QActionGroup(&menu);
+    const std::pair<int, const char*> entries[] = {{kQualityMenuHigh, "Video Quality:High"},
+                                                   {kQualityMenuMiddle, "Video Quality:Middle"},
+                                                   {kQualityMenuLow, "Video Quality:Low"}};
+    for (const auto& [menuId, text] : entries) {
+        QAction* a = menu.addAction(text);
+        a->setCheckable(true);
+        a->setChecked(menuId == QualityMenuIdForLevel(level));
+        a->setData(menuId);
+        group->addAction(a);
+    }
+    ui::ImageButton* b = Button(1306);
+    QAction* chosen = menu.exec(b->mapToGlobal(QPoint(0, b->height())));
+    if (chosen && pane_ && pane_->Channel()) {
+        pane_->SendControl(QualityControlCode(chosen->data().toInt()));
+    }
+}
+
+}  // namespace orbisight

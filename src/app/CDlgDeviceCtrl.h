@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <map>
+
+class QLabel;
+
+namespace orbisight {
+
+namespace ui {
+class ImageButton;
+}
+class CDlgVedioShow;
+class VideoWall;
+
+// The device panel at the right of the main window: what the selected pane
+// shows (ID, name, connection time and duration) and the camera commands for
+// it (disconnect, snapshot, record, mirror, flip, sound, pan and tilt, scans,
+// zoom, quality, alert).
+class CDlgDeviceCtrl : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr int kWidth = 219;
+    static constexpr int kTextsMs = 1000;
+    static constexpr int kBlinkMs = 500;
+
+    CDlgDeviceCtrl(VideoWall* wall, QWidget* parent);
+
+    void SetPane(CDlgVedioShow* pane);
+    CDlgVedioShow* Pane() const { return pane_; }
+    // Refreshes the device texts and the buttons' enabled state.
+    void RefreshTexts();
+    ui::ImageButton* Button(int id) const;
+    QString DeviceIdText() const;
+    QString DeviceNameText() const;
+    QString ConnectedTimeText() const;
+    QString DurationText() const;
+    void Trigger(int id);
+
+    // "Sustained:  \n%d Hour %d Minute %d Second" for a duration.
+    static QString DurationFor(uint64_t ms);
+
+  private:
+    void Blink();
+    void ShowQualityMenu();
+
+    VideoWall* wall_;
+    CDlgVedioShow* pane_ = nullptr;
+    QLabel* id_ = nullptr;
+    QLabel* name_ = nullptr;
+    QLabel* time_ = nullptr;
+    QLabel* duration_ = nullptr;
+    std::map<int, ui::ImageButton*> buttons_;
+    QTimer textsTimer_;
+    QTimer blinkTimer_;
+    bool blinkPhase_ = false;
+};
+
+}  // namespace orbisight

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "account/DeviceInfo.h"
+#include "account/SessionLists.h"
+#include "app/DeviceTreeModel.h"
+#include "platform/WorkerThread.h"
+
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace orbisight {
+
+class CXOMPWorker;
+class GuiNoticeTarget;
+class VideoWall;
+class DeviceTreeWidget;
+
+// The device tree panel at the left of the main window: "My cameras",
+// "Local cameras" (and "Public cameras" while shown) with their counts, the
+// search box, the context menu, the local add/edit dialog and the probe
+// thread that tells which local cameras answer. Double click or "Connect"
+// hands a camera to the wall.
+class CDlgDeviceList : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr int kProbePeriodMs = 1000;
+    static constexpr int kProbeStopWaitMs = 1400;
+
+    CDlgDeviceList(CXOMPWorker* worker, VideoWall* wall, bool showPublic, QWidget* parent);
+    ~CDlgDeviceList() override;
+
+    // Rebuilds every branch, or only the local one, from the session's lists.
+    void RebuildAll();
+    void RebuildLocal();
+    // Local refresh: statuses to 0, probe again.
+    void RefreshLocal();
+    // The devices "Connect all" opens when no group was chosen: on-line
+    // devices of my, public (while shown) and local lists that are not shown
+    // in a pane, in that order.
+    std::vector<DeviceInfo> DevicesForConnectAll() const;
+    // Connect every camera below an item (a group or a root) through the
+    // wall's "Connect all".
+    void ConnectBelow(QTreeWidgetItem* item);
+    // Double click on an item.
+    void Activate(QTreeWidgetItem* item);
+    // The context menu for an item (built, not shown), for tests.
+    std::unique_ptr<QMenu> BuildMenu(QTreeWidgetItem* item);
+    // Runs the search for a text; returns the number of hits listed.
+    int Search(const QString& text);
+    // Moves a local entry below the target item, as a drop does. False when
+    // the move is refused.
+    bool MoveEntry(QTreeWidgetItem* dragged, QTreeWidgetItem* target);
+
+    QTreeWidget* Tree() const;
+    QTreeWidgetItem* RootItem(tree::Branch branch) const;
+    // The record of an item (a snapshot copy), or nullptr for roots.
+    const DeviceInfo* RecordOf(QTreeWidgetItem* item) const;
+    tree::Branch BranchOf(QTreeWidgetItem* item) const;
+    QTreeWidgetItem* FindItem(tree::Branch branch, std::string_view id) const;
+    // Makes the camera with this ID the tree's current item (the wall
+    // selected its pane).
+    void SelectDevice(std::string_view id);
+    QListWidget* SearchResults() const { return results_; }
+    bool ProbeRunning() const { return probe_.Running(); }
+    uint64_t ProbeRuns() const { return probeRuns_.load(); }
+
+  signals:
+    void paneForSelection(std::string id);  // a camera was selected: "" for none
+    void localListChanged();
+
+  protected:
+    void mousePressEvent(class QMouseEvent* event) override;
+
+  private:
+    void Populate(tree::Branch branch, const std::vector<DeviceInfo>& records);
+    void AddNodes(QTreeWidgetItem* parent, const std::vector<tree::Node>& nodes,
+                  tree::Branch branch, const std::vector<DeviceInfo>& records);
+    void ShowMenu(const QPoint& pos);
+    void StartProbe();
+    void AddLocal(QTreeWidgetItem* item, bool group);
+    void EditLocal(QTreeWidgetItem* item);
+    void DeleteLocal(QTreeWidgetItem* item);
+    void EmptyLocalList();
+    void OnSessionNotice(uintptr_t code, intptr_t value);
+
+    CXOMPWorker* worker_;
+    VideoWall* wall_;
+    bool showPublic_;
+    DeviceTreeWidget* tree_ = nullptr;
+    QTreeWidgetItem* roots_[3] = {nullptr, nullptr, nullptr};
+    // Snapshots of the lists shown, by branch; items point into them by index.
+    std::vector<DeviceInfo> records_[3];
+    QLineEdit* searchBox_ = nullptr;
+    QListWidget* results_ = nullptr;
+    QTimer searchTimer_;
+    QTimer rebuildAllTimer_;
+    QTimer rebuildLocalTimer_;
+    std::unique_ptr<GuiNoticeTarget> sessionNotices_;
+
+    WorkerThread probe_;
+    std::atomic<bool> probeRequested_{false};
+    std::atomic<bool> probeCancel_{false};
+    std::atomic<uint64_t> probeRuns_{0};
+};
+
+}  // namespace orbisight

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+
+namespace orbisight {
+
+class AppSettings;
+class SavedLogins;
+
+// The settings dialog: recording, streams, start-up choices and the account
+// server's address. OK stores everything and asks for a restart.
+class CDlgSystemSetting : public QDialog {
+    Q_OBJECT
+  public:
+    CDlgSystemSetting(AppSettings& settings, SavedLogins* logins, QWidget* parent);
+
+    // Controls, for tests.
+    QCheckBox* AutoCheckVersion() const { return autoCheck_; }
+    QSpinBox* RecordMinutes() const { return minutes_; }
+    QCheckBox* LocalBigStream() const { return localBig_; }
+    QCheckBox* AlarmBlink() const { return alarmBlink_; }
+    QCheckBox* StartWithComputer() const { return startWithComputer_; }
+    QCheckBox* AutoLogin() const { return autoLogin_; }
+    QCheckBox* AutoConnect() const { return autoConnect_; }
+    QCheckBox* LocalOnlyKeyFrames() const { return keyFramesOnly_; }
+    QCheckBox* ShowAlarm() const { return showAlarm_; }
+    QCheckBox* AutoSwitchPages() const { return autoSwitch_; }
+    QLineEdit* RecordFolder() const { return folder_; }
+    QLineEdit* RegisterIp() const { return registerIp_; }
+    QLabel* VersionLine() const { return version_; }
+
+    // The OK step without closing (tests call it directly).
+    void Apply();
+    void accept() override;
+
+    // "Orbisight Cloud System 5.0 (Build %s %s)" with the build date and time.
+    static QString VersionText();
+
+  private:
+    void Fill();
+    void PickFolder();
+
+    AppSettings& settings_;
+    SavedLogins* logins_;
+    QCheckBox* autoCheck_ = nullptr;
+    QSpinBox* minutes_ = nullptr;
+    QCheckBox* localBig_ = nullptr;
+    QCheckBox* alarmBlink_ = nullptr;
+    QCheckBox* startWithComputer_ = nullptr;
+    QCheckBox* autoLogin_ = nullptr;
+    QCheckBox* autoConnect_ = nullptr;
+    QCheckBox* keyFramesOnly_ = nullptr;
+    QCheckBox* showAlarm_ = nullptr;
+    QCheckBox* autoSwitch_ = nullptr;
+    QLineEdit* folder_ = nullptr;
+    QLineEdit* registerIp_ = nullptr;
+    QPushButton* autoConnectList_ = nullptr;
+    QLabel* version_ = nullptr;
+};
+
+}  // namespace orbisight

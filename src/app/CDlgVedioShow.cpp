@@ -1,0 +1,529 @@
+#include "app/CDlgVedioShow.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QImage>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "app/GuiNoticeTarget.h"
+#include "app/PaneVideoSink.h"
+#include "platform/Clock.h"
+#include "ui/SkinImages.h"
+
+namespace orbisight {
+
+namespace {
+const QColor kGrey132(132, 132, 132);
+const QColor kGrey220(220, 220, 220);
+const char* kConnectingText = "Connecting, please wait ......";
+
+QFont TitleFont(const QFont& base) {
+    // The pane's font at 1.5 times its height and weight.
+    QFont f = base;
+    int px = base.pixelSize() > 0 ? base.pixelSize() : 12;
+    f.setPixelSize(px * 3 / 2);
+    f.setWeight(static_cast<QFont::Weight>(std::min(900, base.weight() * 3 / 2)));
+    return f;
+}
+}  // namespace
+
+CDlgVedioShow::CDlgVedioShow(int slot, const PaneContext* context, QWidget* parent)
+    : QWidget(parent), slot_(slot), context_(context) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::ClickFocus);
+    hide();
+    sink_ = std::make_unique<PaneVideoSink>([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { OnPictureReady(); }, Qt::QueuedConnection);
+    });
+    alertTimer_.setSingleShot(false);
+    connect(&alertTimer_, &QTimer::timeout, this, [this] {
+        if (channel_) {
+            channel_->SendControl(100);
+        }
+    });
+    alertTimer_.start(kAlertPollFirstMs);
+    connect(&rateTimer_, &QTimer::timeout, this, [this] {
+        uint64_t now = sink_->Pictures();
+        picturesPerSecond_ = static_cast<int>(now - picturesAtLastTick_);
+        picturesAtLastTick_ = now;
+    });
+    rateTimer_.start(1000);
+}
+
+CDlgVedioShow::~CDlgVedioShow() {
+    ReleaseChannel();
+}
+
+void CDlgVedioShow::ReleaseChannel() {
+    if (channel_) {
+        channel_->Close();
+    }
+    if (opener_.Running()) {
+        opener_.Join(kOpenStopWaitMs);
+    }
+    channel_.reset();
+    notices_.reset();
+}
+
+void CDlgVedioShow::Assign(const DeviceInfo& device) {
+    ReleaseChannel();
+    ++generation_;
+    device_ = device;
+    PaneChannelSettings settings;
+    if (context_ && context_->channelSettings) {
+        settings = context_->channelSettings(device, slot_);
+    }
+    settings.videoSink = sink_.get();
+    if (!device.local) {
+        // "Local only play I frame" applies to cameras of the local list only.
+        settings.localOnlyKeyFrames = false;
+    }
+    if (context_ && context_->createChannel) {
+        channel_ = context_->createChannel(settings);
+    }
+    connectTickMs_ = TickCountMs();
+    connectTime_ = QDateTime::currentDateTime();
+    device_->connected = 1;
+    connected_.store(true);
+    inUse_ = true;
+    UpdateWantedSize();
+    if (channel_) {
+        channel_->SetZones(zones_);
+        uint64_t generation = generation_;
+        notices_ = std::make_unique<GuiNoticeTarget>(this, [this, generation](const Notice& n) {
+            if (n.message == notice::kCommand && n.wParam == notice::kChannelStateCommand) {
+                OnChannelNotice(generation, n.lParam);
+            }
+        });
+        PaneChannel* channel = channel_.get();
+        NoticeTarget* owner = notices_.get();
+        DeviceInfo record = *device_;
+        opener_.Start("cam" + std::to_string(slot_) + "/open", [this, channel, owner, record,
+                                                                generation](AutoResetEvent&) {
+            int result = channel->Open(record, owner);
+            connected_.store(result == 1);
+            QMetaObject::invokeMethod(
+                this, [this, generation] { OnOpenDone(generation); }, Qt::QueuedConnection);
+        });
+    }
+    emit selectRequested(this);
+    update();
+    emit connectionChanged(this);
+}
+
+void CDlgVedioShow::OnOpenDone(uint64_t generation) {
+    if (generation != generation_ || !device_) {
+        return;
+    }
+    if (!connected_.load()) {
+        device_->connected = 0;
+    }
+    update();
+    emit connectionChanged(this);
+}
+
+void CDlgVedioShow::OnChannelNotice(uint64_t generation, intptr_t state) {
+    if (generation != generation_ || !inUse_) {
+        return;  // from a channel that has since been replaced or closed
+    }
+    Command(kCmdChannelState, static_cast<int>(state));
+}
+
+void CDlgVedioShow::Disconnect() {
+    if (device_ && channel_) {
+        channel_->Close();
+    }
+    if (opener_.Running()) {
+        opener_.Join(kOpenStopWaitMs);
+    }
+    ++generation_;
+    device_.reset();
+    connected_.store(false);
+    inUse_ = false;
+    dragStart_.reset();
+    dragRect_.reset();
+    UpdateWantedSize();
+    update();
+    emit connectionChanged(this);
+}
+
+void CDlgVedioShow::Command(int command, int value) {
+    switch (command) {
+        case kCmdDisconnect:
+            emit disconnectRequested(this);
+            break;
+        case kCmdToggleRecording:
+            ToggleRecording();
+            break;
+        case kCmdSnapshot:
+            TakeSnapshot();
+            break;
+        case kCmdChannelState:
+            connected_.store(value != 0);
+            update();
+            emit connectionChanged(this);
+            break;
+        case 1:
+        case 2:
+        case 27:
+            emit mainWindowCommand(command);
+            break;
+        default:
+            break;
+    }
+}
+
+void CDlgVedioShow::RefreshDevice(const DeviceInfo& edited) {
+    if (!device_) {
+        return;
+    }
+    int32_t shown = device_->connected;
+    device_ = edited;
+    device_->connected = shown;
+    update();
+}
+
+bool CDlgVedioShow::OpenFinished() const {
+    return !opener_.Running() || opener_.Finished();
+}
+
+uint64_t CDlgVedioShow::PicturesShown() const {
+    return sink_->Pictures();
+}
+
+void CDlgVedioShow::SetSelected(bool selected) {
+    if (selected_ != selected) {
+        selected_ = selected;
+        update();
+    }
+}
+
+void CDlgVedioShow::SendControl(int code) {
+    if (channel_) {
+        channel_->SendControl(code);
+    }
+}
+
+void CDlgVedioShow::ToggleRecording() {
+    if (channel_) {
+        channel_->ToggleRecording();
+        update();
+    }
+}
+
+void CDlgVedioShow::TakeSnapshot() {
+    if (channel_) {
+        channel_->TakeSnapshot();
+    }
+}
+
+void CDlgVedioShow::ToggleListening() {
+    if (channel_ && channel_->Playing()) {
+        channel_->SetListening(!channel_->Listening());
+    }
+}
+
+void CDlgVedioShow::ToggleAlert() {
+    if (channel_) {
+        channel_->SetAlert(!channel_->Alert());
+        channel_->SendControl(101);
+    }
+}
+
+void CDlgVedioShow::UpdateWantedSize() {
+    // Hidden panes (other pages) decode without converting.
+    if (isVisible() && inUse_ && width() > 8 && height() > 8) {
+        sink_->SetWantedSize({width() - 8, height() - 8});
+    } else {
+        sink_->SetWantedSize({0, 0});
+    }
+}
+
+void CDlgVedioShow::resizeEvent(QResizeEvent*) {
+    zones_ = PaneZones::For(width(), height());
+    if (channel_) {
+        channel_->SetZones(zones_);
+    }
+    UpdateWantedSize();
+}
+
+void CDlgVedioShow::showEvent(QShowEvent*) {
+    UpdateWantedSize();
+}
+
+void CDlgVedioShow::hideEvent(QHideEvent*) {
+    UpdateWantedSize();
+}
+
+void CDlgVedioShow::OnPictureReady() {
+    sink_->AcknowledgeWake();
+    if (isVisible()) {
+        update();
+    }
+}
+
+// ---- painting ----
+
+void CDlgVedioShow::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    QRect client = rect();
+    p.fillRect(client, kGrey132);
+    p.setPen(kGrey220);
+    p.drawRect(client.adjusted(1, 1, -2, -2));
+    p.fillRect(client.adjusted(3, 3, -3, -3), kGrey132);
+
+    bool playing = channel_ && channel_->Playing() && inUse_;
+    const PictureSlots::Picture* picture = nullptr;
+    if (playing) {
+        const PictureSlots::Picture& latest = sink_->Latest();
+        if (latest.Valid()) {
+            picture = &latest;
+        }
+    }
+    if (picture) {
+        PaintPicture(p);
+    } else {
+        PaintIdle(p);
+    }
+
+    if (dragRect_) {
+        QPen pen(Qt::red, 3, Qt::DashLine);
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(*dragRect_);
+    }
+    // Selection outline: 2 pixels wide, 2 pixels inside the edge.
+    QPen outline(selected_ ? QColor(255, 0, 0) : QColor(255, 255, 255), 2);
+    outline.setJoinStyle(Qt::MiterJoin);
+    p.setPen(outline);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(client).adjusted(3, 3, -3, -3));
+}
+
+void CDlgVedioShow::PaintIdle(QPainter& p) {
+    QRect area = rect().adjusted(4, 4, -4, -4);
+    QPixmap background = ui::SkinImages::Get("FrameBK.bmp");
+    if (!background.isNull()) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawPixmap(area, background);
+    } else {
+        p.fillRect(area, QColor(0x1a, 0x20, 0x29));
+    }
+    if (hoverClose_) {
+        QPixmap close = ui::SkinImages::Get("VClose.bmp");
+        p.drawPixmap(QRect(zones_.close.left, zones_.close.top, 17, 15), close);
+    }
+    if (device_ && inUse_) {
+        // The camera's name, so a connecting pane says which camera it is.
+        p.setFont(TitleFont(font()));
+        p.setPen(QColor(0xf5, 0xf5, 0xf5));
+        p.drawText(QRect(12, 8, width() - 60, 24), Qt::AlignLeft | Qt::AlignVCenter,
+                   QString::fromUtf8(device_->DisplayName().c_str()));
+    }
+    if (channel_ && inUse_ && !channel_->Playing() && !channel_->PeerToPeer()) {
+        QFont f = font();
+        p.setFont(f);
+        p.setPen(QColor(0xe8, 0xee, 0xf6));
+        p.drawText(QPoint(15, height() - 30), kConnectingText);
+    }
+}
+
+void CDlgVedioShow::PaintPicture(QPainter& p) {
+    const PictureSlots::Picture& pic = sink_->Latest();
+    QImage image(reinterpret_cast<const uchar*>(pic.pixels), pic.width, pic.height, pic.strideBytes,
+                 QImage::Format_RGB32);
+    QRect area = rect().adjusted(4, 4, -4, -4);
+    if (pic.width == area.width() && pic.height == area.height()) {
+        p.drawImage(area.topLeft(), image);
+    } else {
+        // A picture converted for the previous size: shown stretched until
+        // the next one arrives at the new size.
+        p.drawImage(area, image);
+    }
+    const VideoOverlay& overlay = pic.overlay;
+    // Title at (8, 6) of the picture, light text on grey.
+    QFont titleFont = TitleFont(font());
+    p.setFont(titleFont);
+    QString title = QString::fromUtf8(overlay.title.c_str());
+    QFontMetrics metrics(titleFont);
+    QRect titleRect(area.left() + 8, area.top() + 6, metrics.horizontalAdvance(title) + 8,
+                    metrics.height());
+    p.fillRect(titleRect, QColor(0x64, 0x64, 0x64));
+    p.setPen(QColor(0xf5, 0xf5, 0xf5));
+    p.drawText(titleRect.adjusted(4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, title);
+
+    // Status icons along the bottom, 30 x 23 each, 32 pixels apart.
+    int x = area.left() + 10;
+    int y = area.top() + area.height() - 30;
+    auto icon = [&](const char* name) {
+        QPixmap pixmap = ui::SkinImages::Get(name);
+        if (!pixmap.isNull()) {
+            p.drawPixmap(QRect(x, y, 30, 23), pixmap);
+        }
+        x += 32;
+    };
+    bool recording = overlay.recording || (channel_ && channel_->Recording());
+    if (recording) {
+        icon((overlay.blinkCounter & 1) ? "RecFlag2.bmp" : "RecFlag1.bmp");
+    }
+    if (overlay.listening) {
+        icon("Volume.bmp");
+    }
+    if (overlay.talking) {
+        icon("Intercom.bmp");
+    }
+    if (hoverClose_) {
+        QPixmap close = ui::SkinImages::Get("VClose.bmp");
+        p.drawPixmap(zones_.close.right - 24, zones_.close.top - 2, close);
+    }
+    if (overlay.alarmBorder) {
+        QPen pen(QColor::fromRgb(overlay.borderRgb), 4);
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(rect().adjusted(3, 3, -3, -3));
+    }
+}
+
+// ---- mouse and keys ----
+
+void CDlgVedioShow::mouseMoveEvent(QMouseEvent* event) {
+    QPoint pos = event->position().toPoint();
+    zones_ = PaneZones::For(width(), height());
+    bool overClose = inUse_ && zones_.close.Contains(pos.x(), pos.y());
+    if (overClose != hoverClose_) {
+        hoverClose_ = overClose;
+        update();
+    }
+    setCursor(overClose ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    if (channel_) {
+        channel_->SetZones(zones_);
+        bool inside = zones_.inner.Contains(pos.x(), pos.y());
+        channel_->SetHover(inside && hoverClose_, false, false);
+    }
+    if (context_ && context_->wallFullScreen && context_->wallFullScreen()) {
+        ZoneRect deflated{zones_.inner.left + 4, zones_.inner.top + 4, zones_.inner.right - 4,
+                          zones_.inner.bottom - 4};
+        bool inZone = deflated.Contains(pos.x(), pos.y()) && pos.y() >= deflated.bottom - 100;
+        if (inZone != inToolbarZone_) {
+            inToolbarZone_ = inZone;
+            emit toolbarZone(this, inZone);
+        }
+    }
+    if (dragStart_ && (event->buttons() & Qt::LeftButton)) {
+        dragRect_ = QRect(*dragStart_, pos).normalized();
+        update();
+    }
+    alertTimer_.start(kAlertPollMs);
+}
+
+void CDlgVedioShow::leaveEvent(QEvent*) {
+    if (hoverClose_ || hoverRecordings_ || hoverWeb_) {
+        hoverClose_ = hoverRecordings_ = hoverWeb_ = false;
+        update();
+    }
+    if (channel_) {
+        channel_->SetHover(false, false, false);
+    }
+}
+
+void CDlgVedioShow::mousePressEvent(QMouseEvent* event) {
+    QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::RightButton) {
+        emit selectRequested(this);
+        if (connected_.load() && inUse_) {
+            ShowContextMenu(event->globalPosition().toPoint());
+        }
+        return;
+    }
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    emit selectRequested(this);
+    zones_ = PaneZones::For(width(), height());
+    if (inUse_ && zones_.close.Contains(pos.x(), pos.y())) {
+        emit disconnectRequested(this);
+        return;
+    }
+    if (channel_ && connected_.load() && channel_->StreamIdFlag() == 1) {
+        dragStart_ = pos;
+        dragRect_.reset();
+    }
+}
+
+void CDlgVedioShow::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && dragStart_) {
+        FinishDrag(event->position().toPoint());
+    }
+}
+
+void CDlgVedioShow::FinishDrag(QPoint end) {
+    QPoint start = *dragStart_;
+    dragStart_.reset();
+    if (!channel_ || !connected_.load() || channel_->StreamIdFlag() != 1 || end == start) {
+        dragRect_.reset();
+        update();
+        return;
+    }
+    dragRect_ = QRect(start, end).normalized();
+    ZoneRect surface = VideoSurface(width(), height());
+    auto point = PointPtzFromDrag(start.x(), start.y(), end.x(), end.y(), channel_->PictureWidth(),
+                                  channel_->PictureHeight(), surface.Width(), surface.Height());
+    if (point) {
+        channel_->SendPointPtz(point->x, point->y);
+    }
+    update();
+    // The dragged rectangle stays a moment so the user sees where the camera
+    // is asked to aim.
+    QTimer::singleShot(400, this, [this] {
+        if (!dragStart_) {
+            dragRect_.reset();
+            update();
+        }
+    });
+}
+
+void CDlgVedioShow::SimulateDrag(QPoint from, QPoint to) {
+    if (channel_ && connected_.load() && channel_->StreamIdFlag() == 1) {
+        dragStart_ = from;
+        FinishDrag(to);
+    }
+}
+
+void CDlgVedioShow::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        emit fullScreenToggleRequested();
+    }
+}
+
+void CDlgVedioShow::keyPressEvent(QKeyEvent* event) {
+    int key = event->key();
+    bool leaveKey = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape ||
+                    key == Qt::Key_Space;
+    if (leaveKey && context_ && context_->wallFullScreen && context_->wallFullScreen()) {
+        emit mainWindowCommand(2);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CDlgVedioShow::ShowContextMenu(QPoint globalPos) {
+    QMenu menu(this);
+    bool recording = channel_ && channel_->Recording();
+    QAction* record = menu.addAction(recording ? "Stop record" : "Begin record");
+    QAction* snap = menu.addAction("Snap");
+    QAction* disconnect = menu.addAction("Disconnect");
+    QAction* chosen = menu.exec(globalPos);
+    if (chosen == record) {
+        Command(kCmdToggleRecording);
+    } else if (chosen == snap) {
+        Command(kCmdSnapshot);
+    } else if (chosen == disconnect) {
+        Command(kCmdDisconnect);
+    }
+}
+
+}  // namespace orbisight

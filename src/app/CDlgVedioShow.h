@@ -1,0 +1,150 @@
+#pragma once
+
+#include <QDateTime>
+#include <QPoint>
+#include <QTimer>
+#include <QWidget>
+#include <atomic>
+#include <memory>
+#include <optional>
+
+#include "account/DeviceInfo.h"
+#include "app/PaneChannel.h"
+#include "app/PaneGeometry.h"
+#include "platform/WorkerThread.h"
+
+namespace orbisight {
+
+class GuiNoticeTarget;
+class PaneVideoSink;
+
+// What every pane needs from the wall: how to make a channel and with which
+// settings. Owned by the wall, shared by its 256 panes.
+struct PaneContext {
+    PaneChannelFactory createChannel;
+    // Settings for a channel of this device (filled from the settings record).
+    std::function<PaneChannelSettings(const DeviceInfo& device, int slot)> channelSettings;
+    std::function<bool()> wallFullScreen;
+};
+
+// One cell of the video wall: shows one camera, owns its live channel, draws
+// the idle and connecting states and paints the channel's pictures with the
+// title, the status icons and the alarm border. Mouse and keys on the
+// picture: selection, the close box, drag-to-point, the context menu,
+// double click for full screen.
+class CDlgVedioShow : public QWidget {
+    Q_OBJECT
+  public:
+    // Pane commands (also the context menu's).
+    static constexpr int kCmdDisconnect = 0x3000;
+    static constexpr int kCmdToggleRecording = 0x3001;
+    static constexpr int kCmdSnapshot = 0x3002;
+    static constexpr int kCmdChannelState = 0x4000;
+    static constexpr int kAlertPollFirstMs = 5000;
+    static constexpr int kAlertPollMs = 10000;
+    static constexpr int kOpenStopWaitMs = 1400;
+
+    CDlgVedioShow(int slot, const PaneContext* context, QWidget* parent);
+    ~CDlgVedioShow() override;
+
+    int Slot() const { return slot_; }
+    void SetSlot(int slot) { slot_ = slot; }
+
+    // Shows a device: a new channel opened on an opening thread.
+    void Assign(const DeviceInfo& device);
+    // Closes the channel (kept until the next assignment) and clears the
+    // device, the connected state and the in-use flag.
+    void Disconnect();
+    // A pane command (0x3000..0x3002, 0x4000 with the state in value).
+    void Command(int command, int value = 0);
+
+    bool InUse() const { return inUse_; }
+    bool Connected() const { return connected_.load(); }
+    const DeviceInfo* Device() const { return device_ ? &*device_ : nullptr; }
+    // The device copy is replaced by an edited record of the same ID.
+    void RefreshDevice(const DeviceInfo& edited);
+    PaneChannel* Channel() const { return channel_.get(); }
+    uint64_t ConnectTickMs() const { return connectTickMs_; }
+    QDateTime ConnectTime() const { return connectTime_; }
+    bool OpenFinished() const;
+    uint64_t PicturesShown() const;
+
+    void SetSelected(bool selected);
+    bool Selected() const { return selected_; }
+
+    // Channel commands used by the toolbars (nothing without a channel).
+    void SendControl(int code);
+    void ToggleRecording();
+    void TakeSnapshot();
+    void ToggleListening();
+    void ToggleAlert();
+    // Pictures per second painted during the last second: the quality
+    // tooltips' measure of the stream.
+    int PicturesPerSecond() const { return picturesPerSecond_; }
+
+    // Test access: a drag on the picture as the mouse would do it.
+    void SimulateDrag(QPoint from, QPoint to);
+
+  signals:
+    void selectRequested(CDlgVedioShow* pane);
+    void disconnectRequested(CDlgVedioShow* pane);  // through the wall (loop play rule)
+    void fullScreenToggleRequested();
+    void mainWindowCommand(int command);
+    // In full screen: the pointer entered (true) or left (false) the bottom
+    // 100 pixels, where the floating toolbar shows.
+    void toolbarZone(CDlgVedioShow* pane, bool inside);
+    void connectionChanged(CDlgVedioShow* pane);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void ReleaseChannel();
+    void UpdateWantedSize();
+    void PaintIdle(class QPainter& p);
+    void PaintPicture(class QPainter& p);
+    void ShowContextMenu(QPoint globalPos);
+    void OnChannelNotice(uint64_t generation, intptr_t state);
+    void OnOpenDone(uint64_t generation);
+    void OnPictureReady();
+    void FinishDrag(QPoint end);
+
+    int slot_;
+    const PaneContext* context_;
+    std::unique_ptr<PaneVideoSink> sink_;
+    std::unique_ptr<PaneChannel> channel_;
+    std::unique_ptr<GuiNoticeTarget> notices_;
+    WorkerThread opener_;
+    uint64_t generation_ = 0;  // GUI thread: one per assignment
+
+    std::optional<DeviceInfo> device_;
+    bool inUse_ = false;
+    std::atomic<bool> connected_{false};
+    uint64_t connectTickMs_ = 0;
+    QDateTime connectTime_;
+    bool selected_ = false;
+
+    PaneZones zones_;
+    bool hoverClose_ = false;
+    bool hoverRecordings_ = false;
+    bool hoverWeb_ = false;
+    bool inToolbarZone_ = false;
+    std::optional<QPoint> dragStart_;
+    std::optional<QRect> dragRect_;  // drawn until the next repaint request
+
+    QTimer alertTimer_;
+    QTimer rateTimer_;
+    uint64_t picturesAtLastTick_ = 0;
+    int picturesPerSecond_ = 0;
+};
+
+}  // namespace orbisight

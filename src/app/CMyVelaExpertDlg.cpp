@@ -1,0 +1,383 @@
+#include "app/CMyVelaExpertDlg.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QWindow>
+
+#include "account/CXOMPWorker.h"
+#include "app/AppSettings.h"
+#include "app/CDlgDevAllCtrl.h"
+#include "app/CDlgDeviceCtrl.h"
+#include "app/CDlgDeviceList.h"
+#include "app/CDlgSystemSetting.h"
+#include "app/DiskGuard.h"
+#include "app/TitleBar.h"
+#include "app/UpdateListener.h"
+#include "app/VideoWall.h"
+#include "ui/MessageBoxes.h"
+#include "ui/ShutterSound.h"
+#include "ui/SkinImages.h"
+
+namespace orbisight {
+
+namespace {
+constexpr const char* kProductName = "Orbisight Cloud System";
+}
+
+CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidget* parent)
+    : QWidget(parent), settings_(settings), options_(std::move(options)) {
+    setWindowTitle(kProductName);
+    setWindowFlag(Qt::FramelessWindowHint);
+    setWindowIcon(QIcon(ui::SkinImages::Path("orbisight.png")));
+    setMinimumSize(WallLayout::kMinWidth, WallLayout::kMinHeight);
+    setFocusPolicy(Qt::StrongFocus);
+
+    // The public list is hidden at every start.
+    settings_.Record().showPublicList = 0;
+
+    CXOMPWorkerOptions workerOptions;
+    workerOptions.dataFolder = settings_.Where().dataFolder;
+    worker_ = std::make_unique<CXOMPWorker>(nullptr, workerOptions);
+    worker_->Logins().Load();
+
+    PaneContext context;
+    context.createChannel = options_.channelFactory ? options_.channelFactory
+                                                    : PaneChannelFactory(CreateLivePaneChannel);
+    context.channelSettings = [this](const DeviceInfo&, int slot) {
+        const SettingsRecord& r = settings_.Record();
+        PaneChannelSettings s;
+        s.localBigStream = r.localBigStream != 0;
+        s.localOnlyKeyFrames = r.localOnlyKeyFrames != 0;
+        s.alarmBlink = r.alarmBlink != 0;
+        s.directory = worker_.get();
+        s.name = "cam" + std::to_string(slot);
+        return s;
+    };
+    wall_ = new VideoWall(this, std::move(context), this);
+
+    title_ = new TitleBar(this);
+    title_->SetAccountText("No user login");
+    toolbar_ = new CDlgDevAllCtrl(this);
+    toolbar_->SetLayoutCodeSource([this] { return wall_->Layout().LayoutCode(); });
+    tree_ = new CDlgDeviceList(worker_.get(), wall_, settings_.Record().showPublicList != 0, this);
+    panel_ = new CDlgDeviceCtrl(wall_, this);
+
+    connect(title_, &TitleBar::command, this, &CMyVelaExpertDlg::Command);
+    connect(title_, &TitleBar::aboutRequested, this, &CMyVelaExpertDlg::ShowAbout);
+    connect(toolbar_, &CDlgDevAllCtrl::command, this, [this](int id) {
+        // The toolbar's login button shares its number with the title bar's
+        // maximize button.
+        Command(id == CDlgDevAllCtrl::kLogin ? kCmdLoginLogout : id);
+    });
+    connect(wall_, &VideoWall::mainWindowCommand, this, &CMyVelaExpertDlg::Command);
+    connect(wall_, &VideoWall::pagingChanged, this, &CMyVelaExpertDlg::UpdatePaging);
+    connect(wall_, &VideoWall::frameLayoutRequested, this, &CMyVelaExpertDlg::LayoutFrame);
+    connect(wall_, &VideoWall::selectionChanged, this, [this](CDlgVedioShow* pane) {
+        panel_->SetPane(pane);
+        if (pane && pane->Device()) {
+            tree_->SelectDevice(pane->Device()->Id());
+        }
+    });
+    connect(wall_, &VideoWall::paneConnectionChanged, this, [this](CDlgVedioShow* pane) {
+        if (pane == panel_->Pane()) {
+            panel_->RefreshTexts();
+        }
+    });
+    connect(tree_, &CDlgDeviceList::paneForSelection, this, [this](const std::string& id) {
+        CDlgVedioShow* pane = id.empty() ? nullptr : wall_->PaneShowing(id);
+        if (pane) {
+            wall_->SelectPane(pane);
+        } else {
+            panel_->SetPane(nullptr);
+        }
+    });
+
+    diskGuard_ = std::make_unique<DiskGuard>();
+    diskGuard_->SetRecordFolder(std::string(settings_.Record().RecordFolder()));
+    if (options_.startDiskGuard) {
+        diskGuard_->Start();
+    }
+    if (options_.updateListener) {
+        updates_ = new UpdateListener(this);
+        connect(updates_, &UpdateListener::updaterMessage, this,
+                &CMyVelaExpertDlg::OnUpdaterMessage);
+        updates_->Listen();
+    }
+
+    // Timer 1: once the window has its size, lay out the frame and start
+    // with a 2 x 2 wall.
+    startTimer_.setSingleShot(true);
+    connect(&startTimer_, &QTimer::timeout, this, [this] {
+        LayoutFrame(true);
+        wall_->SetLayout(2, true);
+        wall_->SelectPane(wall_->Pane(0));
+    });
+    startTimer_.start(100);
+}
+
+CMyVelaExpertDlg::~CMyVelaExpertDlg() {
+    diskGuard_->Stop();
+    // Panes close their channels before the session they look addresses up in.
+    delete tree_;
+    tree_ = nullptr;
+    delete wall_;
+    wall_ = nullptr;
+}
+
+bool CMyVelaExpertDlg::RightPanelHidden() const {
+    return wall_->Layout().RightPanelHidden();
+}
+
+void CMyVelaExpertDlg::LayoutFrame(bool /*fromResize*/) {
+    int w = width();
+    int h = height();
+    bool full = wall_->FullScreen();
+    title_->setGeometry(0, 0, w, TitleBar::kHeight);
+    toolbar_->setGeometry(1, TitleBar::kHeight, w - 2, CDlgDevAllCtrl::kHeight);
+    tree_->setGeometry(2, 96, 218, h - 101);
+    panel_->setGeometry(w - 221, 96, CDlgDeviceCtrl::kWidth, h - 101);
+    title_->setVisible(!full);
+    toolbar_->setVisible(!full);
+    tree_->setVisible(!full);
+    panel_->setVisible(!full && !RightPanelHidden());
+    toolbar_->SetRightPanelHidden(RightPanelHidden());
+    title_->SetMaximized(isMaximized());
+    ApplyWindowShape();
+    wall_->SetClientSize(w, h);
+}
+
+void CMyVelaExpertDlg::ApplyWindowShape() {
+    // The two top corners rounded (radius 10), unless the window fills the
+    // screen.
+    if (isMaximized() || isFullScreen() || wall_->FullScreen()) {
+        clearMask();
+        return;
+    }
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), 10, 10);
+    path.addRect(QRectF(0, 10, width(), height() - 10));
+    setMask(QRegion(path.simplified().toFillPolygon().toPolygon()));
+}
+
+void CMyVelaExpertDlg::resizeEvent(QResizeEvent*) {
+    LayoutFrame(true);
+}
+
+void CMyVelaExpertDlg::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange) {
+        title_->SetMaximized(isMaximized());
+        ApplyWindowShape();
+    }
+    QWidget::changeEvent(event);
+}
+
+void CMyVelaExpertDlg::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    // The wall's background shows between the panes.
+    p.fillRect(rect(), QColor(0x2a, 0x31, 0x3c));
+    if (!wall_->FullScreen()) {
+        p.fillRect(QRect(0, 96, 220, height() - 96), QColor(0xe6, 0xe9, 0xee));
+        if (!RightPanelHidden()) {
+            p.fillRect(QRect(width() - 223, 96, 223, height() - 96), QColor(0xe6, 0xe9, 0xee));
+        }
+    }
+}
+
+void CMyVelaExpertDlg::UpdatePaging() {
+    const WallLayout& layout = wall_->Layout();
+    toolbar_->SetPaging(layout.PageCount(), QString::fromStdString(layout.PagingStatus()));
+}
+
+void CMyVelaExpertDlg::Command(int id) {
+    WallLayout& layout = wall_->Layout();
+    if (id >= WallLayout::kLayoutCommandBase && id <= WallLayout::kLayoutCommandBase + 0x2E) {
+        int code = id - WallLayout::kLayoutCommandBase;
+        if ((code >= 1 && code <= 16) || WallLayout::IsCustomCode(code)) {
+            wall_->SetLayout(code, false);
+        }
+        return;
+    }
+    switch (id) {
+        case kCmdOk:
+        case kCmdEscape:
+            if (layout.FullScreen()) {
+                wall_->ToggleFullScreen();
+            }
+            return;
+        case kCmdClose:
+            if (layout.FullScreen()) {
+                wall_->ToggleFullScreen();
+                return;
+            }
+            close();
+            return;
+        case TitleBar::kClose:
+        case CDlgDevAllCtrl::kExit:
+            QMetaObject::invokeMethod(
+                this, [this] { Command(kCmdClose); }, Qt::QueuedConnection);
+            return;
+        case TitleBar::kMinimize:
+            showMinimized();
+            return;
+        case TitleBar::kMaximize:
+            if (isMaximized()) {
+                showNormal();
+            } else {
+                showMaximized();
+            }
+            return;
+        case CDlgDevAllCtrl::kFirstPage:
+            wall_->Page(WallLayout::PageCommand::kFirst);
+            return;
+        case CDlgDevAllCtrl::kPreviousPage:
+            wall_->Page(WallLayout::PageCommand::kPrevious);
+            return;
+        case CDlgDevAllCtrl::kNextPage:
+            wall_->Page(WallLayout::PageCommand::kNext);
+            return;
+        case CDlgDevAllCtrl::kLastPage:
+            wall_->Page(WallLayout::PageCommand::kLast);
+            return;
+        case CDlgDevAllCtrl::kMultiPictures:  // 1039: layout 1 (title command)
+        case 1040:
+        case 1041:
+        case 1042:
+        case 1043:
+            wall_->SetLayout(id - 1038, false);
+            return;
+        case CDlgDevAllCtrl::kFullScreen:
+            wall_->EnterWallFullScreen();
+            return;
+        case CDlgDevAllCtrl::kSettings:
+            OpenSettings();
+            return;
+        case CDlgDevAllCtrl::kRightPanel:
+            layout.SetRightPanelHidden(!layout.RightPanelHidden());
+            LayoutFrame(false);
+            update();
+            return;
+        case CDlgDevAllCtrl::kConnectAll:
+            if (!layout.LoopActive()) {
+                wall_->ConnectAll(tree_->DevicesForConnectAll());
+            }
+            return;
+        case CDlgDevAllCtrl::kDisconnectAll:
+            wall_->DisconnectAll(true);
+            return;
+        case CDlgDevAllCtrl::kRecordAll:
+            wall_->RecordAll();
+            return;
+        case CDlgDevAllCtrl::kSnapshotAll:
+            wall_->SnapshotAll();
+            ui::PlayShutterSound();
+            return;
+        case kCmdLoginLogout:
+        case kCmdUserInfo:
+            // The account sign-in arrives with the account dialogs.
+            return;
+        default:
+            return;
+    }
+}
+
+void CMyVelaExpertDlg::OpenSettings() {
+    CDlgSystemSetting dialog(settings_, &worker_->Logins(), this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    diskGuard_->SetRecordFolder(std::string(settings_.Record().RecordFolder()));
+    bool keyFramesOnly = settings_.Record().localOnlyKeyFrames != 0;
+    for (int slot = 0; slot < 64; ++slot) {
+        if (PaneChannel* channel = wall_->Pane(slot)->Channel()) {
+            channel->SetKeyFramesOnly(keyFramesOnly);
+        }
+    }
+}
+
+void CMyVelaExpertDlg::ShowAbout() {
+    ui::ShowNote(this, "About Orbisight Cloud System", "Orbisight Cloud System, Version 5.0",
+                 ui::MessageIcon::kInformation);
+}
+
+void CMyVelaExpertDlg::OnUpdaterMessage(int code) {
+    if (code == UpdateListener::kNewVersionDownloaded) {
+        if (ui::AskYesNo(this, "Automatic update prompt",
+                         "The new program has been downloaded, Do you want to install it now?")) {
+            updatePending_ = true;
+            QMetaObject::invokeMethod(
+                this, [this] { Command(kCmdClose); }, Qt::QueuedConnection);
+        } else if (updates_) {
+            updates_->CreateRejectLock();
+        }
+    } else if (code == UpdateListener::kNoNewVersion) {
+        ui::ShowNote(this, "Tips", QString::fromUtf8("Don't have new program！"));
+    }
+}
+
+bool CMyVelaExpertDlg::ConfirmClose() {
+    if (updatePending_ || closeConfirmed_) {
+        return true;
+    }
+    return ui::AskYesNo(this, "Tips", QString("Do you want to close %1?").arg(kProductName));
+}
+
+void CMyVelaExpertDlg::EmptyWallForClose() {
+    hide();
+    panel_->hide();
+    tree_->hide();
+    for (int slot = 0; slot < WallLayout::kPaneCount; ++slot) {
+        CDlgVedioShow* pane = wall_->Pane(slot);
+        if (pane->InUse() || pane->Device()) {
+            pane->Disconnect();
+        }
+    }
+    wall_->Count();
+    wall_->Layout().SetCurrentPage(0);
+    wall_->SelectPane(wall_->Pane(0));
+    wall_->ReapplyLayout();
+}
+
+void CMyVelaExpertDlg::CloseWithoutPrompt() {
+    closeConfirmed_ = true;
+    close();
+}
+
+void CMyVelaExpertDlg::closeEvent(QCloseEvent* event) {
+    if (closing_) {
+        event->accept();
+        return;
+    }
+    if (!ConfirmClose()) {
+        event->ignore();
+        return;
+    }
+    closing_ = true;
+    EmptyWallForClose();
+    event->accept();
+}
+
+void CMyVelaExpertDlg::keyPressEvent(QKeyEvent* event) {
+    int key = event->key();
+    if (wall_->FullScreen() && (key == Qt::Key_Escape || key == Qt::Key_Return ||
+                                key == Qt::Key_Enter || key == Qt::Key_Space)) {
+        wall_->ToggleFullScreen();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CMyVelaExpertDlg::mousePressEvent(QMouseEvent* event) {
+    // The whole client area counts as caption: dragging it moves the window.
+    if (event->button() == Qt::LeftButton && !isMaximized() && windowHandle()) {
+        windowHandle()->startSystemMove();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+}  // namespace orbisight

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+
+#include "app/PaneChannel.h"
+
+namespace orbisight {
+
+class AppSettings;
+class CDlgDevAllCtrl;
+class CDlgDeviceCtrl;
+class CDlgDeviceList;
+class CXOMPWorker;
+class DiskGuard;
+class TitleBar;
+class UpdateListener;
+class VideoWall;
+
+// The main window: a frameless window with its own title bar, the toolbar,
+// the device tree at the left, the video wall, and the device panel at the
+// right. It owns the account session, the wall and the disk guard for the
+// whole run, and takes the commands of its title bar, toolbar and panes.
+class CMyVelaExpertDlg : public QWidget {
+    Q_OBJECT
+  public:
+    struct Options {
+        // Makes the panes' live channels; empty: the media engine's.
+        PaneChannelFactory channelFactory;
+        // Listen for the external updater (off in tests).
+        bool updateListener = true;
+        // Run the disk guard thread (tests turn it off).
+        bool startDiskGuard = true;
+    };
+
+    // Main window commands.
+    static constexpr int kCmdOk = 1;
+    static constexpr int kCmdClose = 2;
+    static constexpr int kCmdEscape = 27;
+    static constexpr int kCmdLoginLogout = 0x4000;
+    static constexpr int kCmdUserInfo = 0x4001;
+
+    CMyVelaExpertDlg(AppSettings& settings, Options options, QWidget* parent = nullptr);
+    ~CMyVelaExpertDlg() override;
+
+    // One command of the title bar, the toolbar or a pane.
+    void Command(int id);
+    // Closes without asking (an accepted update, the scripted demo).
+    void CloseWithoutPrompt();
+    // Lays out title bar, toolbar, tree, panel and wall for the current size.
+    void LayoutFrame(bool fromResize);
+
+    VideoWall* Wall() const { return wall_; }
+    CDlgDevAllCtrl* Toolbar() const { return toolbar_; }
+    CDlgDeviceList* DeviceTree() const { return tree_; }
+    CDlgDeviceCtrl* DevicePanel() const { return panel_; }
+    TitleBar* Title() const { return title_; }
+    CXOMPWorker* Session() const { return worker_.get(); }
+    DiskGuard* Guard() const { return diskGuard_.get(); }
+    bool RightPanelHidden() const;
+    bool Closing() const { return closing_; }
+    // The updater's codes (also what the local socket delivers).
+    void OnUpdaterMessage(int code);
+    bool UpdatePending() const { return updatePending_; }
+    // Opens the settings dialog modally.
+    void OpenSettings();
+    void ShowAbout();
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    bool ConfirmClose();
+    void EmptyWallForClose();
+    void UpdatePaging();
+    void ApplyWindowShape();
+
+    AppSettings& settings_;
+    Options options_;
+    std::unique_ptr<CXOMPWorker> worker_;
+    std::unique_ptr<DiskGuard> diskGuard_;
+    TitleBar* title_ = nullptr;
+    CDlgDevAllCtrl* toolbar_ = nullptr;
+    CDlgDeviceList* tree_ = nullptr;
+    CDlgDeviceCtrl* panel_ = nullptr;
+    VideoWall* wall_ = nullptr;
+    UpdateListener* updates_ = nullptr;
+    QTimer startTimer_;
+    bool closing_ = false;
+    bool closeConfirmed_ = false;
+    bool updatePending_ = false;
+};
+
+}  // namespace orbisight

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/PaneGeometry.h"
+#include "platform/Notice.h"
+
+namespace orbisight {
+
+struct DeviceInfo;
+class DeviceDirectory;
+class VideoSink;
+
+// What a pane's live channel needs from the settings record and the pane.
+struct PaneChannelSettings {
+    bool localBigStream = true;
+    bool localOnlyKeyFrames = false;  // given only for cameras of the local list
+    bool alarmBlink = false;
+    const DeviceDirectory* directory = nullptr;
+    VideoSink* videoSink = nullptr;
+    std::string name;  // thread name prefix, "cam<slot>"
+};
+
+// The operations a video pane uses on its live channel. The live channel
+// itself is the media engine's; this seam lets the widget tests drive a pane
+// without a camera.
+class PaneChannel {
+  public:
+    virtual ~PaneChannel() = default;
+
+    // On the pane's opening thread. 1 when connected, else 0; the state
+    // notice goes to owner.
+    virtual int Open(const DeviceInfo& record, NoticeTarget* owner) = 0;
+    virtual void Close() = 0;
+
+    virtual void SendControl(int code) = 0;
+    virtual void SendPointPtz(int x, int y) = 0;
+    virtual int ToggleRecording() = 0;
+    virtual int TakeSnapshot() = 0;
+    virtual void SetListening(bool on) = 0;
+
+    virtual bool Playing() const = 0;  // the first picture has been decoded
+    virtual bool Recording() const = 0;
+    virtual bool Listening() const = 0;
+    virtual bool Talking() const = 0;
+    virtual bool Alert() const = 0;
+    virtual void SetAlert(bool on) = 0;
+    virtual bool KeyFramesOnly() const = 0;
+    virtual void SetKeyFramesOnly(bool on) = 0;
+    virtual int StreamIdFlag() const = 0;
+    virtual bool PeerToPeer() const = 0;
+    // The decoder's picture size (490 x 385 before the first picture).
+    virtual int PictureWidth() const = 0;
+    virtual int PictureHeight() const = 0;
+
+    // The pane's boxes and hover flags, for the overlay drawn over video.
+    virtual void SetZones(const PaneZones& zones) = 0;
+    virtual void SetHover(bool close, bool recordings, bool web) = 0;
+};
+
+using PaneChannelFactory =
+    std::function<std::unique_ptr<PaneChannel>(const PaneChannelSettings& settings)>;
+
+// The media engine's live channel behind the seam.
+std::unique_ptr<PaneChannel> CreateLivePaneChannel(const PaneChannelSettings& settings);
+
+}  // namespace orbisight

@@ -1,0 +1,30 @@
+#include "app/PaneVideoSink.h"
+
+namespace orbisight {
+
+PaneVideoSink::PaneVideoSink(std::function<void()> wake) : wake_(std::move(wake)) {}
+
+void PaneVideoSink::SetWantedSize(PictureSize size) {
+    // Width and height are read separately by the video thread; a picture
+    // converted at a half-updated size is harmless (the next one is right).
+    wantedWidth_.store(size.width);
+    wantedHeight_.store(size.height);
+}
+
+PictureSize PaneVideoSink::WantedSize() {
+    return {wantedWidth_.load(), wantedHeight_.load()};
+}
+
+PictureSlot PaneVideoSink::BeginPicture(PictureSize size) {
+    return slots_.Acquire(size);
+}
+
+void PaneVideoSink::EndPicture(const VideoOverlay& overlay) {
+    slots_.Publish(overlay);
+    pictures_.fetch_add(1);
+    if (!wakePending_.exchange(true) && wake_) {
+        wake_();
+    }
+}
+
+}  // namespace orbisight
