@@ -1,0 +1,15 @@
+#pragma once
+
+#include "cli/CliArgs.h"
+#include "cli/CliCameraSession.h"
+
+namespace orbisight::cli {
+
+// rf [--name ID=NAME] [--enable ID] [--disable ID] [--delete ID] [--clear]
+int RunRf(const CameraOptions& options, const CliArgs& args);
+// sd-list --date YYYYMMDD [--from HHMMSS --to HHMMSS]
+int RunSdList(const CameraOptions& options, const CliArgs& args);
+// sd-get --file NAME --out DIR
+int RunSdGet(const CameraOptions& options, const CliArgs& args);
+
+}  // namespace orbisight::cli
