@@ -102,6 +102,15 @@ SimCamera::SimCamera(const nlohmann::json& config, SimContext& context,
         }
         if (event.kind == "alarm" && camera->Media() != nullptr) {
             camera->Media()->SetAlarm(args == "on");
+        } else if (event.kind == "stream-fault" && camera->Media() != nullptr) {
+            // A mode name, or a JSON object as in the "stream" configuration.
+            nlohmann::json fault = nlohmann::json::parse(args, nullptr, false);
+            if (fault.is_discarded() || !fault.is_object()) {
+                fault = args;
+            }
+            if (!camera->Media()->SetStreamFault(fault)) {
+                std::fprintf(stderr, "orbisight-sim: unknown stream fault \"%s\"\n", args.c_str());
+            }
         } else if (event.kind == "fault") {
             if (auto mode = ParseFaultMode(args)) {
                 camera->SetFault(*mode);
