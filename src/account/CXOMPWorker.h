@@ -1,19 +1,32 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "account/AccountRequest.h"
+#include "account/AccountSettings.h"
+#include "account/AccountTimings.h"
+#include "account/AlarmMessage.h"
+#include "account/CXOMPPackageBuilder.h"
+#include "account/CXOMPPackageParser.h"
 #include "account/DeviceDirectory.h"
 #include "account/DeviceInfo.h"
+#include "account/ListFetchThreads.h"
 #include "account/LocalDeviceStore.h"
 #include "account/SavedLogins.h"
+#include "account/ServerListState.h"
 #include "account/SessionLists.h"
+#include "account/UserInfo.h"
 #include "platform/Notice.h"
+#include "platform/WorkerThread.h"
 
 namespace orbisight {
 
@@ -21,27 +34,52 @@ struct CXOMPWorkerOptions {
     // Where "CameraClient.ini", "LocalDevInfos.dat" and the registry store
     // live; empty means DataFolder().
     std::filesystem::path dataFolder;
+    AccountTimings timings;
 };
 
 // The client side of the cloud account service: one instance for the whole
-// run. It owns the device lists (public, my, local), the local device file
-// and the saved logins.
+// run. It logs in over a persistent connection to the login server, keeps it
+// alive, receives replies and notifications, reconnects after a loss, sends
+// management requests over one-shot connections to the register server, and
+// owns the device lists (public, my, local), the alarm list, the local device
+// file and the saved logins. docs/account.md describes threads and locks.
 //
-// Threads: the lists are read and changed from the user-interface thread,
-// the session's threads and the tree's probe thread through SessionLists,
-// which holds the one list lock. The saved logins belong to the
-// user-interface thread.
+// Results reach the window set with SetNoticeTarget as notices with message
+// notice::kAccountSession (wParam = code, lParam = value):
+//   (0, 0) login accepted; (0, 1) login refused; (0, 2) a connect attempt
+//   failed (LoginAttempt() tells which, 6 = the last); (1, 0) logged out;
+//   (4, 0) the lists changed; (4, 1|2) a status notification changed a
+//   public (1) or my (2) record, a copy in Notice::object, its ID in text;
+//   (5, 1) an alarm, the AlarmMessage copy in object; (6, item) delete a
+//   tree item (posted for the bind dialog); (7, 0) one more
+//   device-information entry while a total is known.
 class CXOMPWorker : public DeviceDirectory {
   public:
+    enum SessionCode : uintptr_t {
+        kLoginResult = 0,
+        kLoggedOut = 1,
+        kListsChanged = 4,
+        kAlarm = 5,
+        kDeleteTreeItem = 6,
+        kEntryCounted = 7,
+    };
+    enum LoginResult : intptr_t { kLoginAccepted = 0, kLoginRefused = 1, kConnectFailed = 2 };
+    static constexpr int kLoginAttempts = 6;
+    static constexpr int kDefaultHeartbeatSec = 30;
+    static constexpr int kDefaultExpireSec = 300;
+    static constexpr size_t kCredentialBytes = 128;
+    static constexpr size_t kLastStatusBytes = 256;
+    static constexpr size_t kLanBlockBytes = 1088;
+
     explicit CXOMPWorker(NoticeTarget* target = nullptr, CXOMPWorkerOptions options = {});
     ~CXOMPWorker() override;
     CXOMPWorker(const CXOMPWorker&) = delete;
     CXOMPWorker& operator=(const CXOMPWorker&) = delete;
 
-    // The window that receives the session notices (message
-    // notice::kAccountSession); null drops them.
+    // The window that receives the session notices; null drops them.
     void SetNoticeTarget(NoticeTarget* target) { target_.store(target); }
     const std::filesystem::path& DataFolderPath() const { return dataFolder_; }
+    const AccountSettings& Settings() const { return settings_; }
 
     // ---- Device lists (any thread) ----
     SessionLists& Lists() { return lists_; }
@@ -55,6 +93,16 @@ class CXOMPWorker : public DeviceDirectory {
     }
     // The live channel's look-up at reconnection (exact ID).
     std::optional<std::string> FindAddressList(std::string_view id, bool local) const override;
+    std::vector<AlarmMessage> Alarms() const;
+    // The logged-in user's name, nickname and account type; the last two
+    // once UserInfoReceived().
+    std::optional<UserInfo> CurrentUser() const;
+    bool UserInfoReceived() const;
+    // Progress of the device-information replies (the progress window).
+    int ExpectedEntryTotal() const;
+    int EntriesCounted() const;
+    int PublicListVersion() const;
+    int DeviceListVersion() const;
 
     // ---- Local device list ----
     LocalStoreLoadReport LoadLocalDevices() { return lists_.LoadLocal(); }
@@ -76,13 +124,133 @@ class CXOMPWorker : public DeviceDirectory {
     // ---- Saved logins (user-interface thread) ----
     SavedLogins& Logins() { return logins_; }
 
-  private:
-    void PostSession(uintptr_t code, intptr_t value);
+    // ---- Session ----
+    // Keeps the credentials for the login and later requests (each cut to
+    // 127 bytes) and names the logged-in user.
+    void StoreCredentials(std::string_view userName, std::string_view password);
+    std::string UserName() const;
+    // Connects to the login server (up to six attempts, alternating hosts)
+    // and sends the login request; starts the receive thread when connected
+    // and the heartbeat thread in every case. Blocks for the connect cycle:
+    // call it on a thread of its own, or use StartLoginThread(). Returns 1
+    // when a connection was made (the answer arrives as notice (0, 0|1)).
+    int StartLogin();
+    // Runs StartLogin() on the thread "acct/login".
+    void StartLoginThread();
+    bool IsLoggedIn() const { return loggedIn_.load(); }
+    int LoginAttempt() const { return loginAttempt_.load(); }
+    int HeartbeatIntervalSec() const { return heartbeatSec_.load(); }
+    // Ends a logged-in session: "Logout" request, threads stopped, server
+    // lists and user information freed, notice (1, 0). Nothing when not
+    // logged in.
+    void Logout();
 
-    std::filesystem::path dataFolder_;
+    // Composes a request on the shared builder and sends it on the login
+    // connection, as one step under the send lock. Nothing is sent (false)
+    // while there is no connection.
+    bool SendRequest(const AccountRequest& request);
+    // The tree's "update": refresh flag, then "all-dev" and "online-dev".
+    void RequestUpdate();
+    // The tree's "list refresh" (only while logged in): "dev-list" and then
+    // "dev-info" for every entry of my list, 50 a message.
+    void RefreshList();
+    // "get"/"online-dev" (the progress window when it closes).
+    void RequestOnlineDevices();
+    // Waits until the lists are complete after a login: device information
+    // and status have been fetched for the whole list. False on time-out.
+    bool WaitListsComplete(int timeoutMs) { return fetch_.WaitComplete(timeoutMs); }
+
+    // ---- Management requests on the register server ----
+    // Sends the message over a one-shot connection; 1 when the reply status
+    // is 200. Keeps the reply's status description (LastStatusText).
+    int RegisterServerRequest(CXOMPPackageBuilder& message);
+    std::string LastStatusText() const;
+    int RegisterUser(std::string_view email, std::string_view userName, std::string_view password,
+                     std::string_view nickname);
+    int ModifyUser(std::string_view userName, std::string_view password, std::string_view nickname,
+                   std::string_view newPassword);
+    int ModifyDevice(std::string_view deviceId, std::string_view name, int type);
+    // An empty userName means the session's credentials. Bind needs a login.
+    int BindDevice(std::string_view userName, std::string_view deviceId, std::string_view password);
+    int UnbindDevice(std::string_view userName, std::string_view deviceId,
+                     std::string_view password);
+    // For the bind dialog: asks the tree to delete an item (notice (6, item)).
+    void PostDeleteTreeItem(intptr_t item) { PostSession(kDeleteTreeItem, item); }
+
+    // ---- LAN ----
+    // Finds the basic parameter block of a camera on the LAN by device ID
+    // (ignoring case); installed by the LAN listener once it exists. Without
+    // it bind and unbind broadcast nothing.
+    using LanBlockLookup =
+        std::function<bool(std::string_view deviceId, std::array<uint8_t, kLanBlockBytes>& block)>;
+    void SetLanBlockLookup(LanBlockLookup lookup);
+    // Starts the LAN listener thread ("acct/lan"); destruction stops it.
+    void StartLanListener(WorkerThread::Body body);
+
+  private:
+    void PostSession(uintptr_t code, intptr_t value, std::string text = {},
+                     std::shared_ptr<void> object = nullptr);
+    void ComposeLogin(CXOMPPackageBuilder& builder) const;
+    bool ConnectCycle(CXOMPPackageBuilder& login);
+    void ReceiveLoop(AutoResetEvent& stop);
+    bool ReceiveOne();
+    void HandleMessage(const std::string& header, const std::string& body);
+    void HeartbeatLoop(AutoResetEvent& stop);
+    void StopSessionThreads();
+    void CloseLoginSocket();
+    void ClearServerSession();
+    void SetRefresh();
+    void BroadcastLanSetInfo(std::string_view deviceId, bool bind);
+    int ManagementRequest(const char* command,
+                          const std::vector<std::pair<std::string, std::string>>& sections);
+    std::pair<std::string, std::string> Credentials() const;
+
+    const std::filesystem::path dataFolder_;
+    const AccountTimings timings_;
+    const AccountSettings settings_;
     std::atomic<NoticeTarget*> target_;
+
     SessionLists lists_;
-    SavedLogins logins_;
+    ServerListState state_;  // protected by lists_.Mutex()
+    SavedLogins logins_;     // user-interface thread only
+
+    // Session state read by every thread.
+    std::atomic<bool> loggedIn_{false};
+    std::atomic<bool> loginAnswered_{false};  // a login reply arrived in this attempt
+    std::atomic<bool> cancelConnect_{false};  // ends connect attempts (logout, destruction)
+    std::atomic<bool> destroying_{false};
+    std::atomic<int> loginAttempt_{0};
+    std::atomic<unsigned> rotation_{0};  // shared by login and register connects
+    std::atomic<int> heartbeatSec_{kDefaultHeartbeatSec};
+
+    // The send lock: composing on the shared builder and sending on the login
+    // socket is one step under it, and the socket is only replaced or closed
+    // under it, so no thread ever sends on a descriptor that was closed and
+    // reused. The receive thread reads the socket without it: only the
+    // receive thread (or Logout/destruction after joining it) closes it.
+    mutable std::mutex sendMutex_;
+    CXOMPPackageBuilder builder_;       // protected by sendMutex_
+    std::atomic<int> loginSocket_{-1};  // written under sendMutex_
+
+    mutable std::mutex credentialsMutex_;  // taken after sendMutex_, never before
+    std::string userName_;                 // protected by credentialsMutex_
+    std::string password_;                 // protected by credentialsMutex_
+    std::string lastStatus_;               // protected by credentialsMutex_
+
+    CXOMPPackageParser parser_;  // receive thread only
+
+    // Starting and joining the receive and heartbeat threads (the login
+    // thread starts them, the user-interface thread stops them).
+    std::mutex lifecycleMutex_;
+    WorkerThread loginThread_;      // user-interface thread
+    WorkerThread receiveThread_;    // protected by lifecycleMutex_
+    WorkerThread heartbeatThread_;  // protected by lifecycleMutex_
+    WorkerThread lanThread_;        // user-interface thread
+
+    std::mutex lanMutex_;
+    LanBlockLookup lanLookup_;  // protected by lanMutex_
+
+    ListFetchThreads fetch_;  // last: its threads use everything above
 };
 
 }  // namespace orbisight

@@ -84,7 +84,7 @@ TEST(ProbeLocalDevice, StatusFollowsTheConnectTest) {
 TEST(ProbeLocalDevice, WorkerProbesEveryLocalDeviceAndLeavesGroupsAlone) {
     test::TempFolder folder;
     Listener camera;
-    CXOMPWorker worker(nullptr, {folder.Path()});
+    CXOMPWorker worker(nullptr, {folder.Path(), AccountTimings{}});
     worker.AddLocalGroup("G", 0);
     worker.AddLocalDevice("UP", "127.0.0.1:" + std::to_string(camera.Port()), "up", "", 0);
     worker.AddLocalDevice("DOWN", "127.0.0.1:" + std::to_string(ClosedPort()), "down", "", 0);
@@ -100,14 +100,14 @@ TEST(ProbeLocalDevice, WorkerProbesEveryLocalDeviceAndLeavesGroupsAlone) {
     EXPECT_FALSE(worker.FindAddressList("UP", false).has_value());
 
     // A worker made later loads the list from the same folder.
-    CXOMPWorker restarted(nullptr, {folder.Path()});
+    CXOMPWorker restarted(nullptr, {folder.Path(), AccountTimings{}});
     EXPECT_EQ(restarted.Lists().Size(DeviceListKind::kLocal), 3u);
 }
 
 TEST(ProbeLocalDevice, ProbingWhileTheListChangesIsSafe) {
     test::TempFolder folder;
     Listener camera;
-    CXOMPWorker worker(nullptr, {folder.Path()});
+    CXOMPWorker worker(nullptr, {folder.Path(), AccountTimings{}});
     std::string host = "127.0.0.1:" + std::to_string(camera.Port());
     for (int i = 0; i < 10; ++i) {
         worker.AddLocalDevice("CAM" + std::to_string(i), host, "", "", 0);

@@ -1,0 +1,461 @@
+#include "sim/account/SimAccountServer.h"
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+
+#include "account/AccountFraming.h"
+#include "account/CXOMPPackageParser.h"
+#include "platform/Socket.h"
+#include "platform/Text.h"
+#include "sim/account/SimLoginConnection.h"
+
+namespace orbisight::sim {
+namespace {
+
+using nlohmann::json;
+
+int OpenListener(int port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return -1;
+    }
+    int yes = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 32) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Waits for a connection while watching the stop flag. -1 when none came.
+int AcceptOne(int listener, const std::atomic<bool>& stopping) {
+    pollfd pfd{listener, POLLIN, 0};
+    if (::poll(&pfd, 1, 50) <= 0 || stopping.load()) {
+        return -1;
+    }
+    return ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+}
+
+int PortOption(const json& account, const char* key, int fallback) {
+    auto it = account.find(key);
+    if (it == account.end()) {
+        return fallback;
+    }
+    if (!it->is_number_integer() || it->get<int>() < 0 || it->get<int>() > 65535) {
+        throw std::runtime_error(std::string("account: bad \"") + key + "\" " + it->dump());
+    }
+    return it->get<int>();
+}
+
+std::string Argument(const SimEvent& event) {
+    if (event.data.is_object() && event.data.contains("args") && event.data["args"].is_string()) {
+        return std::string(Trim(event.data["args"].get<std::string>()));
+    }
+    return {};
+}
+
+}  // namespace
+
+std::optional<AccountFault> ParseAccountFault(std::string_view text) {
+    if (text == "none") {
+        return AccountFault::kNone;
+    }
+    if (text == "drop") {
+        return AccountFault::kDrop;
+    }
+    if (text == "stall") {
+        return AccountFault::kStall;
+    }
+    if (text == "bad-length") {
+        return AccountFault::kBadLength;
+    }
+    return std::nullopt;
+}
+
+const char* AccountFaultName(AccountFault fault) {
+    switch (fault) {
+        case AccountFault::kDrop:
+            return "drop";
+        case AccountFault::kStall:
+            return "stall";
+        case AccountFault::kBadLength:
+            return "bad-length";
+        case AccountFault::kNone:
+            break;
+    }
+    return "none";
+}
+
+std::unique_ptr<SimAccountServer> SimAccountServer::Start(const json& account,
+                                                          SimContext& context) {
+    if (!account.is_object()) {
+        throw std::runtime_error("\"account\" is not an object");
+    }
+    SimAccountOptions options;
+    options.loginPort = PortOption(account, "login_port", options.loginPort);
+    options.registerPort = PortOption(account, "register_port", options.registerPort);
+    options.expire = account.value("expire", options.expire);
+    options.pushIntervalMs = account.value("push_interval_ms", options.pushIntervalMs);
+    if (auto fault = account.find("fault"); fault != account.end()) {
+        auto mode =
+            fault->is_string() ? ParseAccountFault(fault->get<std::string>()) : std::nullopt;
+        if (!mode) {
+            throw std::runtime_error("account: unknown \"fault\" " + fault->dump());
+        }
+        options.fault = *mode;
+    }
+
+    auto server = std::make_unique<SimAccountServer>(options, context);
+    // A store file, when configured and present, holds the data of earlier
+    // runs (registrations, binds); otherwise the configuration does.
+    json data = account;
+    if (auto store = account.find("store"); store != account.end() && store->is_string()) {
+        std::filesystem::path file = context.configDir / store->get<std::string>();
+        server->store_.SetStoreFile(file);
+        std::ifstream in(file);
+        if (in) {
+            try {
+                json saved;
+                in >> saved;
+                data = saved;
+                data["generated_devices"] = nullptr;  // written out in the file
+            } catch (const std::exception& e) {
+                throw std::runtime_error("account store " + file.string() + ": " + e.what());
+            }
+        }
+    }
+    if (data.contains("generated_devices") && data["generated_devices"].is_null()) {
+        data.erase("generated_devices");
+    }
+    server->store_.Load(data, context.cameraPorts);
+    server->Listen();
+    server->Subscribe(context);
+    return server;
+}
+
+SimAccountServer::SimAccountServer(SimAccountOptions options, SimContext&)
+    : options_(options), fault_(options.fault) {}
+
+SimAccountServer::~SimAccountServer() {
+    Stop();
+}
+
+void SimAccountServer::Listen() {
+    loginListener_ = OpenListener(options_.loginPort);
+    registerListener_ = OpenListener(options_.registerPort);
+    if (loginListener_ < 0 || registerListener_ < 0) {
+        Stop();
+        throw std::runtime_error(
+            "account: cannot listen on 127.0.0.1:" + std::to_string(options_.loginPort) + " and " +
+            std::to_string(options_.registerPort));
+    }
+    loginPort_ = LocalPort(loginListener_);
+    registerPort_ = LocalPort(registerListener_);
+    loginAccept_.Start("sim/acct-login", [this](AutoResetEvent& stop) { AcceptLoginLoop(stop); });
+    registerAccept_.Start("sim/acct-reg",
+                          [this](AutoResetEvent& stop) { AcceptRegisterLoop(stop); });
+    if (options_.pushIntervalMs > 0) {
+        pushTimer_.Start("sim/acct-push", [this](AutoResetEvent& stop) { PushTimerLoop(stop); });
+    }
+}
+
+void SimAccountServer::Subscribe(SimContext& context) {
+    subscription_ = std::make_shared<Subscription>();
+    subscription_->server = this;
+    std::weak_ptr<Subscription> link = subscription_;
+    context.events.Subscribe([link](const SimEvent& event) {
+        auto subscription = link.lock();
+        if (!subscription) {
+            return;
+        }
+        std::lock_guard lock(subscription->mutex);
+        SimAccountServer* server = subscription->server;
+        if (server == nullptr) {
+            return;
+        }
+        std::string argument = Argument(event);
+        if (event.kind == "status") {
+            server->PushStatus(event.deviceId, ParseDecimal(argument));
+        } else if (event.kind == "alarm") {
+            if (argument != "off") {
+                server->PushAlarm(event.deviceId, "Alarm", "Motion detected");
+            }
+        } else if (event.kind == "devinfo") {
+            server->PushDevInfo(event.deviceId);
+        } else if (event.kind == "account-fault") {
+            // "account-fault MODE": the mode arrives in the ID position.
+            if (event.deviceId == "drop-now") {
+                server->DropConnections();
+            } else if (auto mode = ParseAccountFault(event.deviceId)) {
+                server->SetFault(*mode);
+            } else {
+                std::fprintf(stderr, "orbisight-sim: unknown account fault \"%s\"\n",
+                             event.deviceId.c_str());
+            }
+        }
+    });
+}
+
+std::vector<SimServiceInfo> SimAccountServer::Describe() const {
+    return {{"account-login", "login", loginPort_},
+            {"account-register", "register", registerPort_}};
+}
+
+void SimAccountServer::Stop() {
+    if (subscription_) {
+        std::lock_guard lock(subscription_->mutex);
+        subscription_->server = nullptr;
+    }
+    stopping_.store(true);
+    int client = registerClient_.load();
+    if (client >= 0) {
+        ShutdownSocket(client);
+    }
+    loginAccept_.Stop(2000);
+    registerAccept_.Stop(2000);
+    pushTimer_.Stop(2000);
+    for (int* listener : {&loginListener_, &registerListener_}) {
+        if (*listener >= 0) {
+            CloseSocket(*listener);
+            *listener = -1;
+        }
+    }
+    std::vector<std::unique_ptr<SimLoginConnection>> connections;
+    {
+        std::lock_guard lock(connectionsMutex_);
+        connections.swap(connections_);
+    }
+    connections.clear();  // each destructor drops its connection and joins
+}
+
+void SimAccountServer::DropConnections() {
+    std::lock_guard lock(connectionsMutex_);
+    for (auto& connection : connections_) {
+        connection->Drop();
+    }
+}
+
+void SimAccountServer::Counted(const std::string& what) {
+    std::lock_guard lock(countsMutex_);
+    ++counts_[what];
+}
+
+int SimAccountServer::Count(const std::string& what) const {
+    std::lock_guard lock(countsMutex_);
+    auto it = counts_.find(what);
+    return it == counts_.end() ? 0 : it->second;
+}
+
+void SimAccountServer::ReportViolation(const std::string& text) {
+    std::fprintf(stderr, "orbisight-sim: account: protocol violation: %s\n", text.c_str());
+    std::lock_guard lock(countsMutex_);
+    ++violationCount_;
+    violations_.push_back(text);
+    if (violations_.size() > 200) {
+        violations_.erase(violations_.begin());
+    }
+}
+
+int SimAccountServer::ViolationCount() const {
+    std::lock_guard lock(countsMutex_);
+    return violationCount_;
+}
+
+std::vector<std::string> SimAccountServer::Violations() const {
+    std::lock_guard lock(countsMutex_);
+    return violations_;
+}
+
+bool SimAccountServer::Send(int socket, CXOMPPackageBuilder& message) {
+    AccountFault fault = fault_.load();
+    if (fault == AccountFault::kStall) {
+        return false;
+    }
+    std::string bytes(message.getBuffer(), static_cast<size_t>(message.getDataLen()));
+    if (bytes.empty()) {
+        return false;
+    }
+    if (fault == AccountFault::kBadLength) {
+        bytes.replace(0, 4, "zz1g");
+    }
+    return SendAll(5000, static_cast<int>(bytes.size()), socket, bytes.data()) ==
+           static_cast<int>(bytes.size());
+}
+
+void SimAccountServer::AcceptLoginLoop(AutoResetEvent& stop) {
+    while (!stopping_.load() && !stop.TryConsume()) {
+        {
+            // Collect sessions that ended on their own.
+            std::vector<std::unique_ptr<SimLoginConnection>> finished;
+            std::lock_guard lock(connectionsMutex_);
+            for (auto it = connections_.begin(); it != connections_.end();) {
+                if ((*it)->Finished()) {
+                    finished.push_back(std::move(*it));
+                    it = connections_.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+        }
+        int client = AcceptOne(loginListener_, stopping_);
+        if (client < 0) {
+            continue;
+        }
+        auto connection = std::make_unique<SimLoginConnection>(client, *this);
+        std::lock_guard lock(connectionsMutex_);
+        connections_.push_back(std::move(connection));
+    }
+}
+
+void SimAccountServer::AcceptRegisterLoop(AutoResetEvent& stop) {
+    while (!stopping_.load() && !stop.TryConsume()) {
+        int client = AcceptOne(registerListener_, stopping_);
+        if (client < 0) {
+            continue;
+        }
+        registerClient_.store(client);
+        HandleRegister(client);
+        registerClient_.store(-1);
+        CloseSocket(client);
+    }
+}
+
+void SimAccountServer::HandleRegister(int socket) {
+    AccountReadTimeouts timeouts;
+    timeouts.prefixMs = timeouts.headerMs = timeouts.bodyMs = 3000;
+    AccountMessage message;
+    std::string problem;
+    if (ReadAccountMessage(socket, timeouts, message, &problem) != AccountReadResult::kMessage) {
+        if (!stopping_.load()) {
+            ReportViolation("register connection: " + problem);
+        }
+        return;
+    }
+    CXOMPPackageParser request;
+    request.parse(message.header);
+    std::string command(request.command());
+    Counted(command + " " + std::string(request.resourceName()));
+    if (fault_.load() == AccountFault::kDrop) {
+        return;
+    }
+    if (request.resourceName() != "reg-s") {
+        ReportViolation("register request with resource \"" + std::string(request.resourceName()) +
+                        "\"");
+    }
+    auto text = [&](const char* name) { return std::string(request.section(name)); };
+    auto optional = [&](const char* name) -> std::optional<std::string> {
+        bool found = false;
+        std::string value(request.section(name, &found));
+        return found ? std::optional<std::string>(value) : std::nullopt;
+    };
+    SimOutcome outcome;
+    if (command == "register_user") {
+        outcome =
+            store_.Register(text("username"), text("password"), text("nickname"), text("email"));
+    } else if (command == "modify_user") {
+        outcome = store_.ModifyUser(text("username"), text("password"), optional("nickname_new"),
+                                    optional("password_new"));
+    } else if (command == "modify_device") {
+        outcome = store_.ModifyDevice(text("username"), text("password"), text("hid"), text("name"),
+                                      ParseDecimal(text("type")));
+    } else if (command == "bind") {
+        outcome = store_.Bind(text("username"), text("password"), text("hid"));
+    } else if (command == "unbind") {
+        outcome = store_.Unbind(text("username"), text("password"), text("hid"));
+    } else {
+        ReportViolation("unknown register request \"" + command + "\"");
+        outcome = {400, "Bad request"};
+    }
+    CXOMPPackageBuilder reply;
+    reply.setStatus(outcome.code, outcome.description);
+    Send(socket, reply);
+}
+
+void SimAccountServer::PushToOwner(const std::string& owner, CXOMPPackageBuilder& message) {
+    if (owner.empty()) {
+        return;
+    }
+    std::lock_guard lock(connectionsMutex_);
+    for (auto& connection : connections_) {
+        if (!connection->Finished() && connection->User() == owner) {
+            connection->Push(message);
+        }
+    }
+}
+
+void SimAccountServer::PushStatus(const std::string& deviceId, int status) {
+    std::string owner = store_.SetStatus(deviceId, status);
+    auto device = store_.Device(deviceId);
+    CXOMPPackageBuilder message;
+    message.setHeader("notify dev-status", 1);
+    message.addSection("device-id", deviceId);
+    message.addSection("status", std::to_string(status));
+    message.addSection("data-url", device ? device->url : "");
+    PushToOwner(owner, message);
+}
+
+void SimAccountServer::PushAlarm(const std::string& deviceId, const std::string& title,
+                                 const std::string& text) {
+    auto device = store_.Device(deviceId);
+    if (!device) {
+        return;
+    }
+    CXOMPPackageBuilder message;
+    message.setHeader("notify alarm", 1);
+    message.addSection("device-id", deviceId);
+    message.addSection("title", title);
+    message.addSection("message", text);
+    PushToOwner(device->owner, message);
+}
+
+void SimAccountServer::PushDevInfo(const std::string& deviceId) {
+    auto device = store_.Device(deviceId);
+    if (!device) {
+        return;
+    }
+    CXOMPPackageBuilder message;
+    message.setHeader("notify dev-info", 1);
+    message.addSection("device-id", deviceId);
+    PushToOwner(device->owner, message);
+}
+
+void SimAccountServer::PushTimerLoop(AutoResetEvent& stop) {
+    // Each tick flips one fictitious camera between off-line (0) and status
+    // 1; every fifth tick a simulated camera raises an alarm.
+    size_t tick = 0;
+    while (!stop.Wait(options_.pushIntervalMs)) {
+        ++tick;
+        std::vector<std::string> ids = store_.AllDeviceIds();
+        if (ids.empty()) {
+            continue;
+        }
+        std::vector<SimDevice> fictitious;
+        std::vector<SimDevice> cameras;
+        for (const auto& id : ids) {
+            if (auto device = store_.Device(id); device && !device->owner.empty()) {
+                (device->camera ? cameras : fictitious).push_back(*device);
+            }
+        }
+        if (!fictitious.empty()) {
+            const SimDevice& device = fictitious[tick % fictitious.size()];
+            PushStatus(device.id, device.status == 0 ? 1 : 0);
+        }
+        if (tick % 5 == 0 && !cameras.empty()) {
+            PushAlarm(cameras[(tick / 5) % cameras.size()].id, "Alarm", "Motion detected");
+        }
+    }
+}
+
+}  // namespace orbisight::sim

@@ -1,0 +1,122 @@
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "account/CXOMPPackageBuilder.h"
+#include "platform/WorkerThread.h"
+#include "sim/account/SimAccountStore.h"
+#include "sim/common/SimService.h"
+
+namespace orbisight::sim {
+
+class SimLoginConnection;
+
+// How the service misbehaves on purpose.
+enum class AccountFault {
+    kNone,
+    kDrop,       // close each connection when its first message arrives
+    kStall,      // read everything, answer nothing
+    kBadLength,  // answers carry a length prefix that is not hexadecimal
+};
+std::optional<AccountFault> ParseAccountFault(std::string_view text);
+const char* AccountFaultName(AccountFault fault);
+
+struct SimAccountOptions {
+    int loginPort = 5590;     // 0: ephemeral
+    int registerPort = 5560;  // 0: ephemeral
+    int expire = 300;         // heartbeat interval announced at login; 0: not sent
+    int pushIntervalMs = 0;   // timer pushes of status changes and alarms; 0: off
+    AccountFault fault = AccountFault::kNone;
+};
+
+// The account service: a login server (persistent sessions with lists,
+// status and notifications) and a register server (one request per
+// connection), speaking the account message format. It validates what it
+// receives and reports violations on stderr.
+class SimAccountServer : public SimService {
+  public:
+    // Reads config["account"] (see docs/account.md). Throws on a bad
+    // configuration or a port that cannot be bound.
+    static std::unique_ptr<SimAccountServer> Start(const nlohmann::json& account,
+                                                   SimContext& context);
+    SimAccountServer(SimAccountOptions options, SimContext& context);
+    ~SimAccountServer() override;
+
+    std::vector<SimServiceInfo> Describe() const override;
+    void Stop() override;
+
+    int LoginPort() const { return loginPort_; }
+    int RegisterPort() const { return registerPort_; }
+    SimAccountStore& Store() { return store_; }
+
+    // Run-time control (tests, stdin commands).
+    void SetFault(AccountFault fault) { fault_.store(fault); }
+    AccountFault Fault() const { return fault_.load(); }
+    void DropConnections();
+    // Changes a device's status and tells its owner's sessions.
+    void PushStatus(const std::string& deviceId, int status);
+    void PushAlarm(const std::string& deviceId, const std::string& title,
+                   const std::string& message);
+    void PushDevInfo(const std::string& deviceId);
+
+    // What the service saw: "login user", "get all-dev", "HeartBeat user"...
+    int Count(const std::string& what) const;
+    int ViolationCount() const;
+    std::vector<std::string> Violations() const;
+
+    // Used by the connections.
+    void Counted(const std::string& what);
+    void ReportViolation(const std::string& text);
+    // Sends a message as the fault mode allows. False when not sent.
+    bool Send(int socket, CXOMPPackageBuilder& message);
+    int Expire() const { return options_.expire; }
+
+  private:
+    void Listen();
+    void AcceptLoginLoop(AutoResetEvent& stop);
+    void AcceptRegisterLoop(AutoResetEvent& stop);
+    void HandleRegister(int socket);
+    void PushTimerLoop(AutoResetEvent& stop);
+    void PushToOwner(const std::string& owner, CXOMPPackageBuilder& message);
+    void Subscribe(SimContext& context);
+
+    SimAccountOptions options_;
+    SimAccountStore store_;
+    std::atomic<AccountFault> fault_{AccountFault::kNone};
+    int loginListener_ = -1;
+    int registerListener_ = -1;
+    int loginPort_ = 0;
+    int registerPort_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> registerClient_{-1};  // the register connection being served
+
+    WorkerThread loginAccept_;
+    WorkerThread registerAccept_;
+    WorkerThread pushTimer_;
+
+    mutable std::mutex connectionsMutex_;
+    std::vector<std::unique_ptr<SimLoginConnection>>
+        connections_;  // protected by connectionsMutex_
+
+    mutable std::mutex countsMutex_;
+    std::map<std::string, int> counts_;    // protected by countsMutex_
+    std::vector<std::string> violations_;  // protected by countsMutex_
+    int violationCount_ = 0;               // protected by countsMutex_
+
+    struct Subscription {
+        std::mutex mutex;
+        SimAccountServer* server = nullptr;  // protected by mutex; null once stopped
+    };
+    std::shared_ptr<Subscription> subscription_;
+};
+
+}  // namespace orbisight::sim
