@@ -47,7 +47,7 @@ const char* ImageFor(int image) {
 }  // namespace
 
 CDlgDeviceList::CDlgDeviceList(CXOMPWorker* worker, VideoWall* wall, bool showPublic,
-                               QWidget* parent)
+                               bool probeAtStart, QWidget* parent)
     : QWidget(parent), worker_(worker), wall_(wall), showPublic_(showPublic) {
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -140,7 +140,9 @@ CDlgDeviceList::CDlgDeviceList(CXOMPWorker* worker, VideoWall* wall, bool showPu
     // Tell at once which local cameras answer: the probe thread runs from
     // the panel's opening, with a probe requested.
     probeRequested_.store(true);
-    StartProbe();
+    if (probeAtStart) {
+        StartProbe();
+    }
 }
 
 CDlgDeviceList::~CDlgDeviceList() {

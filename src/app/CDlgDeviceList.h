@@ -35,7 +35,10 @@ class CDlgDeviceList : public QWidget {
     static constexpr int kProbePeriodMs = 1000;
     static constexpr int kProbeStopWaitMs = 1400;
 
-    CDlgDeviceList(CXOMPWorker* worker, VideoWall* wall, bool showPublic, QWidget* parent);
+    // probeAtStart: start the probe thread with a probe requested (the
+    // normal case); otherwise it starts with the first local refresh.
+    CDlgDeviceList(CXOMPWorker* worker, VideoWall* wall, bool showPublic, bool probeAtStart,
+                   QWidget* parent);
     ~CDlgDeviceList() override;
 
     // Rebuilds every branch, or only the local one, from the session's lists.

@@ -434,8 +434,8 @@ void CDlgVedioShow::mousePressEvent(QMouseEvent* event) {
     QPoint pos = event->position().toPoint();
     if (event->button() == Qt::RightButton) {
         emit selectRequested(this);
-        if (connected_.load() && inUse_) {
-            ShowContextMenu(event->globalPosition().toPoint());
+        if (std::unique_ptr<QMenu> menu = BuildContextMenu()) {
+            menu->exec(event->globalPosition().toPoint());
         }
         return;
     }
@@ -510,20 +510,17 @@ void CDlgVedioShow::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-void CDlgVedioShow::ShowContextMenu(QPoint globalPos) {
-    QMenu menu(this);
-    bool recording = channel_ && channel_->Recording();
-    QAction* record = menu.addAction(recording ? "Stop record" : "Begin record");
-    QAction* snap = menu.addAction("Snap");
-    QAction* disconnect = menu.addAction("Disconnect");
-    QAction* chosen = menu.exec(globalPos);
-    if (chosen == record) {
-        Command(kCmdToggleRecording);
-    } else if (chosen == snap) {
-        Command(kCmdSnapshot);
-    } else if (chosen == disconnect) {
-        Command(kCmdDisconnect);
+std::unique_ptr<QMenu> CDlgVedioShow::BuildContextMenu() {
+    if (!connected_.load() || !inUse_) {
+        return nullptr;
     }
+    auto menu = std::make_unique<QMenu>(this);
+    bool recording = channel_ && channel_->Recording();
+    menu->addAction(recording ? "Stop record" : "Begin record", this,
+                    [this] { Command(kCmdToggleRecording); });
+    menu->addAction("Snap", this, [this] { Command(kCmdSnapshot); });
+    menu->addAction("Disconnect", this, [this] { Command(kCmdDisconnect); });
+    return menu;
 }
 
 }  // namespace orbisight

@@ -82,6 +82,10 @@ class CDlgVedioShow : public QWidget {
     // tooltips' measure of the stream.
     int PicturesPerSecond() const { return picturesPerSecond_; }
 
+    // The right-button menu ("Begin record"/"Stop record", "Snap",
+    // "Disconnect"), or nullptr when the pane is not connected.
+    std::unique_ptr<class QMenu> BuildContextMenu();
+
     // Test access: a drag on the picture as the mouse would do it.
     void SimulateDrag(QPoint from, QPoint to);
 
@@ -112,7 +116,6 @@ class CDlgVedioShow : public QWidget {
     void UpdateWantedSize();
     void PaintIdle(class QPainter& p);
     void PaintPicture(class QPainter& p);
-    void ShowContextMenu(QPoint globalPos);
     void OnChannelNotice(uint64_t generation, intptr_t state);
     void OnOpenDone(uint64_t generation);
     void OnPictureReady();

@@ -64,7 +64,8 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
     title_->SetAccountText("No user login");
     toolbar_ = new CDlgDevAllCtrl(this);
     toolbar_->SetLayoutCodeSource([this] { return wall_->Layout().LayoutCode(); });
-    tree_ = new CDlgDeviceList(worker_.get(), wall_, settings_.Record().showPublicList != 0, this);
+    tree_ = new CDlgDeviceList(worker_.get(), wall_, settings_.Record().showPublicList != 0,
+                               options_.probeAtStart, this);
     panel_ = new CDlgDeviceCtrl(wall_, this);
 
     connect(title_, &TitleBar::command, this, &CMyVelaExpertDlg::Command);

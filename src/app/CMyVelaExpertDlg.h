@@ -32,6 +32,8 @@ class CMyVelaExpertDlg : public QWidget {
         bool updateListener = true;
         // Run the disk guard thread (tests turn it off).
         bool startDiskGuard = true;
+        // Probe the local cameras from the tree at start (tests turn it off).
+        bool probeAtStart = true;
     };
 
     // Main window commands.

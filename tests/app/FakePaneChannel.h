@@ -1,0 +1,115 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "account/DeviceInfo.h"
+#include "app/PaneChannel.h"
+
+namespace orbisight::testing {
+
+// What a fake channel was asked to do, shared with the test after the pane
+// has destroyed the channel.
+struct FakeChannelLog {
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::vector<std::string> opened;  // device IDs
+    std::vector<int> controls;
+    std::vector<std::pair<int, int>> points;
+    int closes = 0;
+    int snapshots = 0;
+    int recordToggles = 0;
+    PaneChannelSettings lastSettings;
+    NoticeTarget* lastOwner = nullptr;
+
+    // Open's behaviour.
+    int openResult = 1;
+    bool holdOpen = false;  // Open waits until released (or Close)
+    bool released = false;
+    bool playing = true;
+    int streamIdFlag = 1;
+
+    void Release() {
+        std::lock_guard lock(mutex);
+        released = true;
+        cv.notify_all();
+    }
+};
+
+class FakePaneChannel : public PaneChannel {
+  public:
+    FakePaneChannel(std::shared_ptr<FakeChannelLog> log, const PaneChannelSettings& settings)
+        : log_(std::move(log)) {
+        std::lock_guard lock(log_->mutex);
+        log_->lastSettings = settings;
+    }
+
+    int Open(const DeviceInfo& record, NoticeTarget* owner) override {
+        std::unique_lock lock(log_->mutex);
+        log_->opened.emplace_back(record.Id());
+        log_->lastOwner = owner;
+        log_->cv.notify_all();
+        if (log_->holdOpen) {
+            log_->cv.wait(lock, [&] { return log_->released || closed_; });
+        }
+        return closed_ ? 0 : log_->openResult;
+    }
+    void Close() override {
+        std::lock_guard lock(log_->mutex);
+        closed_ = true;
+        ++log_->closes;
+        log_->cv.notify_all();
+    }
+    void SendControl(int code) override {
+        std::lock_guard lock(log_->mutex);
+        log_->controls.push_back(code);
+    }
+    void SendPointPtz(int x, int y) override {
+        std::lock_guard lock(log_->mutex);
+        log_->points.emplace_back(x, y);
+    }
+    int ToggleRecording() override {
+        std::lock_guard lock(log_->mutex);
+        ++log_->recordToggles;
+        recording_ = !recording_;
+        return 1;
+    }
+    int TakeSnapshot() override {
+        std::lock_guard lock(log_->mutex);
+        ++log_->snapshots;
+        return 1;
+    }
+    void SetListening(bool on) override { listening_ = on; }
+    bool Playing() const override { return !closed_ && log_->playing; }
+    bool Recording() const override { return recording_; }
+    bool Listening() const override { return listening_; }
+    bool Talking() const override { return false; }
+    bool Alert() const override { return alert_; }
+    void SetAlert(bool on) override { alert_ = on; }
+    bool KeyFramesOnly() const override { return keyFramesOnly_; }
+    void SetKeyFramesOnly(bool on) override { keyFramesOnly_ = on; }
+    int StreamIdFlag() const override { return log_->streamIdFlag; }
+    bool PeerToPeer() const override { return false; }
+    int PictureWidth() const override { return 1280; }
+    int PictureHeight() const override { return 720; }
+    void SetZones(const PaneZones&) override {}
+    void SetHover(bool, bool, bool) override {}
+
+  private:
+    std::shared_ptr<FakeChannelLog> log_;
+    std::atomic<bool> closed_{false};
+    std::atomic<bool> recording_{false};
+    std::atomic<bool> listening_{false};
+    std::atomic<bool> alert_{false};
+    std::atomic<bool> keyFramesOnly_{false};
+};
+
+inline PaneChannelFactory FakeFactory(std::shared_ptr<FakeChannelLog> log) {
+    return
+        [log](const PaneChannelSettings& s) { return std::make_unique<FakePaneChannel>(log, s); };
+}
+
+}  // namespace orbisight::testing

@@ -1,0 +1,296 @@
+// The video pane and the wall with a fake live channel: assignment on the
+// opening thread, disconnect, state notices, drag-to-point, the pane menu,
+// connect all, full screen and the loop play refusal.
+
+#include <gtest/gtest.h>
+
+#include <QMenu>
+#include <QWidget>
+#include <thread>
+
+#include "FakePaneChannel.h"
+#include "QtTestEnvironment.h"
+#include "app/CDlgVedioShow.h"
+#include "app/CDlgVideoCtrl.h"
+#include "app/VideoWall.h"
+#include "ui/ImageButton.h"
+
+namespace orbisight {
+namespace {
+using namespace orbisight::testing;
+
+DeviceInfo Camera(const char* id, const char* name = "Cam", int status = 2) {
+    DeviceInfo d{};
+    d.SetId(id);
+    d.SetName(name);
+    d.status = status;
+    d.local = 1;
+    return d;
+}
+
+class WallFixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        log_ = std::make_shared<FakeChannelLog>();
+        host_ = std::make_unique<QWidget>();
+        host_->resize(1600, 900);
+        PaneContext context;
+        context.createChannel = FakeFactory(log_);
+        context.channelSettings = [](const DeviceInfo&, int slot) {
+            PaneChannelSettings s;
+            s.localOnlyKeyFrames = true;
+            s.name = "cam" + std::to_string(slot);
+            return s;
+        };
+        wall_ = new VideoWall(host_.get(), context, host_.get());
+        wall_->SetConnectPauses({0, 0, 0});
+        wall_->SetClientSize(1600, 900);
+        host_->show();
+    }
+    void TearDown() override {
+        log_->Release();
+        host_.reset();
+    }
+    bool OpenedCount(size_t n) {
+        return WaitUntil([&] {
+            std::lock_guard lock(log_->mutex);
+            return log_->opened.size() >= n;
+        });
+    }
+
+    std::shared_ptr<FakeChannelLog> log_;
+    std::unique_ptr<QWidget> host_;
+    VideoWall* wall_ = nullptr;
+};
+
+TEST_F(WallFixture, AssignOpensOnAThreadAndDisconnectClosesTheChannel) {
+    CDlgVedioShow* pane = wall_->OpenDevice(Camera("ORBI1"));
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(pane->Slot(), 0);
+    EXPECT_TRUE(pane->InUse());
+    EXPECT_TRUE(pane->Selected());
+    ASSERT_TRUE(WaitUntil([&] { return pane->OpenFinished(); }));
+    EXPECT_TRUE(pane->Connected());
+    EXPECT_EQ(log_->opened, std::vector<std::string>{"ORBI1"});
+    EXPECT_TRUE(log_->lastSettings.localOnlyKeyFrames) << "local camera keeps the I-frame setting";
+    EXPECT_EQ(log_->lastSettings.name, "cam0");
+    EXPECT_NE(log_->lastSettings.videoSink, nullptr) << "the pane is the channel's video sink";
+
+    pane->Disconnect();
+    EXPECT_EQ(log_->closes, 1);
+    EXPECT_FALSE(pane->InUse());
+    EXPECT_FALSE(pane->Connected());
+    EXPECT_EQ(pane->Device(), nullptr);
+    EXPECT_NE(pane->Channel(), nullptr) << "the channel is kept until the next assignment";
+}
+
+TEST_F(WallFixture, ServerCameraDoesNotGetTheLocalKeyFrameSetting) {
+    DeviceInfo server = Camera("SRV1");
+    server.local = 0;
+    wall_->OpenDevice(server);
+    ASSERT_TRUE(OpenedCount(1));
+    EXPECT_FALSE(log_->lastSettings.localOnlyKeyFrames);
+}
+
+TEST_F(WallFixture, FailedOpenStaysInUseButNotConnected) {
+    log_->openResult = 0;
+    CDlgVedioShow* pane = wall_->OpenDevice(Camera("ORBI1"));
+    ASSERT_TRUE(WaitUntil([&] { return pane->OpenFinished(); }));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(pane->InUse());
+    EXPECT_FALSE(pane->Connected());
+    ASSERT_NE(pane->Device(), nullptr);
+    EXPECT_EQ(pane->Device()->connected, 0) << "the device is no longer marked shown";
+    wall_->Count();
+    EXPECT_EQ(wall_->Layout().ConnectedCount(), 1);
+    EXPECT_EQ(pane->BuildContextMenu(), nullptr) << "no menu on a pane that is not connected";
+}
+
+TEST_F(WallFixture, StateNoticesFromTheChannelThreadReachThePane) {
+    CDlgVedioShow* pane = wall_->OpenDevice(Camera("ORBI1"));
+    ASSERT_TRUE(WaitUntil([&] { return pane->OpenFinished(); }));
+    NoticeTarget* owner = log_->lastOwner;
+    ASSERT_NE(owner, nullptr);
+    std::thread([owner] {
+        owner->Post({notice::kCommand, notice::kChannelStateCommand, 0, {}, nullptr});
+    }).join();
+    ASSERT_TRUE(WaitUntil([&] { return !pane->Connected(); }));
+    std::thread([owner] {
+        owner->Post({notice::kCommand, notice::kChannelStateCommand, 1, {}, nullptr});
+    }).join();
+    ASSERT_TRUE(WaitUntil([&] { return pane->Connected(); }));
+}
+
+TEST_F(WallFixture, NoticesOfAReplacedChannelAreIgnored) {
+    CDlgVedioShow* pane = wall_->OpenDevice(Camera("ORBI1"));
+    ASSERT_TRUE(WaitUntil([&] { return pane->OpenFinished(); }));
+    NoticeTarget* stale = log_->lastOwner;
+    // The old owner must outlive nothing here: post before reassigning, so
+    // the queued call arrives after the new assignment.
+    stale->Post({notice::kCommand, notice::kChannelStateCommand, 0, {}, nullptr});
+    pane->Assign(Camera("ORBI2"));
+    ASSERT_TRUE(WaitUntil([&] { return pane->OpenFinished(); }));
+    QTest::qWait(20);
+    EXPECT_TRUE(pane->Connected());
+    EXPECT_EQ(pane->Device()->Id(), "ORBI2");
+}
+
+TEST_F(WallFixture, DisconnectWhileOpenIsBlockedEndsTheOpeningThread) {
+    log_->holdOpen = true;
+    CDlgVedioShow* pane = wall_->OpenDevice(Camera("ORBI1"));
+    ASSERT_TRUE(OpenedCount(1));
+    EXPECT_FALSE(pane->OpenFinished());
+    pane->Disconnect();
+    EXPECT_TRUE(pane->OpenFinished());
+    EXPECT_FALSE(pane->InUse());
+}
+
+TEST_F(WallFixture, DragToPointScalesToThePictureAndIgnoresSmallDrags) {
+    CDlgVedioShow* pane = wall_->OpenDevice(Camera("PTZ1", "PTZ Driveway"));
+    ASSERT_TRUE(WaitUntil([&] { return pane->OpenFinished(); }));
+    pane->resize(645, 365);  // surface 640 x 360, picture 1280 x 720
+    pane->SimulateDrag({100, 100}, {103, 103});
+    EXPECT_TRUE(log_->points.empty()) << "3 pixels in both directions send nothing";
+    pane->SimulateDrag({100, 100}, {300, 200});
+    ASSERT_EQ(log_->points.size(), 1u);
+    EXPECT_EQ(log_->points[0], std::make_pair(400, 300));
+
+    log_->streamIdFlag = 0;
+    pane->SimulateDrag({100, 100}, {300, 200});
+    EXPECT_EQ(log_->points.size(), 1u) << "only on the stream that takes point commands";
+}
+
+TEST_F(WallFixture, PaneMenuFollowsTheRecordingState) {
+    CDlgVedioShow* pane = wall_->OpenDevice(Camera("ORBI1"));
+    ASSERT_TRUE(WaitUntil([&] { return pane->OpenFinished(); }));
+    auto menu = pane->BuildContextMenu();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), 3);
+    EXPECT_EQ(menu->actions()[0]->text(), "Begin record");
+    EXPECT_EQ(menu->actions()[1]->text(), "Snap");
+    EXPECT_EQ(menu->actions()[2]->text(), "Disconnect");
+    menu->actions()[0]->trigger();
+    EXPECT_EQ(log_->recordToggles, 1);
+    EXPECT_EQ(pane->BuildContextMenu()->actions()[0]->text(), "Stop record");
+    menu->actions()[1]->trigger();
+    EXPECT_EQ(log_->snapshots, 1);
+}
+
+TEST_F(WallFixture, ConnectAllFillsSlotsInOrderAndGrowsTheLayout) {
+    std::vector<DeviceInfo> devices;
+    for (int i = 0; i < 7; ++i) {
+        devices.push_back(Camera(("ORBI" + std::to_string(i)).c_str()));
+    }
+    bool done = false;
+    wall_->ConnectAll(devices, [&] { done = true; });
+    ASSERT_TRUE(WaitUntil([&] { return done; }));
+    for (int i = 0; i < 7; ++i) {
+        ASSERT_NE(wall_->Pane(i)->Device(), nullptr);
+        EXPECT_EQ(wall_->Pane(i)->Device()->Id(), "ORBI" + std::to_string(i));
+    }
+    EXPECT_EQ(wall_->Layout().GridSize(), 3);
+    EXPECT_EQ(wall_->Layout().ConnectedCount(), 7);
+    EXPECT_EQ(wall_->SelectedPane(), wall_->Pane(7)) << "the free pane after them is selected";
+    int visible = 0;
+    for (int i = 0; i < WallLayout::kPaneCount; ++i) {
+        visible += wall_->Pane(i)->isVisible() ? 1 : 0;
+    }
+    EXPECT_EQ(visible, 9);
+
+    ASSERT_TRUE(wall_->DisconnectAll(true));
+    EXPECT_EQ(wall_->InUse().count(), 0u);
+    EXPECT_EQ(wall_->Layout().CurrentPage(), 0);
+}
+
+TEST_F(WallFixture, ConnectAllTakesAtMost65Devices) {
+    std::vector<DeviceInfo> devices;
+    for (int i = 0; i < 70; ++i) {
+        devices.push_back(Camera(("C" + std::to_string(i)).c_str()));
+    }
+    bool done = false;
+    wall_->ConnectAll(devices, [&] { done = true; });
+    ASSERT_TRUE(WaitUntil([&] { return done; }, 15000));
+    EXPECT_EQ(wall_->InUse().count(), 65u);
+    EXPECT_EQ(wall_->Layout().GridSize(), 6);
+}
+
+TEST_F(WallFixture, DoubleClickFullScreenShowsOnlyTheSelectedPane) {
+    for (int i = 0; i < 3; ++i) {
+        wall_->OpenDevice(Camera(("ORBI" + std::to_string(i)).c_str()));
+    }
+    wall_->SelectPane(wall_->Pane(1));
+    QTest::mouseDClick(wall_->Pane(1), Qt::LeftButton, {}, QPoint(50, 50));
+    EXPECT_TRUE(wall_->FullScreen());
+    EXPECT_TRUE(wall_->Pane(1)->isVisible());
+    EXPECT_FALSE(wall_->Pane(0)->isVisible());
+    EXPECT_EQ(wall_->Pane(1)->geometry().topLeft(), QPoint(0, 0));
+    EXPECT_EQ(wall_->FullScreenPane(), wall_->Pane(1));
+    // Esc on the pane asks the main window to leave full screen.
+    int command = 0;
+    QObject::connect(wall_, &VideoWall::mainWindowCommand, [&](int c) { command = c; });
+    QTest::keyClick(wall_->Pane(1), Qt::Key_Escape);
+    EXPECT_EQ(command, 2);
+    wall_->ToggleFullScreen();
+    EXPECT_FALSE(wall_->FullScreen());
+    EXPECT_TRUE(wall_->Pane(0)->isVisible());
+}
+
+TEST_F(WallFixture, LoopPlayRefusesSingleDisconnectUnlessTheUserStopsIt) {
+    CDlgVedioShow* pane = wall_->OpenDevice(Camera("ORBI1"));
+    wall_->SetLoopActive(true);
+    int stops = 0;
+    QObject::connect(wall_, &VideoWall::stopLoopRequested, [&] { ++stops; });
+    {
+        MessageRecorder messages(ui::MessageAnswer::kNo);
+        EXPECT_FALSE(wall_->DisconnectOne(pane));
+        ASSERT_EQ(messages.asked.size(), 1u);
+        EXPECT_EQ(messages.asked[0].title, "Tips");
+        EXPECT_EQ(messages.asked[0].text, "Do you want to  Stop loop playing?");
+        EXPECT_TRUE(pane->InUse());
+    }
+    MessageRecorder messages(ui::MessageAnswer::kYes);
+    EXPECT_TRUE(wall_->DisconnectOne(pane));
+    EXPECT_FALSE(pane->InUse());
+    EXPECT_FALSE(wall_->Layout().LoopActive());
+    EXPECT_EQ(stops, 1);
+}
+
+TEST_F(WallFixture, RecordAllTogglesOnlyPlayingChannels) {
+    CDlgVedioShow* a = wall_->OpenDevice(Camera("A"));
+    CDlgVedioShow* b = wall_->OpenDevice(Camera("B"));
+    ASSERT_TRUE(WaitUntil([&] { return a->OpenFinished() && b->OpenFinished(); }));
+    b->ToggleRecording();  // already recording: the "on" pass leaves it alone
+    wall_->RecordAll();
+    EXPECT_TRUE(a->Channel()->Recording());
+    EXPECT_TRUE(b->Channel()->Recording());
+    EXPECT_EQ(log_->recordToggles, 2);
+    wall_->RecordAll();
+    EXPECT_FALSE(a->Channel()->Recording());
+    EXPECT_FALSE(b->Channel()->Recording());
+}
+
+TEST_F(WallFixture, FloatingToolbarDrivesTheFullScreenPane) {
+    CDlgVedioShow* pane = wall_->OpenDevice(Camera("ORBI1"));
+    ASSERT_TRUE(WaitUntil([&] { return pane->OpenFinished(); }));
+    wall_->ToggleFullScreen();
+    CDlgVideoCtrl* bar = wall_->PaneToolbar();
+    bar->Trigger(1065);  // Up
+    bar->Trigger(1068);  // "VScan" sends 8
+    bar->Trigger(1025);  // "HScan" sends 7
+    bar->Trigger(1072);  // zoom out
+    EXPECT_EQ(log_->controls, (std::vector<int>{3, 8, 7, 6}));
+    bar->Trigger(1056);
+    EXPECT_TRUE(pane->Channel()->Alert());
+    EXPECT_EQ(log_->controls.back(), 101);
+    bar->Refresh();
+    EXPECT_EQ(bar->Button(1056)->toolTip(), "Alert ON");
+    EXPECT_EQ(bar->Button(1033)->toolTip(), "Sound:Mute");
+    bar->Trigger(1033);
+    EXPECT_EQ(bar->Button(1033)->text(), "Sound:On");
+    bar->Trigger(1018);  // disconnect leaves full screen
+    EXPECT_FALSE(pane->InUse());
+    EXPECT_FALSE(wall_->FullScreen());
+}
+
+}  // namespace
+}  // namespace orbisight

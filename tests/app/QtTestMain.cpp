@@ -1,0 +1,41 @@
+// The widget tests share one QApplication (offscreen platform), created
+// before any test runs.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <QApplication>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "ui/SkinStyle.h"
+
+namespace {
+class QtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        static int argc = 1;
+        static char name[] = "app_widget_tests";
+        static char* argv[] = {name, nullptr};
+        // Tests never touch the user's folders.
+        static std::string home =
+            std::string("/tmp/orbisight-widget-home-") + std::to_string(getpid());
+        setenv("ORBISIGHT_HOME", home.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+        app_ = new QApplication(argc, argv);
+        orbisight::ui::ApplySkinStyle(*app_);
+    }
+    void TearDown() override {
+        delete app_;
+        app_ = nullptr;
+        std::error_code ec;
+        std::filesystem::remove_all(getenv("ORBISIGHT_HOME"), ec);
+    }
+
+  private:
+    QApplication* app_ = nullptr;
+};
+const auto* kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+}  // namespace
