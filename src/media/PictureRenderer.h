@@ -11,9 +11,17 @@ struct SwsContext;
 namespace orbisight {
 
 // Converts decoded pictures into a sink's slot: colour conversion (BT.601,
-// limited-range source) and scaling to the size the sink asks for in one
-// libswscale pass, straight into the slot. The converter is rebuilt only
-// when the picture size or the sink size changes.
+// limited-range source) and scaling to the size the sink asks for, straight
+// into the slot; a small pane never pays for a full-size conversion.
+//
+// libswscale's scaled path into packed RGB runs in plain C, four to five
+// times slower than scaling the planes and converting at the small size
+// with its SIMD colour converter (which wants an even row count and rows it
+// may overrun by up to 7 pixels). So when the slot has the slack for it
+// (PictureSlots' buffers do), the picture is scaled as YUV into a small
+// buffer of the pane's size and converted from there into the slot;
+// otherwise it is converted and scaled in one pass. The converters are
+// rebuilt only when the picture size or the sink size changes.
 class PictureRenderer {
   public:
     PictureRenderer();

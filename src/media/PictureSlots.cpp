@@ -6,8 +6,9 @@ void PictureSlots::EnsureSize(Slot& slot, PictureSize size) {
     if (slot.pixels && slot.size == size) {
         return;
     }
-    slot.pixels = std::make_unique<uint32_t[]>(static_cast<size_t>(size.width) *
-                                               static_cast<size_t>(size.height));
+    slot.stridePixels = (size.width + 15) & ~15;
+    slot.pixels = std::make_unique<uint32_t[]>(static_cast<size_t>(slot.stridePixels) *
+                                               static_cast<size_t>(size.height + 1));
     slot.size = size;
     std::lock_guard lock(mutex_);
     ++allocations_;
@@ -19,7 +20,7 @@ PictureSlot PictureSlots::Acquire(PictureSize size) {
     }
     Slot& slot = slots_[static_cast<size_t>(back_)];
     EnsureSize(slot, size);
-    return {slot.pixels.get(), size.width, size.height, size.width * 4};
+    return {slot.pixels.get(), size.width, size.height, slot.stridePixels * 4, size.height + 1};
 }
 
 void PictureSlots::Publish(const VideoOverlay& overlay) {
@@ -30,7 +31,7 @@ void PictureSlots::Publish(const VideoOverlay& overlay) {
     slot.picture.pixels = slot.pixels.get();
     slot.picture.width = slot.size.width;
     slot.picture.height = slot.size.height;
-    slot.picture.strideBytes = slot.size.width * 4;
+    slot.picture.strideBytes = slot.stridePixels * 4;
     slot.picture.overlay = overlay;
     slot.picture.sequence = ++sequence_;
     std::lock_guard lock(mutex_);

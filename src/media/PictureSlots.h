@@ -15,7 +15,9 @@ namespace orbisight {
 // next Latest() call. Neither side ever waits for the other beyond a swap of
 // indices, and the reader never sees a half-written picture.
 //
-// A slot is reallocated only when the size asked for changes.
+// A slot is reallocated only when the size asked for changes. Each buffer has
+// rows padded to 16 pixels and one spare row, so the converter can use its
+// fast path (see PictureSlot).
 class PictureSlots {
   public:
     struct Picture {
@@ -49,6 +51,7 @@ class PictureSlots {
     struct Slot {
         std::unique_ptr<uint32_t[]> pixels;
         PictureSize size;
+        int stridePixels = 0;
         Picture picture;
     };
     void EnsureSize(Slot& slot, PictureSize size);

@@ -39,12 +39,18 @@ uint32_t RecordingBlink();
 
 // One picture buffer lent to the video thread. Pixels are 32-bit 0xffRRGGBB
 // in native byte order (the layout of QImage::Format_RGB32), rows
-// strideBytes apart, exactly width x height.
+// strideBytes apart; the picture is width x height.
+//
+// A buffer with slack lets the converter take its fastest path: rows padded
+// to a multiple of 16 pixels and one spare row (PictureSlots provides both).
+// The converter may then write into the padding and the spare row, never
+// beyond rowsAllocated rows of strideBytes.
 struct PictureSlot {
     uint32_t* pixels = nullptr;
     int width = 0;
     int height = 0;
     int strideBytes = 0;
+    int rowsAllocated = 0;  // 0: exactly height rows
 
     bool Valid() const { return pixels != nullptr && width > 0 && height > 0; }
 };

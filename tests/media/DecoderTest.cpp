@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -161,37 +162,72 @@ struct SolidPicture {
     AVFrame* frame;
 };
 
+// A target buffer of exactly the bytes the slot may touch, followed by a
+// guard zone: FFmpeg is not instrumented by the sanitizers, so its writes are
+// checked against the guard. With slack: rows padded to 16 pixels and one
+// spare row, as PictureSlots gives them.
+struct Target {
+    static constexpr size_t kGuard = 1024;
+
+    Target(int width, int height, bool slack) {
+        int stride = slack ? (width + 15) & ~15 : width;
+        int rows = slack ? height + 1 : height;
+        size = static_cast<size_t>(stride * rows);
+        pixels.reset(new uint32_t[size + kGuard]);
+        std::fill_n(pixels.get() + size, kGuard, 0xA5A5A5A5u);
+        slot = {pixels.get(), width, height, stride * 4, slack ? rows : 0};
+    }
+    uint32_t At(int x, int y) const { return slot.pixels[y * slot.strideBytes / 4 + x]; }
+    bool GuardIntact() const {
+        return std::all_of(pixels.get() + size, pixels.get() + size + kGuard,
+                           [](uint32_t v) { return v == 0xA5A5A5A5u; });
+    }
+    size_t size;
+    std::unique_ptr<uint32_t[]> pixels;
+    PictureSlot slot;
+};
+
 TEST(PictureRenderer, Bt601LimitedRangeIntoOpaqueRgb32) {
-    PictureRenderer renderer;
-    std::vector<uint32_t> pixels(64 * 36);
-    PictureSlot slot{pixels.data(), 64, 36, 64 * 4};
     struct Case {
         uint8_t y, u, v;
         uint32_t r, g, b;
     };
-    for (Case c : {Case{235, 128, 128, 255, 255, 255}, Case{16, 128, 128, 0, 0, 0},
-                   Case{81, 90, 240, 255, 0, 0}, Case{145, 54, 34, 0, 255, 0},
-                   Case{41, 240, 110, 0, 0, 255}}) {
-        SolidPicture picture(64, 36, c.y, c.u, c.v);
-        ASSERT_TRUE(renderer.Convert(*picture.frame, slot));
-        uint32_t pixel = pixels[36 * 10 + 5];
-        EXPECT_EQ(pixel >> 24, 0xffu);
-        EXPECT_NEAR(Channel(pixel, 16), c.r, 4) << int(c.y);
-        EXPECT_NEAR(Channel(pixel, 8), c.g, 4) << int(c.y);
-        EXPECT_NEAR(Channel(pixel, 0), c.b, 4) << int(c.y);
+    for (bool slack : {false, true}) {
+        PictureRenderer renderer;
+        for (Case c : {Case{235, 128, 128, 255, 255, 255}, Case{16, 128, 128, 0, 0, 0},
+                       Case{81, 90, 240, 255, 0, 0}, Case{145, 54, 34, 0, 255, 0},
+                       Case{41, 240, 110, 0, 0, 255}}) {
+            SolidPicture picture(64, 36, c.y, c.u, c.v);
+            Target target(37, 21, slack);
+            ASSERT_TRUE(renderer.Convert(*picture.frame, target.slot));
+            EXPECT_TRUE(target.GuardIntact());
+            for (auto [x, y] : {std::pair{0, 0}, std::pair{36, 20}, std::pair{18, 10}}) {
+                uint32_t pixel = target.At(x, y);
+                EXPECT_EQ(pixel >> 24, 0xffu);
+                EXPECT_NEAR(Channel(pixel, 16), c.r, 4) << int(c.y) << " slack " << slack;
+                EXPECT_NEAR(Channel(pixel, 8), c.g, 4) << int(c.y) << " slack " << slack;
+                EXPECT_NEAR(Channel(pixel, 0), c.b, 4) << int(c.y) << " slack " << slack;
+            }
+        }
     }
 }
 
 TEST(PictureRenderer, OddSizesOnBothSides) {
-    PictureRenderer renderer;
-    for (auto [sw, sh, tw, th] : {std::tuple{33, 17, 61, 35}, std::tuple{1, 1, 3, 3},
-                                  std::tuple{321, 241, 7, 5}, std::tuple{2, 2, 1, 1}}) {
-        SolidPicture picture(sw, sh, 235, 128, 128);
-        // The target has exactly the rows asked for: a sanitizer sees any overrun.
-        std::unique_ptr<uint32_t[]> pixels(new uint32_t[static_cast<size_t>(tw * th)]);
-        PictureSlot slot{pixels.get(), tw, th, tw * 4};
-        ASSERT_TRUE(renderer.Convert(*picture.frame, slot)) << sw << "x" << sh;
-        EXPECT_NEAR(Channel(pixels[static_cast<size_t>(tw * th - 1)], 8), 255u, 4);
+    for (bool slack : {false, true}) {
+        PictureRenderer renderer;
+        for (auto [sw, sh, tw, th] :
+             {std::tuple{33, 17, 61, 35}, std::tuple{1, 1, 3, 3}, std::tuple{321, 241, 7, 5},
+              std::tuple{2, 2, 1, 1}, std::tuple{1280, 720, 475, 265}, std::tuple{64, 36, 64, 36},
+              std::tuple{321, 180, 321, 180}, std::tuple{1280, 720, 1280, 720},
+              std::tuple{322, 182, 161, 91}}) {
+            SolidPicture picture(sw, sh, 235, 128, 128);
+            Target target(tw, th, slack);
+            ASSERT_TRUE(renderer.Convert(*picture.frame, target.slot)) << sw << "x" << sh;
+            EXPECT_TRUE(target.GuardIntact()) << sw << "x" << sh << " -> " << tw << "x" << th;
+            EXPECT_NEAR(Channel(target.At(tw - 1, th - 1), 8), 255u, 4)
+                << sw << "x" << sh << " -> " << tw << "x" << th << " slack " << slack;
+            EXPECT_NEAR(Channel(target.At(0, 0), 8), 255u, 4);
+        }
     }
 }
 

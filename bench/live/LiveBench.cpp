@@ -1,0 +1,371 @@
+// live_bench: how many 720p25 cameras one client shows on a wall without
+// dropping pictures, and what each picture costs next to a bare decoder.
+//
+//   scripts/isolated build/bin/live_bench [--max N] [--seconds S] [--warmup S]
+//
+// For N = 1, 4, 9, 16, 25, 36 (up to --max) a child process serves N
+// simulated cameras (720p, 25 fps, GOP 25, 2 Mbit/s, one pre-encoded clip)
+// and this process opens N live channels whose headless sinks convert to
+// the pane size of an n x n wall on a 1920 x 1080 screen. The reference,
+// measured in the same run, decodes the same frames in a bare single-thread
+// libavcodec loop without conversion.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "account/DeviceInfo.h"
+#include "media/CXOMPPlayer.h"
+#include "media/HeadlessVideoSink.h"
+#include "sim/stream/ClipCache.h"
+#include "sim/stream/SimStreamCamera.h"
+#include "sim/stream/StreamTestServer.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/log.h>
+}
+
+extern char** environ;
+
+namespace {
+
+using namespace orbisight;
+
+constexpr int kFps = 25;
+
+nlohmann::json BenchCamera(int index) {
+    char id[32];
+    std::snprintf(id, sizeof id, "BENCH%07d", index);
+    return {
+        {"id", id},
+        {"name", "Bench"},
+        {"user", "admin"},
+        {"password", "admin"},
+        {"stream",
+         {{"main",
+           {{"width", 1280}, {"height", 720}, {"fps", kFps}, {"gop", 25}, {"bitrate", 2000000}}},
+          {"clip_seconds", 4},
+          {"audio", false}}}};
+}
+
+// The clip the cameras above stream (the same spec gives the same bytes).
+sim::VideoClipSpec BenchSpec() {
+    return {"Bench", 1280, 720, kFps, 25, 2000000, 4, "veryfast"};
+}
+
+double CpuSeconds(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double ThreadCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+double ResidentMiB() {
+    long pages = 0;
+    long resident = 0;
+    FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (statm != nullptr) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) {
+            resident = 0;
+        }
+        std::fclose(statm);
+    }
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) /
+           (1024.0 * 1024.0);
+}
+
+// The reference: the same frames through a bare libavcodec decoder.
+double ReferenceCpuPerFrame(const sim::VideoClip& clip, int rounds) {
+    const AVCodec* h264 = avcodec_find_decoder(AV_CODEC_ID_H264);
+    AVCodecContext* context = avcodec_alloc_context3(h264);
+    context->thread_count = 1;
+    avcodec_open2(context, h264, nullptr);
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    std::vector<std::vector<uint8_t>> padded;
+    for (const auto& f : clip.frames) {
+        std::vector<uint8_t> data(f.data);
+        data.resize(f.data.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+        padded.push_back(std::move(data));
+    }
+    long frames = 0;
+    double begin = ThreadCpuSeconds();
+    for (int round = 0; round < rounds; ++round) {
+        for (size_t i = 0; i < padded.size(); ++i) {
+            packet->data = padded[i].data();
+            packet->size = static_cast<int>(clip.frames[i].data.size());
+            if (avcodec_send_packet(context, packet) == 0) {
+                while (avcodec_receive_frame(context, frame) == 0) {
+                    ++frames;
+                    av_frame_unref(frame);
+                }
+            }
+        }
+    }
+    double cpu = ThreadCpuSeconds() - begin;
+    packet->data = nullptr;
+    packet->size = 0;
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&context);
+    return frames > 0 ? cpu / static_cast<double>(frames) : 0;
+}
+
+// --serve N: the cameras, in their own process so their CPU is not ours.
+int Serve(int count) {
+    sim::ClipCache::Instance().Get(BenchSpec());  // encode before anyone connects
+    std::vector<std::unique_ptr<sim::StreamTestServer>> servers;
+    for (int i = 0; i < count; ++i) {
+        servers.push_back(std::make_unique<sim::StreamTestServer>(BenchCamera(i)));
+        if (!servers.back()->Start()) {
+            std::fprintf(stderr, "live_bench: cannot listen\n");
+            return 1;
+        }
+        std::printf("%d\n", servers.back()->Port());
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+    char line[64];
+    while (std::fgets(line, sizeof line, stdin) != nullptr) {
+        if (std::strncmp(line, "sent", 4) == 0) {
+            uint64_t sent = 0;
+            for (auto& server : servers) {
+                sent += server->Camera()->videoFramesSent.load();
+            }
+            std::printf("%llu\n", static_cast<unsigned long long>(sent));
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
+
+struct Child {
+    pid_t pid = -1;
+    FILE* in = nullptr;   // our end of its stdin
+    FILE* out = nullptr;  // our end of its stdout
+};
+
+Child SpawnServer(const char* self, int count) {
+    int toChild[2];
+    int fromChild[2];
+    Child child;
+    if (pipe(toChild) != 0 || pipe(fromChild) != 0) {
+        return child;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
+    posix_spawn_file_actions_addclose(&actions, toChild[1]);
+    posix_spawn_file_actions_addclose(&actions, fromChild[0]);
+    std::string countText = std::to_string(count);
+    char* argv[] = {const_cast<char*>(self), const_cast<char*>("--serve"), countText.data(),
+                    nullptr};
+    if (posix_spawn(&child.pid, self, &actions, nullptr, argv, environ) != 0) {
+        child.pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(toChild[0]);
+    close(fromChild[1]);
+    child.in = fdopen(toChild[1], "w");
+    child.out = fdopen(fromChild[0], "r");
+    return child;
+}
+
+uint64_t AskSent(Child& child) {
+    std::fprintf(child.in, "sent\n");
+    std::fflush(child.in);
+    unsigned long long sent = 0;
+    if (std::fscanf(child.out, "%llu", &sent) != 1) {
+        return 0;
+    }
+    return sent;
+}
+
+struct Row {
+    int cameras = 0;
+    int paneWidth = 0;
+    int paneHeight = 0;
+    double decodedPerSecond = 0;
+    double sentPerSecond = 0;
+    uint64_t dropped = 0;
+    double cpuPerPictureMs = 0;
+    double ratio = 0;
+    double mibPerChannel = 0;
+    double serverCpuPercent = 0;
+    bool sustained = false;
+};
+
+Row RunWall(const char* self, int count, int warmupSeconds, int seconds, double referenceCpu) {
+    Row row;
+    row.cameras = count;
+    int n = static_cast<int>(std::ceil(std::sqrt(count)));
+    // The pane's picture area: the wall cell less its frame.
+    row.paneWidth = 1920 / n - 5;
+    row.paneHeight = 1080 / n - 5;
+
+    Child child = SpawnServer(self, count);
+    if (child.pid < 0 || child.out == nullptr) {
+        std::fprintf(stderr, "live_bench: cannot start the cameras\n");
+        return row;
+    }
+    std::vector<int> ports;
+    char line[64];
+    while (std::fgets(line, sizeof line, child.out) != nullptr && std::strncmp(line, "ready", 5)) {
+        ports.push_back(std::atoi(line));
+    }
+
+    double residentBefore = ResidentMiB();
+    std::vector<std::unique_ptr<HeadlessVideoSink>> sinks;
+    std::vector<std::unique_ptr<CXOMPPlayer>> channels;
+    for (int i = 0; i < static_cast<int>(ports.size()); ++i) {
+        sinks.push_back(
+            std::make_unique<HeadlessVideoSink>(PictureSize{row.paneWidth, row.paneHeight}));
+        LiveChannelOptions options;
+        options.videoSink = sinks.back().get();
+        options.name = "cam" + std::to_string(i);
+        channels.push_back(std::make_unique<CXOMPPlayer>(options));
+        auto record = NewDeviceInfo();
+        record->SetUrl("ssp://127.0.0.1:" + std::to_string(ports[static_cast<size_t>(i)]));
+        record->SetUser("admin");
+        record->SetPassword("admin");
+        record->SetId(BenchCamera(i)["id"].get<std::string>());
+        record->SetName("Bench");
+        record->status = DeviceInfo::kStatusOnline;
+        channels.back()->Open(record.get(), nullptr);
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(warmupSeconds));
+
+    auto totals = [&] {
+        LiveChannelStats sum;
+        for (auto& channel : channels) {
+            LiveChannelStats s = channel->Stats();
+            sum.decoded += s.decoded;
+            sum.videoFrames += s.videoFrames;
+            sum.droppedQueue += s.droppedQueue;
+            sum.droppedGate += s.droppedGate;
+            sum.droppedInvalid += s.droppedInvalid;
+        }
+        return sum;
+    };
+    LiveChannelStats before = totals();
+    uint64_t sentBefore = AskSent(child);
+    double cpuBefore = CpuSeconds(RUSAGE_SELF);
+    auto wallBefore = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    LiveChannelStats after = totals();
+    uint64_t sentAfter = AskSent(child);
+    double cpu = CpuSeconds(RUSAGE_SELF) - cpuBefore;
+    double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
+    double resident = ResidentMiB();
+
+    for (auto& channel : channels) {
+        channel->Close();
+    }
+    channels.clear();
+
+    std::fclose(child.in);  // end of its stdin: the server ends
+    rusage childUsage{};
+    int status = 0;
+    wait4(child.pid, &status, 0, &childUsage);
+    std::fclose(child.out);
+    double childCpu =
+        static_cast<double>(childUsage.ru_utime.tv_sec + childUsage.ru_stime.tv_sec) +
+        static_cast<double>(childUsage.ru_utime.tv_usec + childUsage.ru_stime.tv_usec) / 1e6;
+
+    uint64_t decoded = after.decoded - before.decoded;
+    row.decodedPerSecond = static_cast<double>(decoded) / wall;
+    row.sentPerSecond = static_cast<double>(sentAfter - sentBefore) / wall;
+    row.dropped = (after.droppedQueue - before.droppedQueue) +
+                  (after.droppedGate - before.droppedGate) +
+                  (after.droppedInvalid - before.droppedInvalid);
+    row.cpuPerPictureMs = decoded > 0 ? cpu / static_cast<double>(decoded) * 1000.0 : 0;
+    row.ratio = referenceCpu > 0 ? row.cpuPerPictureMs / (referenceCpu * 1000.0) : 0;
+    row.mibPerChannel = (resident - residentBefore) / count;
+    // Over the whole life of the child (clip encoding included).
+    row.serverCpuPercent = childCpu;
+    row.sustained = row.dropped == 0 && row.decodedPerSecond >= 0.97 * count * kFps;
+    return row;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    signal(SIGPIPE, SIG_IGN);
+    av_log_set_level(AV_LOG_FATAL);
+    int maxCameras = 36;
+    int seconds = 10;
+    int warmup = 3;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--serve" && i + 1 < argc) {
+            return Serve(std::atoi(argv[i + 1]));
+        } else if (arg == "--max" && i + 1 < argc) {
+            maxCameras = std::atoi(argv[++i]);
+        } else if (arg == "--seconds" && i + 1 < argc) {
+            seconds = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--warmup" && i + 1 < argc) {
+            warmup = std::max(1, std::atoi(argv[++i]));
+        } else {
+            std::fprintf(stderr, "usage: live_bench [--max N] [--seconds S] [--warmup S]\n");
+            return 2;
+        }
+    }
+    char self[4096];
+    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) {
+        return 1;
+    }
+    self[length] = '\0';
+
+    std::printf("encoding the reference clip (720p25, GOP 25, 2 Mbit/s)...\n");
+    std::fflush(stdout);
+    auto clip = orbisight::sim::EncodeVideoClip(BenchSpec());
+    double reference = ReferenceCpuPerFrame(*clip, 3);
+    std::printf(
+        "reference: bare libavcodec decode, 1 thread, no conversion: %.3f ms CPU per picture\n\n",
+        reference * 1000.0);
+    std::printf("%8s %10s %12s %12s %8s %14s %10s %12s %12s\n", "cameras", "pane", "decoded/s",
+                "sent/s", "dropped", "CPU ms/pic", "vs bare", "MiB/channel", "sim CPU s");
+    int best = 0;
+    for (int count : {1, 4, 9, 16, 25, 36}) {
+        if (count > maxCameras) {
+            break;
+        }
+        Row row = RunWall(self, count, warmup, seconds, reference);
+        char pane[32];
+        std::snprintf(pane, sizeof pane, "%dx%d", row.paneWidth, row.paneHeight);
+        std::printf("%8d %10s %12.1f %12.1f %8llu %14.3f %9.2fx %12.1f %12.1f%s\n", count, pane,
+                    row.decodedPerSecond, row.sentPerSecond,
+                    static_cast<unsigned long long>(row.dropped), row.cpuPerPictureMs, row.ratio,
+                    row.mibPerChannel, row.serverCpuPercent,
+                    row.sustained ? "" : "  (not sustained)");
+        std::fflush(stdout);
+        if (row.sustained) {
+            best = count;
+        }
+    }
+    std::printf("\nlargest wall sustained without drops: %d cameras\n", best);
+    return 0;
+}

@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "media/CXOMPPlayer.h"
+#include "media/HeadlessVideoSink.h"
+#include "ChannelTestSupport.h"
+#include "sim/stream/SimStreamCamera.h"
+#include "sim/stream/StreamTestServer.h"
+
+namespace orbisight {
+namespace {
+
+using sim::StreamTestServer;
+using test::CameraRecord;
+using test::Direct;
+using test::Eventually;
+
+constexpr int kWaitMs = 8000;
+
+// A small, fast camera: 320 x 180 main and 160 x 90 sub stream at 25 fps,
+// a key frame every 5 pictures.
+nlohmann::json SmallCamera(nlohmann::json fault = nullptr) {
+    nlohmann::json camera = {
+        {"id", "ORBI00000001"},
+        {"name", "Front Door"},
+        {"user", "admin"},
+        {"password", "admin"},
+        {"stream",
+         {{"main", {{"width", 320}, {"height", 180}, {"gop", 5}, {"bitrate", 300000}}},
+          {"sub", {{"width", 160}, {"height", 90}, {"gop", 5}, {"bitrate", 100000}}},
+          {"clip_seconds", 1},
+          {"preset", "ultrafast"}}}};
+    if (!fault.is_null()) {
+        camera["stream"]["fault"] = fault;
+    }
+    return camera;
+}
+
+class Streaming : public ::testing::Test {
+  protected:
+    void StartCamera(nlohmann::json config = SmallCamera()) {
+        server = std::make_unique<StreamTestServer>(config);
+        ASSERT_TRUE(server->Start());
+    }
+    void OpenChannel(LiveChannelOptions options = {}, bool local = false) {
+        options.videoSink = &sink;
+        channel = std::make_unique<CXOMPPlayer>(options);
+        record = CameraRecord(Direct(server->Port()), local);
+        ASSERT_EQ(channel->Open(record.get(), &owner), 1);
+    }
+    bool DecodedAtLeast(uint64_t count) {
+        return Eventually([&] { return channel->Stats().decoded >= count; }, kWaitMs);
+    }
+    sim::SimStreamCamera& Camera() { return *server->Camera(); }
+
+    HeadlessVideoSink sink;
+    NoticeQueue owner;
+    std::unique_ptr<StreamTestServer> server;
+    std::unique_ptr<DeviceInfo> record;
+    std::unique_ptr<CXOMPPlayer> channel;
+};
+
+TEST_F(Streaming, EveryFrameSentIsDecodedAtTheStreamsSize) {
+    StartCamera();
+    OpenChannel();
+    ASSERT_TRUE(DecodedAtLeast(20));
+    // Silence the camera, let the queue drain, then count.
+    Camera().SetStreamFault("stall");
+    uint64_t sent = 0;
+    ASSERT_TRUE(Eventually(
+        [&] {
+            sent = Camera().videoFramesSent.load();
+            LiveChannelStats stats = channel->Stats();
+            return stats.videoFrames == sent && stats.decoded == sent;
+        },
+        kWaitMs));
+    LiveChannelStats stats = channel->Stats();
+    EXPECT_EQ(stats.droppedQueue, 0u);
+    EXPECT_EQ(stats.droppedGate, 0u);
+    EXPECT_GE(Camera().keyFramesSent.load(), 4u);
+    EXPECT_EQ(channel->PictureSizeForPoints(), (PictureSize{320, 180}));
+    EXPECT_EQ(sink.SourceSize(), (PictureSize{320, 180}));
+    EXPECT_TRUE(channel->Playing());
+    EXPECT_EQ(channel->Title(), "Front Door");
+}
+
+TEST_F(Streaming, SubStreamForLocalCamerasWithoutTheBigStream) {
+    StartCamera();
+    LiveChannelOptions options;
+    options.localBigStream = false;
+    OpenChannel(options, true);
+    ASSERT_TRUE(DecodedAtLeast(3));
+    EXPECT_EQ(channel->PictureSizeForPoints(), (PictureSize{160, 90}));
+}
+
+TEST_F(Streaming, ReconnectsAfterTheCameraDropsTheConnection) {
+    StartCamera(SmallCamera({{"mode", "drop"}, {"after_frames", 10}}));
+    OpenChannel();
+    ASSERT_TRUE(Eventually([&] { return channel->Stats().reconnects >= 1; }, kWaitMs));
+    uint64_t before = channel->Stats().decoded;
+    EXPECT_TRUE(DecodedAtLeast(before + 5));
+    EXPECT_TRUE(channel->Connected());
+    EXPECT_GE(server->Logins(), 2u);
+}
+
+TEST_F(Streaming, ReconnectsWhenTheCameraComesBack) {
+    StartCamera();
+    OpenChannel();
+    ASSERT_TRUE(DecodedAtLeast(5));
+    int port = server->Port();
+    server->Stop();
+    EXPECT_TRUE(test::WaitState(owner, 0, kWaitMs));
+    ASSERT_TRUE(server->Start(port));
+    EXPECT_TRUE(test::WaitState(owner, 1, kWaitMs));
+    uint64_t before = channel->Stats().decoded;
+    EXPECT_TRUE(DecodedAtLeast(before + 5));
+}
+
+TEST_F(Streaming, CloseIsPromptWithAStalledCamera) {
+    StartCamera(SmallCamera({{"mode", "stall"}, {"after_frames", 5}}));
+    OpenChannel();
+    ASSERT_TRUE(DecodedAtLeast(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    auto start = std::chrono::steady_clock::now();
+    channel->Close();
+    EXPECT_LT(test::ElapsedMs(start), 3000);  // documented bound: about 7.3 s
+}
+
+// Each fault leaves the channel decoding, without a crash or an overrun
+// (the suite also runs under AddressSanitizer).
+TEST_F(Streaming, SurvivesDamagedFramesOverlongMessagesAndClockJumps) {
+    StartCamera();
+    OpenChannel();
+    ASSERT_TRUE(DecodedAtLeast(5));
+    for (const char* mode : {"oversize_frame", "overlong_message", "time_jump", "time_rewind"}) {
+        ASSERT_TRUE(Camera().SetStreamFault({{"mode", mode}, {"after_frames", 0}, {"every", 7}}));
+        uint64_t before = channel->Stats().decoded;
+        EXPECT_TRUE(DecodedAtLeast(before + 15)) << mode;
+    }
+    LiveChannelStats stats = channel->Stats();
+    EXPECT_GE(stats.droppedInvalid, 1u);
+    EXPECT_GE(stats.overlongMessages, 1u);
+    EXPECT_EQ(stats.reconnectAttempts, 0u);
+    EXPECT_FALSE(Camera().SetStreamFault("no_such_mode"));
+}
+
+TEST_F(Streaming, AlarmMarkedPicturesCarryTheAlarmToTheSink) {
+    StartCamera();
+    LiveChannelOptions options;
+    options.alarmBlink = true;
+    OpenChannel(options);
+    ASSERT_TRUE(DecodedAtLeast(3));
+    Camera().SetAlarm(true);
+    std::vector<uint32_t> pixels;
+    PictureSize size;
+    VideoOverlay overlay;
+    EXPECT_TRUE(Eventually(
+        [&] { return sink.CopyLatest(pixels, size, &overlay) && overlay.alarmBorder; }, kWaitMs));
+    EXPECT_TRUE(overlay.alarm);
+    EXPECT_TRUE(overlay.borderRgb == 0xC80000u || overlay.borderRgb == 0xFFC80Eu);
+    EXPECT_EQ(overlay.title, "Front Door");
+    Camera().SetAlarm(false);
+    EXPECT_TRUE(Eventually([&] { return sink.CopyLatest(pixels, size, &overlay) && !overlay.alarm; },
+                           kWaitMs));
+}
+
+TEST_F(Streaming, SoundOnRequestAndControlsReachTheCamera) {
+    StartCamera();
+    CountingAudioSink audio;
+    LiveChannelOptions options;
+    options.audioSink = &audio;
+    OpenChannel(options);
+    ASSERT_TRUE(DecodedAtLeast(1));
+    EXPECT_EQ(channel->Stats().audioFrames, 0u);
+    channel->SetListening(true);
+    EXPECT_TRUE(Eventually([&] { return audio.Frames() >= 3; }, kWaitMs));
+    // Talking mutes what the camera sends.
+    channel->StartTalk();
+    EXPECT_TRUE(channel->Talking());
+    uint64_t heard = audio.Frames();
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_LE(audio.Frames(), heard + 1);
+    channel->StopTalk();
+    // The motion alert goes to the camera and comes back.
+    channel->SetAlert(true);
+    channel->SendControl(101);
+    EXPECT_TRUE(Eventually([&] { return Camera().MotionAlert(); }, kWaitMs));
+    channel->SetAlert(false);
+    channel->SendControl(100);  // the camera's answer sets the flag again
+    EXPECT_TRUE(Eventually([&] { return channel->Alert(); }, kWaitMs));
+    EXPECT_EQ(Camera().violations.load(), 0u);
+}
+
+}  // namespace
+}  // namespace orbisight
