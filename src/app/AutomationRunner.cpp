@@ -78,6 +78,11 @@ int AutomationRunner::Run(const AutomationStep& step) {
         }
     } else if (step.verb == "layout") {
         wall->SetLayout(std::atoi(arg.c_str()), false);
+    } else if (step.verb == "select") {
+        int slot = std::atoi(arg.c_str());
+        if (slot >= 0 && slot < WallLayout::kPaneCount) {
+            wall->SelectPane(wall->Pane(slot));
+        }
     } else if (step.verb == "fullscreen") {
         wall->ToggleFullScreen();
     } else if (step.verb == "wall-fullscreen") {

@@ -14,6 +14,7 @@ namespace orbisight {
 //   connect-all          the toolbar's "Connect all"
 //   open=ID              open one camera in a free pane, as a double click does
 //   layout=CODE          set a layout (1..16 grids, 30..34 custom)
+//   select=SLOT          select a pane (a layout switch shows its page)
 //   fullscreen           toggle full screen of the selected pane
 //   wall-fullscreen      the toolbar's wall full screen
 //   page=first|prev|next|last
