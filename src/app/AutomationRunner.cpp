@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "app/AppSettings.h"
 #include "app/CDlgDevAllCtrl.h"
 #include "app/CDlgDeviceList.h"
 #include "app/CMyVelaExpertDlg.h"
@@ -28,11 +29,15 @@ AutomationRunner* AutomationRunner::FromEnvironment(CMyVelaExpertDlg* window) {
 }
 
 void AutomationRunner::Start() {
-    ui::SetMessageResponder([](const ui::MessageRequest& request) {
-        std::fprintf(stderr, "automation: answered \"%s\"\n", request.text.toUtf8().constData());
-        return request.buttons == ui::MessageButtons::kYesNo ? ui::MessageAnswer::kYes
-                                                             : ui::MessageAnswer::kOk;
-    });
+    bool unattended = !steps_.empty() && steps_.back().verb == "quit";
+    if (unattended) {
+        ui::SetMessageResponder([](const ui::MessageRequest& request) {
+            std::fprintf(stderr, "automation: answered \"%s\"\n",
+                         request.text.toUtf8().constData());
+            return request.buttons == ui::MessageButtons::kYesNo ? ui::MessageAnswer::kYes
+                                                                 : ui::MessageAnswer::kOk;
+        });
+    }
     clock_.start();
     QTimer::singleShot(0, this, &AutomationRunner::RunNext);
 }
@@ -113,6 +118,20 @@ int AutomationRunner::Run(const AutomationStep& step) {
             wall->Pane(slot)->SimulateDrag(QPoint(x1, y1), QPoint(x2, y2));
         } else {
             std::fprintf(stderr, "automation: drag needs SLOT:X1,Y1,X2,Y2\n");
+        }
+    } else if (step.verb == "setting") {
+        size_t colon = arg.find(':');
+        std::string name = arg.substr(0, colon);
+        int32_t value = colon == std::string::npos ? -1 : std::atoi(arg.c_str() + colon + 1);
+        SettingsRecord& record = window_->Settings().Record();
+        int32_t* field = name == "local-big-stream"     ? &record.localBigStream
+                         : name == "local-only-i-frame" ? &record.localOnlyKeyFrames
+                         : name == "alarm-blink"        ? &record.alarmBlink
+                                                        : nullptr;
+        if (field && (value == 0 || value == 1)) {
+            *field = value;
+        } else {
+            std::fprintf(stderr, "automation: unknown setting \"%s\"\n", arg.c_str());
         }
     } else if (step.verb == "quit") {
         window_->CloseWithoutPrompt();

@@ -12,9 +12,10 @@ class CMyVelaExpertDlg;
 
 // Runs the steps of ORBISIGHT_AUTOMATION against the main window, one after
 // the other on the GUI thread's timers (the demo and the end-to-end test
-// drive the client this way, never through its command line). Message boxes
-// are answered "Yes"/"OK" while a script runs. Problems are written to
-// stderr with the prefix "automation:".
+// drive the client this way, never through its command line). A script that
+// ends with "quit" runs unattended: its message boxes are answered "Yes"/"OK"
+// so nothing waits for a user; other scripts leave them to the user.
+// Problems are written to stderr with the prefix "automation:".
 class AutomationRunner : public QObject {
     Q_OBJECT
   public:

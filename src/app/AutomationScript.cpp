@@ -8,8 +8,8 @@
 namespace orbisight {
 
 namespace {
-const std::set<std::string> kWithArgument = {"open", "layout", "page",       "wait",
-                                             "at",   "select", "screenshot", "drag"};
+const std::set<std::string> kWithArgument = {"open",   "layout",     "page", "wait",   "at",
+                                             "select", "screenshot", "drag", "setting"};
 const std::set<std::string> kPlain = {"connect-all", "fullscreen", "wall-fullscreen",
                                       "disconnect-all", "quit"};
 

@@ -23,6 +23,9 @@ namespace orbisight {
 //   screenshot=FILE      save a picture of the whole main window (PNG)
 //   screenshot=FILE@N    the same, N seconds after the script began
 //   drag=SLOT:X1,Y1,X2,Y2  drag on a pane's picture (drag-to-point)
+//   setting=NAME:0|1     change a setting for the channels opened afterwards, as
+//                        the settings dialog would: local-big-stream,
+//                        local-only-i-frame, alarm-blink
 //   disconnect-all       the toolbar's "Disconnect all", without prompts
 //   quit                 close the client without the close prompt
 struct AutomationStep {

@@ -155,9 +155,29 @@ void CDlgDevAllCtrl::SetRightPanelHidden(bool hidden) {
     }
 }
 
+void CDlgDevAllCtrl::SetLoggedIn(bool loggedIn) {
+    if (loggedIn == loggedIn_) {
+        return;
+    }
+    loggedIn_ = loggedIn;
+    ui::ImageButton* b = Button(kLogin);
+    b->setEnabled(loggedIn);
+    b->setToolTip(loggedIn ? "Login out" : QString("Login") + kLaterTip);
+}
+
 void CDlgDevAllCtrl::Trigger(int id) {
     ui::ImageButton* b = Button(id);
     if (b && !b->isEnabled()) {
+        return;
+    }
+    if (id == kLogin && loggedIn_) {
+        QMenu menu(this);
+        QAction* logout = menu.addAction("Login out");
+        // "Edit user Info" joins it with the account information dialog.
+        QAction* chosen = menu.exec(b->mapToGlobal(QPoint(0, b->height())));
+        if (chosen == logout) {
+            emit command(0x4000);
+        }
         return;
     }
     if (id == kMultiPictures) {

@@ -51,6 +51,9 @@ class CDlgDevAllCtrl : public QWidget {
     // their tooltips with the status text.
     void SetPaging(int pageCount, const QString& status);
     void SetRightPanelHidden(bool hidden);
+    // Logged in, the login button offers "Login out" and "Edit user Info";
+    // logged out it waits for the login dialog.
+    void SetLoggedIn(bool loggedIn);
     // Runs a button as a click does.
     void Trigger(int id);
 
@@ -70,6 +73,7 @@ class CDlgDevAllCtrl : public QWidget {
     std::map<int, ui::ImageButton*> buttons_;
     std::function<int()> layoutCode_;
     QLabel* pagingLabel_ = nullptr;
+    bool loggedIn_ = false;
 };
 
 }  // namespace orbisight

@@ -10,6 +10,7 @@
 #include <QWindow>
 
 #include "account/CXOMPWorker.h"
+#include "account/UserInfo.h"
 #include "app/AppSettings.h"
 #include "app/CDlgDevAllCtrl.h"
 #include "app/CDlgDeviceCtrl.h"
@@ -61,12 +62,16 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
     wall_ = new VideoWall(this, std::move(context), this);
 
     title_ = new TitleBar(this);
-    title_->SetAccountText("No user login");
     toolbar_ = new CDlgDevAllCtrl(this);
     toolbar_->SetLayoutCodeSource([this] { return wall_->Layout().LayoutCode(); });
     tree_ = new CDlgDeviceList(worker_.get(), wall_, settings_.Record().showPublicList != 0,
                                options_.probeAtStart, this);
     panel_ = new CDlgDeviceCtrl(wall_, this);
+    RefreshAccount();
+    // The account label follows the session, refreshed with the device
+    // panel's texts.
+    accountTimer_.start(CDlgDeviceCtrl::kTextsMs);
+    connect(&accountTimer_, &QTimer::timeout, this, &CMyVelaExpertDlg::RefreshAccount);
 
     connect(title_, &TitleBar::command, this, &CMyVelaExpertDlg::Command);
     connect(title_, &TitleBar::aboutRequested, this, &CMyVelaExpertDlg::ShowAbout);
@@ -278,12 +283,41 @@ void CMyVelaExpertDlg::Command(int id) {
             ui::PlayShutterSound();
             return;
         case kCmdLoginLogout:
+            LoginOrLogout();
+            return;
         case kCmdUserInfo:
-            // The account sign-in arrives with the account dialogs.
+            // The account information dialog arrives with the account dialogs.
             return;
         default:
             return;
     }
+}
+
+void CMyVelaExpertDlg::LoginOrLogout() {
+    if (!worker_->IsLoggedIn()) {
+        // The login dialog arrives with the account dialogs.
+        return;
+    }
+    if (!ui::AskYesNo(this, "Tips", QString::fromUtf8("Do you want to login out？"),
+                      /*defaultNo=*/true)) {
+        return;
+    }
+    wall_->SetLoopActive(false);
+    wall_->DisconnectAll(false);
+    worker_->Logout();
+    RefreshAccount();
+    tree_->RebuildAll();
+}
+
+void CMyVelaExpertDlg::RefreshAccount() {
+    bool loggedIn = worker_->IsLoggedIn();
+    std::string name = worker_->UserName();
+    std::string nickname;
+    if (auto user = worker_->CurrentUser()) {
+        nickname = std::string(user->DisplayName());
+    }
+    title_->SetAccountText(QString::fromUtf8(AccountLabel(loggedIn, name, nickname).c_str()));
+    toolbar_->SetLoggedIn(loggedIn);
 }
 
 void CMyVelaExpertDlg::OpenSettings() {

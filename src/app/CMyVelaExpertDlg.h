@@ -59,6 +59,7 @@ class CMyVelaExpertDlg : public QWidget {
     CDlgDeviceCtrl* DevicePanel() const { return panel_; }
     TitleBar* Title() const { return title_; }
     CXOMPWorker* Session() const { return worker_.get(); }
+    AppSettings& Settings() const { return settings_; }
     DiskGuard* Guard() const { return diskGuard_.get(); }
     bool RightPanelHidden() const;
     bool Closing() const { return closing_; }
@@ -79,6 +80,8 @@ class CMyVelaExpertDlg : public QWidget {
 
   private:
     bool ConfirmClose();
+    void LoginOrLogout();
+    void RefreshAccount();
     void EmptyWallForClose();
     void UpdatePaging();
     void ApplyWindowShape();
@@ -94,6 +97,7 @@ class CMyVelaExpertDlg : public QWidget {
     VideoWall* wall_ = nullptr;
     UpdateListener* updates_ = nullptr;
     QTimer startTimer_;
+    QTimer accountTimer_;
     bool closing_ = false;
     bool closeConfirmed_ = false;
     bool updatePending_ = false;
