@@ -35,6 +35,19 @@ struct DeviceParameters {
 // the connection alive, reconnects after a failure (every 5 s) and turns the
 // replies into notices posted to its owner.
 //
+// Notices posted to the owner (payloads are owned by the notice):
+//   13364 both parameter blocks arrived: object = DeviceParameters, wParam
+//         points at its `ext`, lParam 3; the blocks can also be read with
+//         Parameters() / ExtendedParameters().
+//   13365 the RF list arrived: text = the "RfidInfo" value.
+//   13366 a reply carried "Ret" other than "1" (or a block was missing or
+//         short, or a download could not be written): wParam = the mode,
+//         text = the camera's "ErrorInfo" when it gave one.
+//   13332 the SD file list was stored (FileList()).
+//   13363 the SD download finished ("Type" 4) or an hour folder was answered
+//         ("Type" 7).
+//   13367 an SD reply of "Type" 5.
+//
 // Threads: the owner's thread (Open, Close, requests), the receive thread
 // "<name>/recv" (reads, dispatches, sends the follow-up requests, reconnects)
 // and the keep-alive thread "<name>/alive". Sends from all three go through
