@@ -41,6 +41,7 @@ CDlgSystemSetting::CDlgSystemSetting(AppSettings& settings, SavedLogins* logins,
     auto* minutesRow = new QHBoxLayout;
     minutes_ = new QSpinBox(record);
     minutes_->setRange(INT_MIN, INT_MAX);
+    minutes_->setMinimumWidth(90);
     minutes_->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
     minutesRow->addWidget(minutes_);
     minutesRow->addWidget(new QLabel("Minute", record));
@@ -49,7 +50,8 @@ CDlgSystemSetting::CDlgSystemSetting(AppSettings& settings, SavedLogins* logins,
     auto* folderRow = new QHBoxLayout;
     folder_ = new QLineEdit(record);
     auto* browse = new QPushButton("...", record);
-    browse->setFixedWidth(36);
+    browse->setFixedWidth(40);
+    browse->setStyleSheet("padding: 4px 6px;");
     folderRow->addWidget(folder_);
     folderRow->addWidget(browse);
     recordForm->addRow("Record file path:", folderRow);

@@ -42,6 +42,7 @@ QTreeView::item:selected { background: #dde9f8; color: #1a4f95; }
 QLineEdit, QSpinBox, QComboBox { border: 1px solid #c9d1db; border-radius: 4px; padding: 3px 6px;
                                  background: #ffffff; selection-background-color: #1f6fd1; }
 QLineEdit:focus, QSpinBox:focus { border-color: #1f6fd1; }
+QLineEdit:disabled, QSpinBox:disabled { background: #f1f3f6; color: #a0a8b3; border-color: #dde2e8; }
 QPushButton { border: 1px solid #c3ccd7; border-radius: 4px; padding: 5px 16px; background: #f4f6f9; }
 QPushButton:hover { background: #e8f0fb; border-color: #8db5e8; }
 QPushButton:default { border-color: #1f6fd1; }
