@@ -28,14 +28,15 @@ int WatchUsage(const std::string& problem) {
     if (!problem.empty()) {
         std::fprintf(stderr, "orbisight-cli: %s\n", problem.c_str());
     }
-    std::fprintf(stderr,
-                 "usage: orbisight-cli watch --address LIST --user U --password P --id ID\n"
-                 "                           [--local] [--seconds N] [--sub-stream]\n"
-                 "                           [--pane WxH | --no-pictures] [--name NAME]\n"
-                 "  LIST is a camera address list such as \"ssp://127.0.0.1:6001\";\n"
-                 "  --sub-stream asks a local camera for its small stream (implies --local);\n"
-                 "  pictures are converted at the decoded size unless --pane gives a pane\n"
-                 "  size or --no-pictures only decodes.\n");
+    std::fprintf(
+        stderr,
+        "usage: orbisight-cli watch --address LIST --user U --password P --id ID\n"
+        "                           [--local] [--seconds N] [--sub-stream]\n"
+        "                           [--pane WxH | --no-pictures] [--listen] [--name NAME]\n"
+        "  LIST is a camera address list such as \"ssp://127.0.0.1:6001\";\n"
+        "  --sub-stream asks a local camera for its small stream (implies --local);\n"
+        "  pictures are converted at the decoded size unless --pane gives a pane\n"
+        "  size or --no-pictures only decodes; --listen asks for the sound too.\n");
     return kExitUsage;
 }
 
@@ -91,13 +92,13 @@ void Print(const nlohmann::json& line) {
 
 int RunWatch(const std::vector<std::string>& words) {
     std::string error;
-    const std::set<std::string> flags = {"local", "sub-stream", "no-pictures"};
+    const std::set<std::string> flags = {"local", "sub-stream", "no-pictures", "listen"};
     auto args = CliArgs::Parse(words, flags, error);
     if (!args) {
         return WatchUsage(error);
     }
     auto unknown = args->Unknown({"address", "user", "password", "id", "local", "seconds",
-                                  "sub-stream", "pane", "no-pictures", "name"});
+                                  "sub-stream", "pane", "no-pictures", "listen", "name"});
     if (!unknown.empty()) {
         return WatchUsage("unknown option --" + unknown.front());
     }
@@ -152,6 +153,10 @@ int RunWatch(const std::vector<std::string>& words) {
     CXOMPPlayer channel(options);
     uint64_t start = TickCountMs();
     bool everConnected = channel.Open(record.get(), nullptr) == 1;
+    if (args->Has("listen")) {
+        // Remembered: every later picture-stream start asks for the sound too.
+        channel.SetListening(true);
+    }
     Totals previous;
     long elapsed = 0;
     while (elapsed < *seconds && !interrupted) {

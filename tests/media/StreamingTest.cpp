@@ -2,9 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "ChannelTestSupport.h"
 #include "media/CXOMPPlayer.h"
 #include "media/HeadlessVideoSink.h"
-#include "ChannelTestSupport.h"
 #include "sim/stream/SimStreamCamera.h"
 #include "sim/stream/StreamTestServer.h"
 
@@ -161,8 +161,8 @@ TEST_F(Streaming, AlarmMarkedPicturesCarryTheAlarmToTheSink) {
     EXPECT_TRUE(overlay.borderRgb == 0xC80000u || overlay.borderRgb == 0xFFC80Eu);
     EXPECT_EQ(overlay.title, "Front Door");
     Camera().SetAlarm(false);
-    EXPECT_TRUE(Eventually([&] { return sink.CopyLatest(pixels, size, &overlay) && !overlay.alarm; },
-                           kWaitMs));
+    EXPECT_TRUE(Eventually(
+        [&] { return sink.CopyLatest(pixels, size, &overlay) && !overlay.alarm; }, kWaitMs));
 }
 
 TEST_F(Streaming, SoundOnRequestAndControlsReachTheCamera) {
@@ -189,6 +189,40 @@ TEST_F(Streaming, SoundOnRequestAndControlsReachTheCamera) {
     channel->SetAlert(false);
     channel->SendControl(100);  // the camera's answer sets the flag again
     EXPECT_TRUE(Eventually([&] { return channel->Alert(); }, kWaitMs));
+    EXPECT_EQ(Camera().violations.load(), 0u);
+}
+
+TEST_F(Streaming, PanAndTiltMoveALiveEncodedCamerasWindow) {
+    nlohmann::json config = SmallCamera();
+    config["ptz"] = true;
+    StartCamera(config);
+    OpenChannel();
+    ASSERT_TRUE(DecodedAtLeast(5));
+    double x0 = 0;
+    double y0 = 0;
+    Camera().WindowPosition(x0, y0);
+    channel->SendControl(2);  // right
+    channel->SendControl(4);  // down
+    EXPECT_TRUE(Eventually(
+        [&] {
+            double x = 0;
+            double y = 0;
+            Camera().WindowPosition(x, y);
+            return x > x0 && y > y0;
+        },
+        kWaitMs));
+    // Aim at the top-left corner of the picture: the window moves up-left.
+    channel->SendPointPtz(0, 0);
+    EXPECT_TRUE(Eventually(
+        [&] {
+            double x = 1;
+            double y = 1;
+            Camera().WindowPosition(x, y);
+            return x < x0 && y < y0;
+        },
+        kWaitMs));
+    uint64_t before = channel->Stats().decoded;
+    EXPECT_TRUE(DecodedAtLeast(before + 10));
     EXPECT_EQ(Camera().violations.load(), 0u);
 }
 
