@@ -189,7 +189,10 @@ void SimAccountServer::Subscribe(SimContext& context) {
         if (event.kind == "status") {
             server->PushStatus(event.deviceId, ParseDecimal(argument));
         } else if (event.kind == "alarm") {
-            if (argument != "off") {
+            bool cleared = argument == "off" ||
+                           (event.data.is_object() && event.data.contains("on") &&
+                            event.data["on"].is_boolean() && !event.data["on"].get<bool>());
+            if (!cleared) {
                 server->PushAlarm(event.deviceId, "Alarm", "Motion detected");
             }
         } else if (event.kind == "devinfo") {

@@ -48,12 +48,11 @@ CXOMPWorker::CXOMPWorker(NoticeTarget* target, CXOMPWorkerOptions options)
 CXOMPWorker::~CXOMPWorker() {
     // The LAN listener first: it may still hand answers to the lists.
     lanThread_.Stop(timings_.lanStopWaitMs);
-    if (loggedIn_.exchange(false)) {
-        AccountRequest logout{"Logout", "user", true, {}};
-        SendRequest(logout);
-    }
     destroying_.store(true);
-    cancelConnect_.store(true);
+    cancelConnect_.store(true);  // no reconnection once the server closes
+    if (loggedIn_.exchange(false)) {
+        SendRequest(AccountRequest{"Logout", "user", true, {}});
+    }
     loginThread_.Join(timings_.threadStopWaitMs + timings_.loginConnectTimeoutMs);
     StopSessionThreads();
     fetch_.Shutdown();
@@ -128,17 +127,22 @@ int CXOMPWorker::ProbeLocalDevices(const std::atomic<bool>* cancel, int waitMs) 
         if (cancel != nullptr && cancel->load()) {
             break;
         }
-        auto current = lists_.Find(DeviceListKind::kLocal, entry.id, IdMatch::kExact);
-        if (!current) {
-            continue;  // deleted meanwhile
-        }
-        DeviceInfo probe = *current;
-        if (ProbeLocalDevice(probe, cancel, waitMs) == ProbeResult::kUnchanged) {
+        // The connect test runs without the list lock, on a copy of the
+        // address; the result goes to the entry if it still exists.
+        auto probe = NewDeviceInfo();
+        probe->SetUrl(addressList);
+        if (ProbeLocalDevice(*probe, cancel, waitMs) == ProbeResult::kUnchanged) {
             continue;
         }
-        if (probe.status != current->status && lists_.SetLocalStatus(entry, probe.status)) {
-            ++changed;
-        }
+        lists_.Edit(DeviceListKind::kLocal, [&](DeviceList& local) {
+            for (auto& record : local) {
+                if (entry.Matches(*record)) {
+                    changed += record->status != probe->status ? 1 : 0;
+                    record->status = probe->status;
+                    break;
+                }
+            }
+        });
     }
     return changed;
 }
@@ -456,11 +460,12 @@ void CXOMPWorker::Logout() {
     if (!loggedIn_.load()) {
         return;
     }
+    // The server closes after a logout: no reconnection may start.
+    cancelConnect_.store(true);
     SendRequest(AccountRequest{"Logout", "user", true, {}});
     if (!loggedIn_.exchange(false)) {
         return;  // another thread logged out meanwhile
     }
-    cancelConnect_.store(true);
     StopSessionThreads();
     CloseLoginSocket();
     fetch_.EndSession();
