@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "account/CXOMPWorker.h"
 #include "app/AppSettings.h"
 #include "app/CDlgDevAllCtrl.h"
 #include "app/CDlgDeviceList.h"
@@ -76,10 +77,15 @@ int AutomationRunner::Run(const AutomationStep& step) {
     } else if (step.verb == "disconnect-all") {
         wall->DisconnectAll(false);
     } else if (step.verb == "open") {
-        for (const DeviceInfo& d : window_->DeviceTree()->DevicesForConnectAll()) {
-            if (d.Id() == arg) {
-                wall->OpenDevice(d);
-            }
+        CXOMPWorker* session = window_->Session();
+        auto device = session->FindDevice(DeviceListKind::kLocal, arg, IdMatch::kExact);
+        if (!device) {
+            device = session->FindDevice(DeviceListKind::kMy, arg, IdMatch::kExact);
+        }
+        if (device && !wall->IsShown(arg)) {
+            wall->OpenDevice(*device);
+        } else if (!device) {
+            std::fprintf(stderr, "automation: no camera \"%s\"\n", arg.c_str());
         }
     } else if (step.verb == "layout") {
         wall->SetLayout(std::atoi(arg.c_str()), false);

@@ -410,7 +410,7 @@ std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
         if (item && (RecordOf(item) == nullptr || RecordOf(item)->isGroup)) {
             ConnectBelow(item);
         } else {
-            wall_->ConnectAll(DevicesForConnectAll());
+            wall_->ConnectAll([this] { return DevicesForConnectAll(); });
         }
     });
     menu->addAction("Disconnect all(&D)", this, [this] { wall_->DisconnectAll(true); });

@@ -277,15 +277,9 @@ void CDlgVedioShow::paintEvent(QPaintEvent*) {
     p.fillRect(client.adjusted(3, 3, -3, -3), kGrey132);
 
     bool playing = channel_ && channel_->Playing() && inUse_;
-    const PictureSlots::Picture* picture = nullptr;
-    if (playing) {
-        const PictureSlots::Picture& latest = sink_->Latest();
-        if (latest.Valid()) {
-            picture = &latest;
-        }
-    }
-    if (picture) {
-        PaintPicture(p);
+    const PictureSlots::Picture* picture = playing ? &sink_->Latest() : nullptr;
+    if (picture && picture->Valid()) {
+        PaintPicture(p, *picture);
     } else {
         PaintIdle(p);
     }
@@ -332,8 +326,7 @@ void CDlgVedioShow::PaintIdle(QPainter& p) {
     }
 }
 
-void CDlgVedioShow::PaintPicture(QPainter& p) {
-    const PictureSlots::Picture& pic = sink_->Latest();
+void CDlgVedioShow::PaintPicture(QPainter& p, const PictureSlots::Picture& pic) {
     QImage image(reinterpret_cast<const uchar*>(pic.pixels), pic.width, pic.height, pic.strideBytes,
                  QImage::Format_RGB32);
     QRect area = rect().adjusted(4, 4, -4, -4);

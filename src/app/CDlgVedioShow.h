@@ -11,6 +11,7 @@
 #include "account/DeviceInfo.h"
 #include "app/PaneChannel.h"
 #include "app/PaneGeometry.h"
+#include "media/PictureSlots.h"
 #include "platform/WorkerThread.h"
 
 namespace orbisight {
@@ -115,7 +116,7 @@ class CDlgVedioShow : public QWidget {
     void ReleaseChannel();
     void UpdateWantedSize();
     void PaintIdle(class QPainter& p);
-    void PaintPicture(class QPainter& p);
+    void PaintPicture(class QPainter& p, const PictureSlots::Picture& picture);
     void OnChannelNotice(uint64_t generation, intptr_t state);
     void OnOpenDone(uint64_t generation);
     void OnPictureReady();

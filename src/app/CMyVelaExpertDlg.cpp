@@ -269,7 +269,7 @@ void CMyVelaExpertDlg::Command(int id) {
             return;
         case CDlgDevAllCtrl::kConnectAll:
             if (!layout.LoopActive()) {
-                wall_->ConnectAll(tree_->DevicesForConnectAll());
+                wall_->ConnectAll([this] { return tree_->DevicesForConnectAll(); });
             }
             return;
         case CDlgDevAllCtrl::kDisconnectAll:

@@ -212,18 +212,23 @@ bool VideoWall::DisconnectAll(bool confirm) {
 }
 
 void VideoWall::ConnectAll(std::vector<DeviceInfo> devices, std::function<void()> done) {
+    ConnectAll([devices = std::move(devices)] { return devices; }, std::move(done));
+}
+
+void VideoWall::ConnectAll(DeviceCollector collect, std::function<void()> done) {
     DisconnectAll(false);
-    if (devices.size() > static_cast<size_t>(kMaxConnectAll)) {
-        devices.resize(kMaxConnectAll);
-    }
-    connectQueue_ = std::move(devices);
     connectDone_ = std::move(done);
     connectAllRunning_ = true;
     uint64_t generation = ++connectAllGeneration_;
-    QTimer::singleShot(pauses_.afterDisconnectMs, this, [this, generation] {
-        if (generation == connectAllGeneration_) {
-            ConnectNext(0);
+    QTimer::singleShot(pauses_.afterDisconnectMs, this, [this, generation, collect] {
+        if (generation != connectAllGeneration_) {
+            return;
         }
+        connectQueue_ = collect ? collect() : std::vector<DeviceInfo>{};
+        if (connectQueue_.size() > static_cast<size_t>(kMaxConnectAll)) {
+            connectQueue_.resize(kMaxConnectAll);
+        }
+        ConnectNext(0);
     });
 }
 

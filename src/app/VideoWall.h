@@ -61,9 +61,13 @@ class VideoWall : public QObject {
     CDlgVedioShow* PaneShowing(std::string_view id) const;
     bool IsShown(std::string_view id) const { return PaneShowing(id) != nullptr; }
 
-    // Connect all: empties the wall, then opens up to 65 devices in slots
-    // 0.., pausing between them, and grows the layout. Runs on timers; done()
-    // fires at the end.
+    // Connect all: empties the wall, then collects the devices (after the
+    // panes are free, so cameras shown before are collected again), opens up
+    // to 65 of them in slots 0.., pausing between them, and grows the
+    // layout. Runs on timers; done() fires at the end.
+    using DeviceCollector = std::function<std::vector<DeviceInfo>()>;
+    void ConnectAll(DeviceCollector collect, std::function<void()> done = {});
+    // The same with a fixed list (the devices of a group).
     void ConnectAll(std::vector<DeviceInfo> devices, std::function<void()> done = {});
     bool ConnectAllRunning() const { return connectAllRunning_; }
     // Returns false when the user declined to stop loop play.

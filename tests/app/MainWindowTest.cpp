@@ -137,6 +137,24 @@ TEST_F(MainWindowFixture, ToolbarLayoutsPagingAndRightPanel) {
     EXPECT_TRUE(window_->isVisible());
 }
 
+TEST_F(MainWindowFixture, ConnectAllTwiceKeepsTheCamerasOnTheWall) {
+    StoreLocal(
+        {{"C1", "127.0.0.1:1", "One"}, {"C2", "127.0.0.1:1", "Two"}, {"C3", "127.0.0.1:1", "Off"}});
+    Open();
+    for (const char* id : {"C1", "C2"}) {
+        window_->Session()->Lists().SetLocalStatus(LocalEntryRef{false, 0, id}, 2);
+    }
+    window_->Wall()->SetConnectPauses({0, 0, 0});
+    for (int round = 0; round < 2; ++round) {
+        window_->Command(CDlgDevAllCtrl::kConnectAll);
+        ASSERT_TRUE(WaitUntil([&] { return !window_->Wall()->ConnectAllRunning(); }));
+        EXPECT_TRUE(window_->Wall()->IsShown("C1")) << "round " << round;
+        EXPECT_TRUE(window_->Wall()->IsShown("C2")) << "round " << round;
+        EXPECT_FALSE(window_->Wall()->IsShown("C3")) << "off-line cameras are left out";
+        EXPECT_EQ(window_->Wall()->InUse().count(), 2u);
+    }
+}
+
 TEST_F(MainWindowFixture, ClosePromptNoKeepsTheWindowYesEmptiesTheWall) {
     StoreLocal({{"C1", "127.0.0.1:1", "One"}});
     Open();
