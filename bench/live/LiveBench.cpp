@@ -28,8 +28,11 @@
 #include <vector>
 
 #include "account/DeviceInfo.h"
+#include "media/CHalvexDecoder.h"
 #include "media/CXOMPPlayer.h"
 #include "media/HeadlessVideoSink.h"
+#include "media/MediaFrame.h"
+#include "media/PictureRenderer.h"
 #include "sim/stream/ClipCache.h"
 #include "sim/stream/SimStreamCamera.h"
 #include "sim/stream/StreamTestServer.h"
@@ -131,6 +134,30 @@ double ReferenceCpuPerFrame(const sim::VideoClip& clip, int rounds) {
     return frames > 0 ? cpu / static_cast<double>(frames) : 0;
 }
 
+// The decoder and converter of a channel without its threads and network:
+// what a picture costs on the video thread alone.
+double DecodeAndConvertCpuPerFrame(const sim::VideoClip& clip, PictureSize pane, int rounds) {
+    std::vector<std::unique_ptr<FrameBuffer>> frames;
+    for (const auto& f : clip.frames) {
+        auto buffer = std::make_unique<FrameBuffer>(f.data.size());
+        std::copy(f.data.begin(), f.data.end(), buffer->Data());
+        buffer->header.size = static_cast<uint32_t>(f.data.size());
+        frames.push_back(std::move(buffer));
+    }
+    HeadlessVideoSink sink(pane);
+    CHalvexDecoder decoder;
+    PictureRenderer renderer;
+    decoder.SetPictureCallback([&](const AVFrame& picture) { renderer.Render(picture, sink, {}); });
+    double begin = ThreadCpuSeconds();
+    for (int round = 0; round < rounds; ++round) {
+        for (auto& frame : frames) {
+            decoder.Decode(frame->Data(), frame->Size());
+        }
+    }
+    double cpu = ThreadCpuSeconds() - begin;
+    return decoder.Pictures() > 0 ? cpu / static_cast<double>(decoder.Pictures()) : 0;
+}
+
 // --serve N: the cameras, in their own process so their CPU is not ours.
 int Serve(int count) {
     sim::ClipCache::Instance().Get(BenchSpec());  // encode before anyone connects
@@ -216,7 +243,8 @@ struct Row {
     bool sustained = false;
 };
 
-Row RunWall(const char* self, int count, int warmupSeconds, int seconds, double referenceCpu) {
+Row RunWall(const char* self, int count, int warmupSeconds, int seconds, double referenceCpu,
+            int decoderThreads) {
     Row row;
     row.cameras = count;
     int n = static_cast<int>(std::ceil(std::sqrt(count)));
@@ -244,6 +272,7 @@ Row RunWall(const char* self, int count, int warmupSeconds, int seconds, double 
         LiveChannelOptions options;
         options.videoSink = sinks.back().get();
         options.name = "cam" + std::to_string(i);
+        options.decoderThreads = decoderThreads;
         channels.push_back(std::make_unique<CXOMPPlayer>(options));
         auto record = NewDeviceInfo();
         record->SetUrl("ssp://127.0.0.1:" + std::to_string(ports[static_cast<size_t>(i)]));
@@ -317,6 +346,8 @@ int main(int argc, char** argv) {
     int maxCameras = 36;
     int seconds = 10;
     int warmup = 3;
+    int decoderThreads = 1;
+    int only = 0;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--serve" && i + 1 < argc) {
@@ -327,8 +358,14 @@ int main(int argc, char** argv) {
             seconds = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--warmup" && i + 1 < argc) {
             warmup = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--only" && i + 1 < argc) {
+            only = std::atoi(argv[++i]);
+        } else if (arg == "--decoder-threads" && i + 1 < argc) {
+            decoderThreads = std::max(1, std::atoi(argv[++i]));
         } else {
-            std::fprintf(stderr, "usage: live_bench [--max N] [--seconds S] [--warmup S]\n");
+            std::fprintf(stderr,
+                         "usage: live_bench [--max N | --only N] [--seconds S] [--warmup S] "
+                         "[--decoder-threads T]\n");
             return 2;
         }
     }
@@ -344,8 +381,13 @@ int main(int argc, char** argv) {
     auto clip = orbisight::sim::EncodeVideoClip(BenchSpec());
     double reference = ReferenceCpuPerFrame(*clip, 3);
     std::printf(
-        "reference: bare libavcodec decode, 1 thread, no conversion: %.3f ms CPU per picture\n\n",
+        "reference: bare libavcodec decode, 1 thread, no conversion: %.3f ms CPU per picture\n",
         reference * 1000.0);
+    double wallPicture = DecodeAndConvertCpuPerFrame(*clip, {475, 265}, 3);
+    std::printf(
+        "decoder + conversion into a 4 x 4 pane (475x265), no threads or network: %.3f ms "
+        "(%.2fx)\n\n",
+        wallPicture * 1000.0, reference > 0 ? wallPicture / reference : 0.0);
     std::printf("%8s %10s %12s %12s %8s %14s %10s %12s %12s\n", "cameras", "pane", "decoded/s",
                 "sent/s", "dropped", "CPU ms/pic", "vs bare", "MiB/channel", "sim CPU s");
     int best = 0;
@@ -353,7 +395,10 @@ int main(int argc, char** argv) {
         if (count > maxCameras) {
             break;
         }
-        Row row = RunWall(self, count, warmup, seconds, reference);
+        if (only != 0 && count != only) {
+            continue;
+        }
+        Row row = RunWall(self, count, warmup, seconds, reference, decoderThreads);
         char pane[32];
         std::snprintf(pane, sizeof pane, "%dx%d", row.paneWidth, row.paneHeight);
         std::printf("%8d %10s %12.1f %12.1f %8llu %14.3f %9.2fx %12.1f %12.1f%s\n", count, pane,

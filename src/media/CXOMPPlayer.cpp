@@ -89,6 +89,12 @@ int CXOMPPlayer::Open(const DeviceInfo* record, NoticeTarget* owner) {
         localCamera = record_->local != 0;
         url = std::string(record_->Url());
     }
+    if (receiveThread_.Running()) {
+        if (owner != nullptr) {
+            owner_.store(owner);
+        }
+        return connected_.load() ? 1 : 0;
+    }
     stop_.store(false);
     link_->Reopen();
     localMode_.store(localCamera ? 2 : 0);
@@ -96,7 +102,7 @@ int CXOMPPlayer::Open(const DeviceInfo* record, NoticeTarget* owner) {
         videoStep_->SetKeyFramesOnly(true);
     }
     if (owner != nullptr) {
-        owner_ = owner;
+        owner_.store(owner);
     }
 
     ChannelAddresses addresses = ParseAddressList(url, peerAllowed_.load());
@@ -361,14 +367,15 @@ VideoOverlay CXOMPPlayer::OverlayFor(bool alarm) {
 }
 
 void CXOMPPlayer::PostState() {
-    if (owner_ == nullptr) {
+    NoticeTarget* owner = owner_.load();
+    if (owner == nullptr) {
         return;
     }
     Notice notice;
     notice.message = notice::kCommand;
     notice.wParam = notice::kChannelStateCommand;
     notice.lParam = connected_.load() ? 1 : 0;
-    owner_->Post(std::move(notice));
+    owner->Post(std::move(notice));
 }
 
 bool CXOMPPlayer::RefreshAddresses() {

@@ -100,7 +100,9 @@ class CXOMPPlayer {
     // addresses, starts the threads, connects and logs in, and posts the
     // state notice (notice::kCommand, wParam 0x4000, lParam connected 0/1) to
     // owner. Returns 1 when the login succeeded (or peer-to-peer started),
-    // else 0; the receive thread keeps trying either way.
+    // else 0; the receive thread keeps trying either way. On a channel that
+    // is already open it only takes the new record and owner and reports the
+    // connected flag (the receive thread owns the connection).
     int Open(const DeviceInfo* record, NoticeTarget* owner);
 
     // Stops every thread and closes the connection. Returns within about
@@ -215,7 +217,7 @@ class CXOMPPlayer {
     std::unique_ptr<DeviceInfo> record_;
     std::string title_;
 
-    NoticeTarget* owner_ = nullptr;  // set by Open before any thread starts
+    std::atomic<NoticeTarget*> owner_{nullptr};
 
     // Serialises Open and Close.
     std::mutex lifecycleMutex_;

@@ -17,9 +17,14 @@ struct MediaFrame {
     static std::unique_ptr<MediaFrame> Make(const FrameHeader& header, const uint8_t* payload) {
         auto frame = std::make_unique<MediaFrame>();
         frame->header = header;
-        frame->payload = std::make_unique<uint8_t[]>(header.size);  // zero-filled
-        if (header.size > 0 && payload != nullptr) {
-            std::memcpy(frame->payload.get(), payload, header.size);
+        if (payload != nullptr) {
+            // Every byte is written right away: no zero fill first.
+            frame->payload = std::make_unique_for_overwrite<uint8_t[]>(header.size);
+            if (header.size > 0) {
+                std::memcpy(frame->payload.get(), payload, header.size);
+            }
+        } else {
+            frame->payload = std::make_unique<uint8_t[]>(header.size);  // zero-filled
         }
         return frame;
     }

@@ -66,6 +66,21 @@ TEST(LiveChannel, OpenLogsInStartsThePictureAndAsksForTheAlert) {
     EXPECT_FALSE(channel.Connected());
 }
 
+TEST(LiveChannel, OpenTwiceKeepsOneConnectionAndReopensAfterClose) {
+    FakeCamera camera;
+    CXOMPPlayer channel;
+    auto record = CameraRecord(Direct(camera.Port()));
+    ASSERT_EQ(channel.Open(record.get(), nullptr), 1);
+    ASSERT_TRUE(camera.WaitLogins(1, kWaitMs));
+    EXPECT_EQ(channel.Open(record.get(), nullptr), 1);
+    EXPECT_EQ(camera.Accepted(), 1);
+    channel.Close();
+    EXPECT_EQ(channel.Open(nullptr, nullptr), 0);  // Close let the record go
+    ASSERT_EQ(channel.Open(record.get(), nullptr), 1);
+    EXPECT_TRUE(camera.WaitLogins(2, kWaitMs));
+    EXPECT_TRUE(channel.Connected());
+}
+
 TEST(LiveChannel, LocalCamerasChooseTheStreamBySetting) {
     for (bool big : {true, false}) {
         FakeCamera camera;
