@@ -123,7 +123,9 @@ int CXOMPWorker::DeviceListVersion() const {
 
 int CXOMPWorker::ProbeLocalDevices(const std::atomic<bool>* cancel, int waitMs) {
     int changed = 0;
-    for (const auto& [entry, addressList] : lists_.LocalDevicesToProbe()) {
+    for (const auto& device : lists_.LocalDevicesToProbe()) {
+        const LocalEntryRef& entry = device.first;
+        const std::string& addressList = device.second;
         if (cancel != nullptr && cancel->load()) {
             break;
         }

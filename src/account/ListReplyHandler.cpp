@@ -42,13 +42,18 @@ int CompareNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-DeviceInfo& FindOrCreate(DeviceList& list, std::string_view id) {
+// The record with this ID, created when missing; nullptr when the list is
+// full (a server cannot make the client hold more than kMaxServerEntries).
+DeviceInfo* FindOrCreate(DeviceList& list, std::string_view id) {
     if (DeviceInfo* record = FindDeviceById(list, id, IdMatch::kExact)) {
-        return *record;
+        return record;
+    }
+    if (list.size() >= ListReplyHandler::kMaxServerEntries) {
+        return nullptr;
     }
     list.push_back(NewDeviceInfo());
     list.back()->SetId(id);
-    return *list.back();
+    return list.back().get();
 }
 
 // The text of a child element, or nullptr when the child is missing. An
@@ -107,14 +112,15 @@ void HandleDeviceInformation(const XMLElement& root, ListsInProgress lists, Repl
          group = group->NextSiblingElement("group")) {
         const char* id = group->Attribute("id");
         if (id != nullptr && *id != '\0') {
-            DeviceInfo& record = FindOrCreate(lists.myList, id);
-            if (const char* name = group->Attribute("name")) {
-                record.SetName(name);
-            }
-            record.isGroup = 1;
-            record.groupNumber = ParseDecimal(id);
-            if (const char* parent = group->Attribute("parent")) {
-                record.parentGroup = ParseDecimal(parent);
+            if (DeviceInfo* record = FindOrCreate(lists.myList, id)) {
+                if (const char* name = group->Attribute("name")) {
+                    record->SetName(name);
+                }
+                record->isGroup = 1;
+                record->groupNumber = ParseDecimal(id);
+                if (const char* parent = group->Attribute("parent")) {
+                    record->parentGroup = ParseDecimal(parent);
+                }
             }
         }
         CountEntry(state, out);
@@ -126,8 +132,10 @@ void HandleDeviceInformation(const XMLElement& root, ListsInProgress lists, Repl
             if (DeviceInfo* shared = FindDeviceById(lists.publicList, id, IdMatch::kExact)) {
                 ApplyDeviceChildren(*dev, *shared);
             }
-            ApplyDeviceChildren(*dev, FindOrCreate(lists.myList, id));
-            ++state.devInfoCounter;
+            if (DeviceInfo* record = FindOrCreate(lists.myList, id)) {
+                ApplyDeviceChildren(*dev, *record);
+                ++state.devInfoCounter;
+            }
         }
         CountEntry(state, out);
     }
@@ -177,7 +185,9 @@ void HandleDeviceStatus(const XMLElement& root, ListsInProgress lists, ReplyActi
         if (DeviceInfo* shared = FindDeviceById(lists.publicList, id, IdMatch::kExact)) {
             apply(*shared);
         }
-        apply(FindOrCreate(lists.myList, id));
+        if (DeviceInfo* record = FindOrCreate(lists.myList, id)) {
+            apply(*record);
+        }
     }
     out.statusReceived = true;
     ListReplyHandler::SortByNameThenStatus(lists.publicList);
@@ -284,6 +294,10 @@ void ListReplyHandler::HandleHeader(const CXOMPPackageParser& header, ListsInPro
         }
         // A public entry listed twice would otherwise be added twice.
         if (known || FindDeviceById(lists.publicList, sectionValue, IdMatch::kExact) != nullptr) {
+            continue;
+        }
+        DeviceList& target = sequence == 1 ? lists.publicList : lists.myList;
+        if (target.size() >= kMaxServerEntries) {
             continue;
         }
         auto record = NewDeviceInfo();
@@ -401,7 +415,9 @@ void ListReplyHandler::HandleNotification(const CXOMPPackageParser& header, List
     if (DeviceInfo* shared = FindDeviceById(lists.publicList, id, IdMatch::kExact)) {
         apply(*shared, kPublicRecord);
     }
-    apply(FindOrCreate(lists.myList, id), kMyRecord);
+    if (DeviceInfo* record = FindOrCreate(lists.myList, id)) {
+        apply(*record, kMyRecord);
+    }
 }
 
 void ListReplyHandler::SortByNameThenStatus(DeviceList& list) {

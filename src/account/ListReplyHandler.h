@@ -48,6 +48,10 @@ struct ListsInProgress {
 // in any order and each element is counted once.
 class ListReplyHandler {
   public:
+    // Most records a server list (public or my) may hold: replies can create
+    // records, and no server may make the client grow without bound.
+    static constexpr size_t kMaxServerEntries = 10000;
+
     // The header of a reply (not a notification): versions (cseq 0) and the
     // list entries of public (1) and my (2) list replies with their paging.
     static void HandleHeader(const CXOMPPackageParser& header, ListsInProgress lists,

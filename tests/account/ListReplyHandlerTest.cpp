@@ -226,6 +226,22 @@ TEST_F(ListReplyHandlerTest, StatusOutOfRangeIsOfflineInABodyAndAsSentInANotific
     EXPECT_EQ(note.posts.size(), 2u);  // the public and the my record
 }
 
+TEST_F(ListReplyHandlerTest, AServerCannotGrowTheListsWithoutBound) {
+    std::string body = "<dev-status>";
+    const size_t sent = ListReplyHandler::kMaxServerEntries + 20;
+    for (size_t i = 0; i < sent; ++i) {
+        body += "<dev id=\"S" + std::to_string(i) + "\" status=\"0\"/>";
+    }
+    body += "</dev-status>";
+    Reply({{"cseq", "5"}}, body);
+    EXPECT_EQ(myList_.size(), ListReplyHandler::kMaxServerEntries);
+    // Known records are still updated.
+    Notify("dev-status", {{"device-id", "S5"}, {"status", "2"}});
+    EXPECT_EQ(My("S5")->status, 2);
+    Notify("dev-status", {{"device-id", "NEW"}, {"status", "2"}});
+    EXPECT_EQ(My("NEW"), nullptr);
+}
+
 TEST_F(ListReplyHandlerTest, NotificationsFillTheAlarmListAndAskForDetails) {
     ReplyActions alarm =
         Notify("alarm", {{"device-id", "CAM1"}, {"title", "Alarm"}, {"message", "Motion"}});
