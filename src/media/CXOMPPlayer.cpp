@@ -429,7 +429,7 @@ int CXOMPPlayer::ConnectAndLogin() {
     CHalvexProtocolAX login;
     channelmsg::BuildLogin(login, user, password, id);
     link_->Send(login);
-    if (ReceiveOne()) {
+    if (ReceiveOne() == ReadOutcome::kMessage) {
         loggedIn_.store(true);
         return 1;
     }
@@ -438,21 +438,20 @@ int CXOMPPlayer::ConnectAndLogin() {
     return 2;
 }
 
-bool CXOMPPlayer::ReceiveOne() {
+CXOMPPlayer::ReadOutcome CXOMPPlayer::ReceiveOne() {
     CHalvexProtocolAX message;
-    LiveLink::Received received = link_->Receive(message);
-    switch (received) {
+    switch (link_->Receive(message)) {
         case LiveLink::Received::kMessage:
             Dispatch(message);
-            break;
+            return ReadOutcome::kMessage;
         case LiveLink::Received::kSkipped:
             overlong_.fetch_add(1);
-            break;
+            return ReadOutcome::kSkipped;
         case LiveLink::Received::kFailed:
-            failures_.fetch_add(1);
             break;
     }
-    return received == LiveLink::Received::kMessage;
+    failures_.fetch_add(1);
+    return ReadOutcome::kFailed;
 }
 
 void CXOMPPlayer::Dispatch(CHalvexProtocolAX& message) {
@@ -507,15 +506,13 @@ void CXOMPPlayer::ReceiveLoop(AutoResetEvent& stop) {
     while (!stop.TryConsume() && !stop_.load()) {
         if (!link_->IsOpen()) {
             failures_.fetch_add(1);
-        } else if (ReceiveOne()) {
+        } else if (ReceiveOne() != ReadOutcome::kFailed) {
+            // An over-long message was read to its end and thrown away: the
+            // connection is still in step, so it is not a failure.
             continue;
         }
         if (stop_.load()) {
             break;
-        }
-        // Over-long messages alone do not count as failures.
-        if (failures_.load() == 0) {
-            continue;
         }
         if (stop.Wait(kReconnectPauseMs)) {
             break;

@@ -184,9 +184,13 @@ class CXOMPPlayer {
 
     // 1 logged in, 0 no connection, 2 no answer, 4 no record.
     int ConnectAndLogin();
+    enum class ReadOutcome {
+        kMessage,  // a whole message, acted on
+        kSkipped,  // an over-long message, read and thrown away: still in step
+        kFailed,   // the connection is unusable
+    };
     // Reads one message and acts on it (receive thread, or Open's login).
-    // True when a whole message arrived.
-    bool ReceiveOne();
+    ReadOutcome ReceiveOne();
     void Dispatch(CHalvexProtocolAX& message);
     channelmsg::StreamChoice CurrentStreamChoice() const;
     void SendStreamCommand(bool start, const char* type);

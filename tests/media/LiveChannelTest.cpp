@@ -206,6 +206,16 @@ TEST(LiveChannel, OverlongMessageIsSkippedAndTheStreamStaysInStep) {
     EXPECT_EQ(channel.Stats().overlongMessages, 1u);
     EXPECT_EQ(channel.Stats().reconnectAttempts, 0u);
     EXPECT_EQ(camera.Accepted(), 1);
+
+    // Also after an earlier failure it is no reason to reconnect.
+    camera.DropConnection();
+    ASSERT_TRUE(camera.WaitLogins(2, kWaitMs));
+    camera.SendRaw(test::MediaMessage(big));
+    camera.SendRaw(test::MediaMessage(OneVideoFrame(true)));
+    ASSERT_TRUE(Eventually([&] { return channel.Stats().overlongMessages == 2; }, kWaitMs));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+    EXPECT_EQ(channel.Stats().reconnectAttempts, 1u);
+    EXPECT_EQ(camera.Accepted(), 2);
 }
 
 TEST(LiveChannel, QualityIsRememberedAndSentAgainAfterEveryStart) {
