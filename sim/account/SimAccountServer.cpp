@@ -119,25 +119,19 @@ std::unique_ptr<SimAccountServer> SimAccountServer::Start(const json& account,
 
     auto server = std::make_unique<SimAccountServer>(options, context);
     // A store file, when configured and present, holds the data of earlier
-    // runs (registrations, binds); otherwise the configuration does.
+    // runs (registrations, binds, generated devices written out); otherwise
+    // the configuration does.
     json data = account;
     if (auto store = account.find("store"); store != account.end() && store->is_string()) {
         std::filesystem::path file = context.configDir / store->get<std::string>();
         server->store_.SetStoreFile(file);
-        std::ifstream in(file);
-        if (in) {
+        if (std::ifstream in(file); in) {
             try {
-                json saved;
-                in >> saved;
-                data = saved;
-                data["generated_devices"] = nullptr;  // written out in the file
+                in >> data;
             } catch (const std::exception& e) {
                 throw std::runtime_error("account store " + file.string() + ": " + e.what());
             }
         }
-    }
-    if (data.contains("generated_devices") && data["generated_devices"].is_null()) {
-        data.erase("generated_devices");
     }
     server->store_.Load(data, context.cameraPorts);
     server->Listen();

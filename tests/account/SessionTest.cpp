@@ -76,6 +76,18 @@ TEST_F(Session, PushedStatusAndAlarmReachTheListsAndTheWindow) {
     EXPECT_EQ(alarms[0].Title(), "Alarm");
     EXPECT_EQ(alarms[0].Message(), "Motion detected");
 
+    // The same through the simulator's command lines ("status ID N",
+    // "alarm ID on"), which arrive as events.
+    context_.events.Publish({"status", "CAM00000001", {{"args", " 0"}}});
+    ASSERT_TRUE(WaitSession(CXOMPWorker::kListsChanged, notice));
+    EXPECT_EQ(notice.text, "CAM00000001");
+    EXPECT_EQ(worker->FindDevice(DeviceListKind::kMy, "CAM00000001", IdMatch::kExact)->status, 0);
+    context_.events.Publish({"alarm", "CAM00000001", {{"args", " off"}}});
+    context_.events.Publish({"alarm", "CAM00000001", {{"args", " on"}}});
+    ASSERT_TRUE(WaitSession(CXOMPWorker::kAlarm, notice));
+    EXPECT_EQ(notice.text, "CAM00000001");
+    EXPECT_EQ(worker->Alarms().size(), 2u);
+
     // A changed device makes the session ask for its details again.
     int before = sim_->Count("get dev-info");
     sim_->PushDevInfo("CAM00000003");
@@ -91,7 +103,7 @@ TEST_F(Session, ReconnectsAfterTheServerDropsWithoutFetchingTheListsAgain) {
     ASSERT_TRUE(worker->WaitListsComplete(15000));
     ASSERT_EQ(sim_->Count("login user"), 1);
 
-    sim_->DropConnections();
+    context_.events.Publish({"account-fault", "drop-now", {}});  // as the stdin command
     ASSERT_TRUE(Eventually([&] { return sim_->Count("login user") == 2; }));
     EXPECT_TRUE(worker->IsLoggedIn());
     // The answer to the repeated login is an ordinary message: versions.
