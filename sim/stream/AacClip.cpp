@@ -1,5 +1,7 @@
 #include "sim/stream/AacClip.h"
 
+#include "sim/stream/H264Encoder.h"
+
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -48,6 +50,7 @@ void WriteAdtsHeader(uint8_t* header, size_t payloadSize, int sampleRateIndex, i
 }
 
 AacClip EncodeToneClip(int seconds) {
+    QuietEncoderLogs();
     AacClip clip;
     const AVCodec* encoder = avcodec_find_encoder_by_name("aac");
     if (encoder == nullptr) {

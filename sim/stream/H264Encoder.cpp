@@ -31,8 +31,7 @@ struct H264Encoder::Context {
     std::unique_ptr<AVPacket, PacketDeleter> packet;
 };
 
-H264Encoder::H264Encoder(const H264Settings& settings) {
-    // The encoder's statistics would flood the simulator's log.
+void QuietEncoderLogs() {
     static const bool quiet = [] {
         if (av_log_get_level() > AV_LOG_ERROR) {
             av_log_set_level(AV_LOG_ERROR);
@@ -40,6 +39,10 @@ H264Encoder::H264Encoder(const H264Settings& settings) {
         return true;
     }();
     (void)quiet;
+}
+
+H264Encoder::H264Encoder(const H264Settings& settings) {
+    QuietEncoderLogs();
     const AVCodec* encoder = avcodec_find_encoder_by_name("libx264");
     if (encoder == nullptr) {
         encoder = avcodec_find_encoder(AV_CODEC_ID_H264);

@@ -9,6 +9,10 @@
 
 namespace orbisight::sim {
 
+// Keeps the encoders' statistics out of the simulator's log (errors still
+// show). Called by every encoder of the simulator.
+void QuietEncoderLogs();
+
 // One encoded access unit (Annex B, with SPS and PPS before every key frame).
 struct EncodedFrame {
     std::vector<uint8_t> data;

@@ -89,6 +89,9 @@ StreamConfig ParseStreamConfig(const nlohmann::json& camera) {
     if (stream.contains("preset") && stream["preset"].is_string()) {
         config.preset = stream["preset"].get<std::string>();
     }
+    if (stream.contains("live_preset") && stream["live_preset"].is_string()) {
+        config.livePreset = stream["live_preset"].get<std::string>();
+    }
     config.audio = stream.value("audio", true);
     if (stream.contains("encode") && stream["encode"].is_string()) {
         config.liveEncoding = stream["encode"].get<std::string>() == "live";

@@ -55,6 +55,8 @@ struct StreamConfig {
     StreamProfile sub{640, 360, 25, 25, 512000};
     int clipSeconds = 4;
     std::string preset = "veryfast";
+    // Live encoding runs all the time a client watches: the cheapest preset.
+    std::string livePreset = "ultrafast";
     bool audio = true;
     bool liveEncoding = false;  // default: live for pan/tilt cameras, clips otherwise
     int framesPerMessage = 1;

@@ -93,7 +93,7 @@ const EncodedFrame* VideoSource::Next() {
         settings.fps = profile.fps;
         settings.gop = profile.gop;
         settings.bitRate = SimStreamCamera::BitRateFor(profile, quality_);
-        settings.preset = camera_.Config().preset;
+        settings.preset = camera_.Config().livePreset;
         settings.lowLatency = true;
         encoder_ = std::make_unique<H264Encoder>(settings);
         if (!scene_) {
