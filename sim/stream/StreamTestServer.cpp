@@ -157,14 +157,14 @@ void StreamTestServer::AcceptLoop() {
         connections_.fetch_add(1);
         std::lock_guard lock(mutex_);
         Reap(false);
-        connections__.push_back(std::make_unique<Connection>(*this, client));
+        clients_.push_back(std::make_unique<Connection>(*this, client));
     }
 }
 
 void StreamTestServer::Reap(bool all) {
-    for (auto it = connections__.begin(); it != connections__.end();) {
+    for (auto it = clients_.begin(); it != clients_.end();) {
         if (all || (*it)->Finished()) {
-            it = connections__.erase(it);
+            it = clients_.erase(it);
         } else {
             ++it;
         }
@@ -173,7 +173,7 @@ void StreamTestServer::Reap(bool all) {
 
 void StreamTestServer::DropConnections() {
     std::lock_guard lock(mutex_);
-    for (auto& connection : connections__) {
+    for (auto& connection : clients_) {
         connection->Drop();
     }
 }

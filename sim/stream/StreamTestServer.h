@@ -55,7 +55,7 @@ class StreamTestServer {
     std::thread acceptThread_;
     std::atomic<bool> stopping_{false};
     std::mutex mutex_;
-    std::list<std::unique_ptr<Connection>> connections__;  // protected by mutex_
+    std::list<std::unique_ptr<Connection>> clients_;  // protected by mutex_
     std::atomic<uint64_t> logins_{0};
     std::atomic<uint64_t> connections_{0};
 };
