@@ -302,7 +302,10 @@ int CXOMPWorker::StartLogin() {
 }
 
 void CXOMPWorker::StartLoginThread() {
-    loginThread_.Join(timings_.threadStopWaitMs + timings_.loginConnectTimeoutMs);
+    if (loginThread_.Running() && !loginThread_.Finished()) {
+        return;  // an attempt is under way; its answer is still to come
+    }
+    loginThread_.Join(timings_.threadStopWaitMs);
     loginThread_.Start("acct/login", [this](AutoResetEvent&) { StartLogin(); });
 }
 

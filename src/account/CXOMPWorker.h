@@ -135,7 +135,8 @@ class CXOMPWorker : public DeviceDirectory {
     // call it on a thread of its own, or use StartLoginThread(). Returns 1
     // when a connection was made (the answer arrives as notice (0, 0|1)).
     int StartLogin();
-    // Runs StartLogin() on the thread "acct/login".
+    // Runs StartLogin() on the thread "acct/login" (user-interface thread;
+    // nothing happens while an earlier attempt is still connecting).
     void StartLoginThread();
     bool IsLoggedIn() const { return loggedIn_.load(); }
     int LoginAttempt() const { return loginAttempt_.load(); }
