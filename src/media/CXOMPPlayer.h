@@ -174,7 +174,6 @@ class CXOMPPlayer {
     std::string Title() const;
 
   private:
-    friend class CXOMPPlayerTestAccess;
 
     void ReceiveLoop(AutoResetEvent& stop);
     void KeepAliveLoop(AutoResetEvent& stop);
