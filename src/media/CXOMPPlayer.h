@@ -174,7 +174,6 @@ class CXOMPPlayer {
     std::string Title() const;
 
   private:
-
     void ReceiveLoop(AutoResetEvent& stop);
     void KeepAliveLoop(AutoResetEvent& stop);
     void VideoLoop(AutoResetEvent& stop);
