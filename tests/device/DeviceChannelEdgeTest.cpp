@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cstring>
+#include <mutex>
+#include <string>
 
 #include "ChannelTestSupport.h"
 #include "ScriptedPeer.h"
@@ -12,6 +14,23 @@ namespace {
 using namespace orbisight::testing;
 
 constexpr const char* kId = "ORBI00000009";
+
+// A text written on the peer's thread and read by the test.
+class SharedText {
+  public:
+    void Set(std::string text) {
+        std::lock_guard lock(mutex_);
+        text_ = std::move(text);
+    }
+    std::string Get() const {
+        std::lock_guard lock(mutex_);
+        return text_;
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::string text_;  // protected by mutex_
+};
 
 // The peer's side of one connection.
 class PeerIo {
@@ -73,18 +92,18 @@ class DeviceChannelEdgeTest : public ::testing::Test {
 };
 
 TEST_F(DeviceChannelEdgeTest, LoginAndFirstRequestAreTheDocumentedBytes) {
-    std::string login;
-    std::string request;
-    std::string keepAlive;
+    SharedText login;
+    SharedText request;
+    SharedText keepAlive;
     ScriptedPeer peer([&](int socket, int) {
         PeerIo io(socket);
-        login = io.ReadWire();
+        login.Set(io.ReadWire());
         CHalvexProtocolAX reply;
         reply.SetType(msgtype::kLoginReply);
         reply.AddField("Ret", "1");
         io.Send(reply);
-        request = io.ReadWire();
-        keepAlive = io.ReadWire();
+        request.Set(io.ReadWire());
+        keepAlive.Set(io.ReadWire());
     });
     auto timings = FastTimings();
     timings.keepAliveIntervalMs = 100;
@@ -93,22 +112,22 @@ TEST_F(DeviceChannelEdgeTest, LoginAndFirstRequestAreTheDocumentedBytes) {
     ASSERT_EQ(channel_.Open(*CameraRecord(peer.Port(), kId, "pw", "user")), 1);
     SleepMs(300);
     channel_.Close();
-    EXPECT_EQ(login,
+    EXPECT_EQ(login.Get(),
               "01002001000046"
               "08000004UserNameuser"
               "08000002Passwordpw"
               "0C00000CDeviceSerial" +
                   std::string(kId));
-    EXPECT_EQ(request,
+    EXPECT_EQ(request.Get(),
               "01000010000026"
               "0D000004Command_Param3300"
               "04000001Wait1");
-    EXPECT_EQ(keepAlive, "01002003000000");
+    EXPECT_EQ(keepAlive.Get(), "01002003000000");
 }
 
 TEST_F(DeviceChannelEdgeTest, TheParameterNoticeWaitsForTheExtendedBlock) {
     std::atomic<bool> sendExtended{false};
-    std::string secondRequest;
+    SharedText secondRequest;
     ScriptedPeer peer([&](int socket, int) {
         PeerIo io(socket);
         io.AcceptLogin();
@@ -120,7 +139,7 @@ TEST_F(DeviceChannelEdgeTest, TheParameterNoticeWaitsForTheExtendedBlock) {
         block.SetDeviceName("scripted");
         reply.AddField("DevInfo", &block, 7, sizeof block);
         io.Send(reply);
-        secondRequest = io.ReadWire();
+        secondRequest.Set(io.ReadWire());
         while (!sendExtended) {
             SleepMs(5);
         }
@@ -135,7 +154,7 @@ TEST_F(DeviceChannelEdgeTest, TheParameterNoticeWaitsForTheExtendedBlock) {
     ASSERT_EQ(Open(peer, CXOMPDeviceOper::kModeParameters), 1);
     Notice notice;
     EXPECT_FALSE(notices_.Wait(notice, 300));
-    EXPECT_EQ(secondRequest,
+    EXPECT_EQ(secondRequest.Get(),
               "01000010000026"
               "0D000004Command_Param3304"
               "04000001Wait1");
