@@ -72,6 +72,12 @@ void CXOMPWorker::PostSession(uintptr_t code, intptr_t value, std::string text,
     }
 }
 
+void CXOMPWorker::PostConnectFailed() {
+    // The attempt number travels with the notice: the window handles it
+    // later, when the counter may already stand at a later attempt.
+    PostSession(kLoginResult, kConnectFailed, std::to_string(loginAttempt_.load()));
+}
+
 // ---- Lists ----
 
 std::optional<std::string> CXOMPWorker::FindAddressList(std::string_view id, bool local) const {
@@ -169,6 +175,11 @@ std::string CXOMPWorker::UserName() const {
     return userName_;
 }
 
+std::string CXOMPWorker::SessionPassword() const {
+    std::lock_guard lock(credentialsMutex_);
+    return password_;
+}
+
 std::pair<std::string, std::string> CXOMPWorker::Credentials() const {
     std::lock_guard lock(credentialsMutex_);
     return {userName_, password_};
@@ -261,7 +272,7 @@ bool CXOMPWorker::ConnectCycle(CXOMPPackageBuilder& login) {
             return false;
         }
         ++rotation_;
-        PostSession(kLoginResult, kConnectFailed);
+        PostConnectFailed();
     }
     return false;
 }
@@ -320,7 +331,7 @@ void CXOMPWorker::ReceiveLoop(AutoResetEvent& stop) {
                 // login: tell the login dialog that it failed rather than
                 // leave it waiting for ever.
                 loginAttempt_.store(kLoginAttempts);
-                PostSession(kLoginResult, kConnectFailed);
+                PostConnectFailed();
             }
             CloseLoginSocket();
             return;

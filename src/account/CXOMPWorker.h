@@ -47,7 +47,8 @@ struct CXOMPWorkerOptions {
 // Results reach the window set with SetNoticeTarget as notices with message
 // notice::kAccountSession (wParam = code, lParam = value):
 //   (0, 0) login accepted; (0, 1) login refused; (0, 2) a connect attempt
-//   failed (LoginAttempt() tells which, 6 = the last); (1, 0) logged out;
+//   failed (text: its number, 6 = the last, as LoginAttempt() stood when
+//   posting); (1, 0) logged out;
 //   (4, 0) the lists changed; (4, 1|2) a status notification changed a
 //   public (1) or my (2) record, a copy in Notice::object, its ID in text;
 //   (5, 1) an alarm, the AlarmMessage copy in object; (6, item) delete a
@@ -129,6 +130,8 @@ class CXOMPWorker : public DeviceDirectory {
     // 127 bytes) and names the logged-in user.
     void StoreCredentials(std::string_view userName, std::string_view password);
     std::string UserName() const;
+    // The session's password (the bind dialog offers it).
+    std::string SessionPassword() const;
     // Connects to the login server (up to six attempts, alternating hosts)
     // and sends the login request; starts the receive thread when connected
     // and the heartbeat thread in every case. Blocks for the connect cycle:
@@ -191,6 +194,7 @@ class CXOMPWorker : public DeviceDirectory {
   private:
     void PostSession(uintptr_t code, intptr_t value, std::string text = {},
                      std::shared_ptr<void> object = nullptr);
+    void PostConnectFailed();
     void ComposeLogin(CXOMPPackageBuilder& builder) const;
     bool ConnectCycle(CXOMPPackageBuilder& login);
     void ReceiveLoop(AutoResetEvent& stop);

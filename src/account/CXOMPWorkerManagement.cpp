@@ -96,6 +96,14 @@ int CXOMPWorker::ModifyUser(std::string_view userName, std::string_view password
         // login keeps what the user chose to remember.
         StoreCredentials(userName, newPassword);
     }
+    if (!nickname.empty()) {
+        // The account label shows the new nickname at once, not only after
+        // the next login fetches the user information again.
+        std::lock_guard lock(lists_.Mutex());
+        if (!state_.users.empty()) {
+            state_.users.front().SetDisplayName(nickname);
+        }
+    }
     return 1;
 }
 

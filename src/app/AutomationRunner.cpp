@@ -1,13 +1,19 @@
 #include "app/AutomationRunner.h"
 
+#include <QComboBox>
+#include <QScreen>
 #include <QTimer>
+#include <QTreeWidget>
 #include <cstdio>
+#include <filesystem>
 
 #include "account/CXOMPWorker.h"
 #include "app/AppSettings.h"
 #include "app/CDlgDevAllCtrl.h"
 #include "app/CDlgDeviceList.h"
+#include "app/CDlgMyVelaLogin.h"
 #include "app/CMyVelaExpertDlg.h"
+#include "app/TitleBar.h"
 #include "app/VideoWall.h"
 #include "ui/MessageBoxes.h"
 
@@ -60,6 +66,27 @@ void AutomationRunner::RunNext() {
             QTimer::singleShot(static_cast<int>(due), Qt::PreciseTimer, this,
                                &AutomationRunner::RunNext);
             return;
+        }
+    }
+    if (step.verb == "wait-file") {
+        std::error_code ec;
+        if (!std::filesystem::exists(step.argument, ec)) {
+            QTimer::singleShot(100, this, &AutomationRunner::RunNext);
+            return;
+        }
+    }
+    if (step.verb == "wait-lists") {
+        if (!listsDeadline_.isValid()) {
+            listsDeadline_.start();
+        }
+        bool complete = window_->Session()->WaitListsComplete(0);
+        if (!complete && listsDeadline_.elapsed() < kListsWaitMs) {
+            QTimer::singleShot(200, this, &AutomationRunner::RunNext);
+            return;
+        }
+        listsDeadline_.invalidate();
+        if (!complete) {
+            std::fprintf(stderr, "automation: the account lists are not complete\n");
         }
     }
     int pause = step.verb == "at" ? 0 : Run(step);
@@ -116,6 +143,12 @@ int AutomationRunner::Run(const AutomationStep& step) {
         if (!shot.save(QString::fromStdString(arg), "PNG")) {
             std::fprintf(stderr, "automation: cannot write %s\n", arg.c_str());
         }
+    } else if (step.verb == "screen") {
+        QScreen* screen = window_->screen();
+        QPixmap shot = screen ? screen->grabWindow(0) : QPixmap();
+        if (shot.isNull() || !shot.save(QString::fromStdString(arg), "PNG")) {
+            std::fprintf(stderr, "automation: cannot write %s\n", arg.c_str());
+        }
     } else if (step.verb == "drag") {
         int slot = 0;
         int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
@@ -139,10 +172,84 @@ int AutomationRunner::Run(const AutomationStep& step) {
         } else {
             std::fprintf(stderr, "automation: unknown setting \"%s\"\n", arg.c_str());
         }
+    } else if (step.verb == "login" || step.verb == "fill-login") {
+        Login(arg, step.verb == "login");
+    } else if (step.verb == "cancel-login") {
+        if (CDlgMyVelaLogin* dialog = window_->LoginDialog()) {
+            dialog->reject();
+        }
+    } else if (step.verb == "logout") {
+        window_->LogoutNow();
+    } else if (step.verb == "expand") {
+        tree::Branch branch = arg == "local" ? tree::Branch::kLocal : tree::Branch::kMy;
+        if (QTreeWidgetItem* root = window_->DeviceTree()->RootItem(branch)) {
+            root->setExpanded(true);
+            for (QTreeWidgetItemIterator it(root); *it; ++it) {
+                if (window_->DeviceTree()->BranchOf(*it) == branch) {
+                    (*it)->setExpanded(true);
+                }
+            }
+        }
+    } else if (step.verb == "trace") {
+        StartTrace(arg);
     } else if (step.verb == "quit") {
         window_->CloseWithoutPrompt();
     }
     return 0;
+}
+
+void AutomationRunner::Login(const std::string& argument, bool press) {
+    if (window_->Session()->IsLoggedIn()) {
+        std::fprintf(stderr, "automation: already logged in\n");
+        return;
+    }
+    size_t colon = argument.find(':');
+    QString user = QString::fromUtf8(argument.substr(0, colon).c_str());
+    QString password = QString::fromUtf8(argument.substr(colon + 1).c_str());
+    CDlgMyVelaLogin* dialog = window_->OpenLoginDialog();
+    TraceLoginDialog(dialog);
+    dialog->TypeAccount(user, password);
+    if (press) {
+        dialog->PressLogin();
+    }
+}
+
+void AutomationRunner::StartTrace(const std::string& file) {
+    trace_ = std::make_unique<std::ofstream>(file, std::ios::app);
+    if (!*trace_) {
+        std::fprintf(stderr, "automation: cannot write %s\n", file.c_str());
+        trace_.reset();
+        return;
+    }
+    CDlgDeviceList* tree = window_->DeviceTree();
+    auto treeLine = [this, tree] {
+        auto text = [tree](tree::Branch branch) {
+            QTreeWidgetItem* root = tree->RootItem(branch);
+            return root ? root->text(0) : QString();
+        };
+        Trace("tree: " + text(tree::Branch::kMy) + " | " + text(tree::Branch::kLocal));
+    };
+    connect(tree, &CDlgDeviceList::accountListShown, this, treeLine);
+    connect(tree, &CDlgDeviceList::accountChanged, this,
+            [this] { Trace("account: " + window_->Title()->AccountText()); });
+    treeLine();
+    Trace("account: " + window_->Title()->AccountText());
+    TraceLoginDialog(window_->LoginDialog());
+}
+
+void AutomationRunner::TraceLoginDialog(CDlgMyVelaLogin* dialog) {
+    if (!trace_ || !dialog || dialog == tracedDialog_) {
+        return;
+    }
+    tracedDialog_ = dialog;
+    connect(dialog, &CDlgMyVelaLogin::tipChanged, this,
+            [this](const QString& text) { Trace("tip: " + text); });
+}
+
+void AutomationRunner::Trace(const QString& line) {
+    if (trace_) {
+        *trace_ << line.toUtf8().constData() << std::endl;
+    }
 }
 
 }  // namespace orbisight

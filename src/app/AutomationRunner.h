@@ -2,12 +2,16 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
+#include <fstream>
+#include <memory>
 #include <vector>
 
 #include "app/AutomationScript.h"
 
 namespace orbisight {
 
+class CDlgMyVelaLogin;
 class CMyVelaExpertDlg;
 
 // Runs the steps of ORBISIGHT_AUTOMATION against the main window, one after
@@ -30,11 +34,19 @@ class AutomationRunner : public QObject {
     void RunNext();
     // Runs one step; returns the pause before the next one in ms.
     int Run(const AutomationStep& step);
+    void Login(const std::string& argument, bool press);
+    void StartTrace(const std::string& file);
+    void Trace(const QString& line);
+    void TraceLoginDialog(CDlgMyVelaLogin* dialog);
 
     CMyVelaExpertDlg* window_;
+    std::unique_ptr<std::ofstream> trace_;
+    QPointer<CDlgMyVelaLogin> tracedDialog_;
     std::vector<AutomationStep> steps_;
     size_t next_ = 0;
     QElapsedTimer clock_;
+    static constexpr qint64 kListsWaitMs = 60000;
+    QElapsedTimer listsDeadline_;  // running while "wait-lists" waits
 };
 
 }  // namespace orbisight

@@ -8,10 +8,12 @@
 namespace orbisight {
 
 namespace {
-const std::set<std::string> kWithArgument = {"open",   "layout",     "page", "wait",   "at",
-                                             "select", "screenshot", "drag", "setting"};
-const std::set<std::string> kPlain = {"connect-all", "fullscreen", "wall-fullscreen",
-                                      "disconnect-all", "quit"};
+const std::set<std::string> kWithArgument = {
+    "open",    "layout", "page",       "wait",  "at",        "select", "screenshot", "drag",
+    "setting", "login",  "fill-login", "trace", "wait-file", "expand", "screen"};
+const std::set<std::string> kPlain = {"connect-all",    "fullscreen",   "wall-fullscreen",
+                                      "disconnect-all", "cancel-login", "logout",
+                                      "wait-lists",     "quit"};
 
 bool ParseSeconds(const std::string& text, double& out) {
     if (text.empty()) {
@@ -66,7 +68,12 @@ std::vector<AutomationStep> ParseAutomation(std::string_view script, std::string
             complain("\"" + step.verb + "\" needs a number of seconds");
             continue;
         }
-        if (step.verb == "screenshot") {
+        if ((step.verb == "login" || step.verb == "fill-login") &&
+            step.argument.find(':') == std::string::npos) {
+            complain("\"" + step.verb + "\" needs USER:PASSWORD");
+            continue;
+        }
+        if (step.verb == "screenshot" || step.verb == "screen") {
             size_t at = step.argument.rfind('@');
             if (at != std::string::npos) {
                 if (!ParseSeconds(step.argument.substr(at + 1), seconds)) {

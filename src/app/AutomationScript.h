@@ -22,11 +22,25 @@ namespace orbisight {
 //   at=SECONDS           pause until SECONDS after the script began
 //   screenshot=FILE      save a picture of the whole main window (PNG)
 //   screenshot=FILE@N    the same, N seconds after the script began
+//   screen=FILE[@N]      a picture of the whole screen, dialogs included
 //   drag=SLOT:X1,Y1,X2,Y2  drag on a pane's picture (drag-to-point)
 //   setting=NAME:0|1     change a setting for the channels opened afterwards, as
 //                        the settings dialog would: local-big-stream,
 //                        local-only-i-frame, alarm-blink
 //   disconnect-all       the toolbar's "Disconnect all", without prompts
+//   login=USER:PASSWORD  log in through the login dialog (opened when none is
+//                        open): types the account and password, presses Login
+//   fill-login=USER:PASSWORD  the same without pressing Login (the user does)
+//   cancel-login         closes the open login dialog with "Cancel"
+//   logout               logs out without the prompt
+//   expand=BRANCH        opens every group of a tree branch: my, local
+//   trace=FILE           from now on appends to FILE one line per login tip
+//                        ("tip: TEXT"), per tree rebuild ("tree: MY | LOCAL",
+//                        the root texts) and per account change ("account:
+//                        LABEL")
+//   wait-file=PATH       pause until PATH exists (a test's go-ahead)
+//   wait-lists           pause until the account's lists are complete (names,
+//                        groups and states fetched), at most 60 s
 //   quit                 close the client without the close prompt
 struct AutomationStep {
     std::string verb;

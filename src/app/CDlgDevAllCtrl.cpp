@@ -67,7 +67,7 @@ CDlgDevAllCtrl::CDlgDevAllCtrl(QWidget* parent) : QWidget(parent) {
         x += i == 0 ? 60 : (i == 5 ? 72 : 57);
     }
     Button(kRightPanel)->SetImages("Btn-right-panel-off.png", "Btn-right-panel-off-02.png");
-    for (int id : {kReplay, kDevScan, kLogin}) {
+    for (int id : {kReplay, kDevScan}) {
         ui::ImageButton* b = Button(id);
         b->setEnabled(false);
         b->setToolTip(b->toolTip() + kLaterTip);
@@ -160,9 +160,7 @@ void CDlgDevAllCtrl::SetLoggedIn(bool loggedIn) {
         return;
     }
     loggedIn_ = loggedIn;
-    ui::ImageButton* b = Button(kLogin);
-    b->setEnabled(loggedIn);
-    b->setToolTip(loggedIn ? "Login out" : QString("Login") + kLaterTip);
+    Button(kLogin)->setToolTip(loggedIn ? "Login out / Edit user Info" : "Login");
 }
 
 void CDlgDevAllCtrl::Trigger(int id) {
@@ -173,10 +171,12 @@ void CDlgDevAllCtrl::Trigger(int id) {
     if (id == kLogin && loggedIn_) {
         QMenu menu(this);
         QAction* logout = menu.addAction("Login out");
-        // "Edit user Info" joins it with the account information dialog.
+        QAction* userInfo = menu.addAction("Edit user Info");
         QAction* chosen = menu.exec(b->mapToGlobal(QPoint(0, b->height())));
         if (chosen == logout) {
-            emit command(0x4000);
+            emit command(kLoginOut);
+        } else if (chosen == userInfo) {
+            emit command(kEditUserInfo);
         }
         return;
     }

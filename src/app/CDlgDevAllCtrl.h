@@ -38,6 +38,9 @@ class CDlgDevAllCtrl : public QWidget {
     static constexpr int kRecordAll = 1052;
     static constexpr int kSnapshotAll = 1014;
     static constexpr int kLoopPlay = 1028;
+    // The login button's menu entries, forwarded to the main window.
+    static constexpr int kLoginOut = 0x4000;
+    static constexpr int kEditUserInfo = 0x4001;
     // The custom layouts' buttons, for codes 30..34.
     static constexpr int kCustomLayoutIds[5] = {1399, 1009, 1010, 1011, 1012};
 
@@ -52,7 +55,7 @@ class CDlgDevAllCtrl : public QWidget {
     void SetPaging(int pageCount, const QString& status);
     void SetRightPanelHidden(bool hidden);
     // Logged in, the login button offers "Login out" and "Edit user Info";
-    // logged out it waits for the login dialog.
+    // logged out it opens the login dialog.
     void SetLoggedIn(bool loggedIn);
     // Runs a button as a click does.
     void Trigger(int id);

@@ -13,8 +13,12 @@
 #include <QWindow>
 #include <set>
 
+#include "account/AlarmMessage.h"
 #include "account/CXOMPWorker.h"
+#include "app/CDeviceSyncDlg.h"
 #include "app/CDlgAddLocalInfo.h"
+#include "app/CDlgDeviceBind.h"
+#include "app/CDlgMyVelaLogin.h"
 #include "app/DeviceTreeWidget.h"
 #include "app/GuiNoticeTarget.h"
 #include "app/VideoWall.h"
@@ -28,6 +32,7 @@ namespace orbisight {
 namespace {
 constexpr int kRoleBranch = Qt::UserRole;
 constexpr int kRoleIndex = Qt::UserRole + 1;
+constexpr int kRoleHandle = Qt::UserRole + 2;
 
 QString Text(const std::string& utf8) {
     return QString::fromUtf8(utf8.c_str());
@@ -127,13 +132,15 @@ CDlgDeviceList::CDlgDeviceList(CXOMPWorker* worker, VideoWall* wall, bool showPu
     connect(&rebuildAllTimer_, &QTimer::timeout, this, &CDlgDeviceList::RebuildAll);
     rebuildLocalTimer_.setSingleShot(true);
     connect(&rebuildLocalTimer_, &QTimer::timeout, this, &CDlgDeviceList::RebuildLocal);
+    sync_ = new CDeviceSyncDlg(this);
+    progressTimer_.setSingleShot(true);
+    connect(&progressTimer_, &QTimer::timeout, this,
+            [this] { sync_->Update(worker_->EntriesCounted(), worker_->ExpectedEntryTotal()); });
+    connect(sync_, &CDeviceSyncDlg::done, this, [this] { worker_->RequestOnlineDevices(); });
 
     // The panel is the session's notification window.
-    sessionNotices_ = std::make_unique<GuiNoticeTarget>(this, [this](const Notice& n) {
-        if (n.message == notice::kAccountSession) {
-            OnSessionNotice(n.wParam, n.lParam);
-        }
-    });
+    sessionNotices_ = std::make_unique<GuiNoticeTarget>(
+        this, [this](const Notice& n) { HandleSessionNotice(n); });
     worker_->SetNoticeTarget(sessionNotices_.get());
 
     RebuildAll();
@@ -213,6 +220,7 @@ void CDlgDeviceList::AddNodes(QTreeWidgetItem* parent, const std::vector<tree::N
         item->setIcon(0, QIcon(ui::SkinImages::Get(ImageFor(node.image))));
         item->setData(0, kRoleBranch, static_cast<int>(branch));
         item->setData(0, kRoleIndex, static_cast<int>(node.record - records.data()));
+        item->setData(0, kRoleHandle, QVariant::fromValue<qlonglong>(nextHandle_++));
         if (branch != tree::Branch::kLocal) {
             item->setFlags(item->flags() & ~Qt::ItemIsDragEnabled);
         }
@@ -272,6 +280,7 @@ void CDlgDeviceList::Populate(tree::Branch branch, const std::vector<DeviceInfo>
 }
 
 void CDlgDeviceList::RebuildAll() {
+    rebuildAllTimer_.stop();
     tree_->setUpdatesEnabled(false);
     RebuildLocal();
     Populate(tree::Branch::kMy, worker_->SnapshotList(DeviceListKind::kMy));
@@ -279,6 +288,7 @@ void CDlgDeviceList::RebuildAll() {
         Populate(tree::Branch::kPublic, worker_->SnapshotList(DeviceListKind::kPublic));
     }
     tree_->setUpdatesEnabled(true);
+    emit accountListShown();
 }
 
 void CDlgDeviceList::RebuildLocal() {
@@ -286,18 +296,103 @@ void CDlgDeviceList::RebuildLocal() {
     emit localListChanged();
 }
 
-void CDlgDeviceList::OnSessionNotice(uintptr_t code, intptr_t) {
-    switch (code) {
-        case 1:  // lists fetched
-            rebuildAllTimer_.start(100);
+// ---- the account session's notices ----
+
+void CDlgDeviceList::HandleSessionNotice(const Notice& notice) {
+    if (notice.message != notice::kAccountSession) {
+        return;
+    }
+    switch (notice.wParam) {
+        case CXOMPWorker::kLoginResult: {
+            if (loginDialog_) {
+                // The attempt number posted with the notice; the counter
+                // itself may already be further on.
+                int attempt =
+                    notice.text.empty() ? worker_->LoginAttempt() : ParseDecimal(notice.text);
+                loginDialog_->OnLoginNotice(notice.lParam, attempt);
+            }
+            if (notice.lParam == CXOMPWorker::kLoginAccepted) {
+                emit accountChanged();
+            }
             break;
-        case 4:  // statuses changed
-        case 6:  // an item went away
-            rebuildAllTimer_.start(1000);
+        }
+        case CXOMPWorker::kLoggedOut:
+            rebuildAllTimer_.start(kRebuildAfterLogoutMs);
+            emit accountChanged();
+            break;
+        case CXOMPWorker::kListsChanged:
+            // A stream of changes must not hold the tree back: the rebuild
+            // comes at most a second after the first change, not a second
+            // after the last one.
+            if (!rebuildAllTimer_.isActive()) {
+                rebuildAllTimer_.start(kRebuildAfterChangeMs);
+            }
+            break;
+        case CXOMPWorker::kAlarm: {
+            auto alarm = std::static_pointer_cast<AlarmMessage>(notice.object);
+            if (alarm) {
+                QString id = Text(std::string(alarm->DeviceId()));
+                emit alarmArrived(id, Text(std::string(alarm->Title())),
+                                  id + "\r\n" + Text(std::string(alarm->Message())));
+            }
+            break;
+        }
+        case CXOMPWorker::kDeleteTreeItem:
+            DeleteItem(notice.lParam);
+            break;
+        case CXOMPWorker::kEntryCounted:
+            progressTimer_.start(1);
             break;
         default:
             break;
     }
+}
+
+void CDlgDeviceList::SetLoginDialog(CDlgMyVelaLogin* dialog) {
+    loginDialog_ = dialog;
+}
+
+intptr_t CDlgDeviceList::HandleOf(QTreeWidgetItem* item) const {
+    return item ? static_cast<intptr_t>(item->data(0, kRoleHandle).toLongLong()) : 0;
+}
+
+void CDlgDeviceList::DeleteItem(intptr_t handle) {
+    if (handle == 0) {
+        return;
+    }
+    // A handle names an item only while that item exists: a rebuild since
+    // the dialog opened replaced it, and then there is nothing to delete.
+    for (QTreeWidgetItemIterator it(tree_); *it; ++it) {
+        if (HandleOf(*it) == handle) {
+            QTreeWidgetItem* item = *it;
+            if (tree_->currentItem() == item) {
+                tree_->setCurrentItem(item->parent());
+            }
+            delete item;
+            break;
+        }
+    }
+    // The counters follow with the next rebuild.
+    if (!rebuildAllTimer_.isActive()) {
+        rebuildAllTimer_.start(kRebuildAfterChangeMs);
+    }
+}
+
+void CDlgDeviceList::Update() {
+    worker_->RequestUpdate();
+}
+
+void CDlgDeviceList::ListRefresh() {
+    worker_->RefreshList();
+}
+
+void CDlgDeviceList::BindDialog(QTreeWidgetItem* item, bool unbind) {
+    const DeviceInfo* record = RecordOf(item);
+    std::string id = record && !record->isGroup ? std::string(record->Id()) : std::string();
+    CDlgDeviceBind dialog(worker_,
+                          unbind ? CDlgDeviceBind::Mode::kUnbind : CDlgDeviceBind::Mode::kBind, id,
+                          unbind ? HandleOf(item) : 0, this);
+    dialog.exec();
 }
 
 // ---- probe ----
@@ -330,9 +425,13 @@ void CDlgDeviceList::RefreshLocal() {
 
 std::vector<DeviceInfo> CDlgDeviceList::DevicesForConnectAll() const {
     std::vector<DeviceInfo> out;
+    // A camera bound to the account and kept in the local list as well is
+    // opened once.
+    std::set<std::string> taken;
     auto take = [&](DeviceListKind kind) {
         for (const DeviceInfo& r : worker_->SnapshotList(kind)) {
-            if (!r.isGroup && r.IsOnline() && !wall_->IsShown(r.Id())) {
+            if (!r.isGroup && r.IsOnline() && !wall_->IsShown(r.Id()) &&
+                taken.insert(ToLowerAscii(r.Id())).second) {
                 out.push_back(r);
             }
         }
@@ -394,16 +493,23 @@ std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
     DeviceInfo copy = record ? *record : DeviceInfo{};
     tree::Branch branch = BranchOf(item);
     bool localRoot = item && item == RootItem(tree::Branch::kLocal);
+    bool myRoot = item && item == RootItem(tree::Branch::kMy);
+    bool publicRoot = item && item == RootItem(tree::Branch::kPublic);
     bool local = branch == tree::Branch::kLocal && item;
     bool camera = record && !record->isGroup;
     bool localGroup = local && record && record->isGroup;
     bool shown = camera && wall_->IsShown(record->Id());
+    // A camera of the account (public cameras belong to nobody's account).
+    bool boundCamera = camera && branch == tree::Branch::kMy;
 
-    menu->addAction("Refresh list(&R)", this, [this, local] {
+    menu->addAction("Refresh list(&R)", this, [this, local, record, publicRoot] {
         if (local) {
             RefreshLocal();
+        } else if ((record && record->type != 0) || publicRoot) {
+            ListRefresh();
+        } else {
+            Update();
         }
-        // The account lists refresh with the session once logged in.
     });
     menu->addSeparator();
     menu->addAction("Connect all(&C)", this, [this, item] {
@@ -425,13 +531,25 @@ std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
             menu->addAction("Connect(&L)", this, [this, copy] { wall_->OpenDevice(copy); });
         }
     }
-    if (camera && local && !copy.HostAddress().empty()) {
+    if (camera && (local || boundCamera)) {
         menu->addSeparator();
-        menu->addAction("Visit Web (&S)", this, [copy] {
-            QString url = QString("http://%1/sd/ipnc/")
-                              .arg(QString::fromUtf8(std::string(copy.HostAddress()).c_str()));
-            QDesktopServices::openUrl(QUrl(url));
-        });
+    }
+    if (camera && local) {
+        menu->addAction("Bind device(&B)", this, [this, item] { BindDialog(item, false); });
+        if (!copy.HostAddress().empty()) {
+            menu->addAction("Visit Web (&S)", this, [copy] {
+                QString url = QString("http://%1/sd/ipnc/")
+                                  .arg(QString::fromUtf8(std::string(copy.HostAddress()).c_str()));
+                QDesktopServices::openUrl(QUrl(url));
+            });
+        }
+    }
+    if (boundCamera) {
+        menu->addAction("Unbind device(&U)", this, [this, item] { BindDialog(item, true); });
+    }
+    if (myRoot) {
+        menu->addSeparator();
+        menu->addAction("Bind device(&B)", this, [this] { BindDialog(nullptr, false); });
     }
     if (localRoot || localGroup) {
         menu->addSeparator();

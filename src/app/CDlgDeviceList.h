@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
@@ -9,6 +10,7 @@
 #include "account/DeviceInfo.h"
 #include "account/SessionLists.h"
 #include "app/DeviceTreeModel.h"
+#include "platform/Notice.h"
 #include "platform/WorkerThread.h"
 
 class QLineEdit;
@@ -19,6 +21,8 @@ class QTreeWidgetItem;
 
 namespace orbisight {
 
+class CDeviceSyncDlg;
+class CDlgMyVelaLogin;
 class CXOMPWorker;
 class GuiNoticeTarget;
 class VideoWall;
@@ -29,11 +33,18 @@ class DeviceTreeWidget;
 // search box, the context menu, the local add/edit dialog and the probe
 // thread that tells which local cameras answer. Double click or "Connect"
 // hands a camera to the wall.
+//
+// It is the account session's notification window: login answers go to the
+// open login dialog, list changes rebuild the tree (at most a second after
+// the first change), device-information counts drive the progress window,
+// alarms are announced to the main window.
 class CDlgDeviceList : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kProbePeriodMs = 1000;
     static constexpr int kProbeStopWaitMs = 1400;
+    static constexpr int kRebuildAfterLogoutMs = 100;   // timer 1
+    static constexpr int kRebuildAfterChangeMs = 1000;  // timer 212
 
     // probeAtStart: start the probe thread with a probe requested (the
     // normal case); otherwise it starts with the first local refresh.
@@ -57,6 +68,19 @@ class CDlgDeviceList : public QWidget {
     void Activate(QTreeWidgetItem* item);
     // The context menu for an item (built, not shown), for tests.
     std::unique_ptr<QMenu> BuildMenu(QTreeWidgetItem* item);
+    // One notice of the account session (GUI thread).
+    void HandleSessionNotice(const Notice& notice);
+    // The login dialog the main window shows, or nullptr once it closed.
+    void SetLoginDialog(CDlgMyVelaLogin* dialog);
+    CDeviceSyncDlg* SyncProgress() const { return sync_; }
+    // The handle of an item as the bind dialog and notice (6, handle) name
+    // it; 0 for none.
+    intptr_t HandleOf(QTreeWidgetItem* item) const;
+    // Opens the bind dialog (unbind: for the camera of the item).
+    void BindDialog(QTreeWidgetItem* item, bool unbind);
+    // The commands of "Refresh list": the account's update and list refresh.
+    void Update();
+    void ListRefresh();
     // Runs the search for a text; returns the number of hits listed.
     int Search(const QString& text);
     // Moves a local entry below the target item, as a drop does. False when
@@ -79,6 +103,12 @@ class CDlgDeviceList : public QWidget {
   signals:
     void paneForSelection(std::string id);  // a camera was selected: "" for none
     void localListChanged();
+    // The login state changed (accepted or logged out): the account label.
+    void accountChanged();
+    // An alarm notification for a camera of the account.
+    void alarmArrived(const QString& deviceId, const QString& title, const QString& text);
+    // "My cameras" was rebuilt from the session's lists.
+    void accountListShown();
 
   protected:
     void mousePressEvent(class QMouseEvent* event) override;
@@ -93,7 +123,7 @@ class CDlgDeviceList : public QWidget {
     void EditLocal(QTreeWidgetItem* item);
     void DeleteLocal(QTreeWidgetItem* item);
     void EmptyLocalList();
-    void OnSessionNotice(uintptr_t code, intptr_t value);
+    void DeleteItem(intptr_t handle);
 
     CXOMPWorker* worker_;
     VideoWall* wall_;
@@ -107,7 +137,11 @@ class CDlgDeviceList : public QWidget {
     QTimer searchTimer_;
     QTimer rebuildAllTimer_;
     QTimer rebuildLocalTimer_;
+    QTimer progressTimer_;  // timer 213
     std::unique_ptr<GuiNoticeTarget> sessionNotices_;
+    QPointer<CDlgMyVelaLogin> loginDialog_;
+    CDeviceSyncDlg* sync_ = nullptr;
+    intptr_t nextHandle_ = 1;
 
     WorkerThread probe_;
     std::atomic<bool> probeRequested_{false};

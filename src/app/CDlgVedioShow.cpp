@@ -73,6 +73,9 @@ void CDlgVedioShow::Assign(const DeviceInfo& device) {
     ReleaseChannel();
     ++generation_;
     device_ = device;
+    if (context_ && context_->prepareDevice) {
+        context_->prepareDevice(*device_);
+    }
     PaneChannelSettings settings;
     if (context_ && context_->channelSettings) {
         settings = context_->channelSettings(device, slot_);

@@ -26,6 +26,9 @@ struct PaneContext {
     // Settings for a channel of this device (filled from the settings record).
     std::function<PaneChannelSettings(const DeviceInfo& device, int slot)> channelSettings;
     std::function<bool()> wallFullScreen;
+    // Completes the pane's copy of a camera before its channel opens (the
+    // camera login of an account camera); may be empty.
+    std::function<void(DeviceInfo& device)> prepareDevice;
 };
 
 // One cell of the video wall: shows one camera, owns its live channel, draws

@@ -15,7 +15,9 @@
 #include "app/CDlgDevAllCtrl.h"
 #include "app/CDlgDeviceCtrl.h"
 #include "app/CDlgDeviceList.h"
+#include "app/CDlgMyVelaLogin.h"
 #include "app/CDlgSystemSetting.h"
+#include "app/CDlgUserInfo.h"
 #include "app/DiskGuard.h"
 #include "app/TitleBar.h"
 #include "app/UpdateListener.h"
@@ -43,6 +45,9 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
 
     CXOMPWorkerOptions workerOptions;
     workerOptions.dataFolder = settings_.Where().dataFolder;
+    if (options_.accountTimings) {
+        workerOptions.timings = *options_.accountTimings;
+    }
     worker_ = std::make_unique<CXOMPWorker>(nullptr, workerOptions);
     worker_->Logins().Load();
 
@@ -59,6 +64,7 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
         s.name = "cam" + std::to_string(slot);
         return s;
     };
+    context.prepareDevice = [this](DeviceInfo& device) { PrepareDevice(device); };
     wall_ = new VideoWall(this, std::move(context), this);
 
     title_ = new TitleBar(this);
@@ -75,6 +81,8 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
 
     connect(title_, &TitleBar::command, this, &CMyVelaExpertDlg::Command);
     connect(title_, &TitleBar::aboutRequested, this, &CMyVelaExpertDlg::ShowAbout);
+    connect(title_, &TitleBar::accountClicked, this,
+            [this] { Command(worker_->IsLoggedIn() ? kCmdUserInfo : kCmdLoginLogout); });
     connect(toolbar_, &CDlgDevAllCtrl::command, this, [this](int id) {
         // The toolbar's login button shares its number with the title bar's
         // maximize button.
@@ -94,6 +102,8 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
             panel_->RefreshTexts();
         }
     });
+    connect(tree_, &CDlgDeviceList::accountChanged, this, &CMyVelaExpertDlg::RefreshAccount);
+    connect(tree_, &CDlgDeviceList::alarmArrived, this, [this](const QString& id) { OnAlarm(id); });
     connect(tree_, &CDlgDeviceList::paneForSelection, this, [this](const std::string& id) {
         CDlgVedioShow* pane = id.empty() ? nullptr : wall_->PaneShowing(id);
         if (pane) {
@@ -122,6 +132,10 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
         LayoutFrame(true);
         wall_->SetLayout(2, true);
         wall_->SelectPane(wall_->Pane(0));
+        // The login flow, once (logged out at this point).
+        if (options_.loginAtStart && !worker_->IsLoggedIn()) {
+            OpenLoginDialog();
+        }
     });
     startTimer_.start(100);
 }
@@ -286,7 +300,7 @@ void CMyVelaExpertDlg::Command(int id) {
             LoginOrLogout();
             return;
         case kCmdUserInfo:
-            // The account information dialog arrives with the account dialogs.
+            OpenUserInfo();
             return;
         default:
             return;
@@ -295,11 +309,87 @@ void CMyVelaExpertDlg::Command(int id) {
 
 void CMyVelaExpertDlg::LoginOrLogout() {
     if (!worker_->IsLoggedIn()) {
-        // The login dialog arrives with the account dialogs.
+        OpenLoginDialog();
         return;
     }
     if (!ui::AskYesNo(this, "Tips", QString::fromUtf8("Do you want to login out？"),
                       /*defaultNo=*/true)) {
+        return;
+    }
+    LogoutNow();
+}
+
+CDlgMyVelaLogin* CMyVelaExpertDlg::LoginDialog() const {
+    return loginDialog_;
+}
+
+CDlgMyVelaLogin* CMyVelaExpertDlg::OpenLoginDialog() {
+    if (loginDialog_) {
+        loginDialog_->raise();
+        loginDialog_->activateWindow();
+        return loginDialog_;
+    }
+    auto* dialog = new CDlgMyVelaLogin(worker_.get(), settings_, !loginOpened_, this);
+    loginOpened_ = true;
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    loginDialog_ = dialog;
+    tree_->SetLoginDialog(dialog);
+    connect(dialog, &QDialog::finished, this, [this](int result) {
+        tree_->SetLoginDialog(nullptr);
+        if (result == QDialog::Accepted) {
+            // Auto login follows the account that just logged in.
+            if (const UserLoginInfo* login = worker_->Logins().InUse()) {
+                settings_.Record().autoLogin = login->autoLogin;
+            }
+        }
+        RefreshAccount();
+    });
+    // Modal for the main window, without blocking the caller: the
+    // automation and the session's notices keep running meanwhile.
+    dialog->open();
+    return dialog;
+}
+
+void CMyVelaExpertDlg::OpenUserInfo() {
+    if (!worker_->IsLoggedIn()) {
+        return;
+    }
+    CDlgUserInfo dialog(worker_.get(), this);
+    dialog.exec();
+    RefreshAccount();
+}
+
+void CMyVelaExpertDlg::OnAlarm(const QString& deviceId) {
+    // The alarm window itself comes later; the session keeps the alarms.
+    // With "Alarm Message Window (Enable)" on, the camera opens as on a
+    // double click.
+    if (!settings_.ShowAlarm()) {
+        return;
+    }
+    std::string id = deviceId.toStdString();
+    if (QTreeWidgetItem* item = tree_->FindItem(tree::Branch::kMy, id)) {
+        tree_->Activate(item);
+    }
+}
+
+void CMyVelaExpertDlg::PrepareDevice(DeviceInfo& device) const {
+    // The account server tells nothing about a camera's own login. A camera
+    // of the account is opened with the login of the same camera in the
+    // local list when there is one, else with the usual user name "admin".
+    if (device.local || !device.User().empty()) {
+        return;
+    }
+    auto local = worker_->FindDevice(DeviceListKind::kLocal, device.Id(), IdMatch::kIgnoreCase);
+    if (local && !local->User().empty()) {
+        device.SetUser(local->User());
+        device.SetPassword(local->Password());
+        return;
+    }
+    device.SetUser("admin");
+}
+
+void CMyVelaExpertDlg::LogoutNow() {
+    if (!worker_->IsLoggedIn()) {
         return;
     }
     wall_->SetLoopActive(false);

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
+#include "account/AccountTimings.h"
 #include "app/PaneChannel.h"
 
 namespace orbisight {
@@ -12,6 +15,7 @@ class AppSettings;
 class CDlgDevAllCtrl;
 class CDlgDeviceCtrl;
 class CDlgDeviceList;
+class CDlgMyVelaLogin;
 class CXOMPWorker;
 class DiskGuard;
 class TitleBar;
@@ -34,6 +38,10 @@ class CMyVelaExpertDlg : public QWidget {
         bool startDiskGuard = true;
         // Probe the local cameras from the tree at start (tests turn it off).
         bool probeAtStart = true;
+        // Open the login dialog once the window has started.
+        bool loginAtStart = true;
+        // The account session's waits; empty: the service's own.
+        std::optional<AccountTimings> accountTimings;
     };
 
     // Main window commands.
@@ -68,6 +76,15 @@ class CMyVelaExpertDlg : public QWidget {
     bool UpdatePending() const { return updatePending_; }
     // Opens the settings dialog modally.
     void OpenSettings();
+    // The login dialog (window-modal, not blocking the caller); when one is
+    // open already it is raised. Returns it.
+    CDlgMyVelaLogin* OpenLoginDialog();
+    // The open login dialog, or nullptr.
+    CDlgMyVelaLogin* LoginDialog() const;
+    // Logs out without the prompt (the automation).
+    void LogoutNow();
+    // The user information dialog (command 0x4001), modal.
+    void OpenUserInfo();
     void ShowAbout();
 
   protected:
@@ -82,6 +99,8 @@ class CMyVelaExpertDlg : public QWidget {
     bool ConfirmClose();
     void LoginOrLogout();
     void RefreshAccount();
+    void OnAlarm(const QString& deviceId);
+    void PrepareDevice(DeviceInfo& device) const;
     void EmptyWallForClose();
     void UpdatePaging();
     void ApplyWindowShape();
@@ -98,6 +117,8 @@ class CMyVelaExpertDlg : public QWidget {
     UpdateListener* updates_ = nullptr;
     QTimer startTimer_;
     QTimer accountTimer_;
+    QPointer<CDlgMyVelaLogin> loginDialog_;
+    bool loginOpened_ = false;  // the first login dialog since start was shown
     bool closing_ = false;
     bool closeConfirmed_ = false;
     bool updatePending_ = false;

@@ -26,7 +26,20 @@ TitleBar::TitleBar(QWidget* parent) : QWidget(parent) {
     account_ = new QLabel(this);
     account_->setAlignment(Qt::AlignCenter);
     account_->setStyleSheet("color: #c9d6ea;");
-    account_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    account_->setCursor(Qt::PointingHandCursor);
+    account_->setToolTip("Account");
+    account_->installEventFilter(this);
+}
+
+bool TitleBar::eventFilter(QObject* watched, QEvent* event) {
+    // A click on the account label opens the account: the user information
+    // when logged in, else the login dialog (the main window decides).
+    if (watched == account_ && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        emit accountClicked();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 ui::ImageButton* TitleBar::Button(int id) const {

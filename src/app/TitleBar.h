@@ -32,8 +32,10 @@ class TitleBar : public QWidget {
   signals:
     void command(int id);
     void aboutRequested();
+    void accountClicked();
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
