@@ -382,6 +382,12 @@ bool CXOMPWorker::ReceiveOne() {
 void CXOMPWorker::HandleMessage(const std::string& header, const std::string& body) {
     parser_.parse(header);
     if (!loggedIn_.load()) {
+        // Only the answer to the pending login decides it. A reply that was
+        // on its way when the user logged out (cancelConnect_ is set before
+        // the flag is cleared) must not log the session in again.
+        if (cancelConnect_.load() || loginAnswered_.load()) {
+            return;
+        }
         loginAnswered_.store(true);
         if (parser_.getStatusCode() != 200) {
             PostSession(kLoginResult, kLoginRefused);
