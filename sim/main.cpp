@@ -6,10 +6,15 @@
 // Prints one JSON line per service started ({"kind", "id", "port"}), then
 // serves until SIGINT or SIGTERM. Lines on standard input are commands for
 // the services ("alarm ID on", ...), published to all of them.
+//
+// The cameras' clips are encoded in the background from the start and kept
+// in $ORBISIGHT_SIM_CACHE (else $XDG_CACHE_HOME/orbisight-sim, else
+// ~/.cache/orbisight-sim; "off" keeps them in memory only).
 
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -21,7 +26,9 @@
 
 #include "sim/account/AccountSimulator.h"
 #include "sim/camera/CameraSimulator.h"
+#include "sim/camera/SimCamera.h"
 #include "sim/common/SimService.h"
+#include "sim/stream/ClipCache.h"
 
 using namespace orbisight::sim;
 
@@ -121,6 +128,7 @@ int main(int argc, char** argv) {
     context.configFile = std::filesystem::absolute(configPath);
     context.configDir = context.configFile.parent_path();
 
+    ClipCache::Instance().SetDiskFolder(ClipStore::FolderFromEnvironment());
     SimServices services;
     try {
         for (auto& service : StartCameraSimulators(config, context)) {
@@ -133,6 +141,33 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orbisight-sim: %s\n", e.what());
         return 1;
     }
+
+    // Every camera's clips, the small ones first, while clients connect;
+    // those on disk are read right here.
+    auto started = std::chrono::steady_clock::now();
+    for (const auto& service : services) {
+        if (auto* camera = dynamic_cast<SimCamera*>(service.get());
+            camera != nullptr && camera->Media() != nullptr) {
+            camera->Media()->Prefetch();
+        }
+    }
+    // Says on stderr when the last clip is there (start-up measurements).
+    std::thread([started] {
+        for (;;) {
+            ClipCache::Counts counts = ClipCache::Instance().Read();
+            if (counts.queued == 0 && counts.encoding == 0) {
+                double seconds =
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - started)
+                        .count();
+                std::fprintf(stderr,
+                             "orbisight-sim: clips ready after %.1f s (%zu encoded, %zu from "
+                             "disk)\n",
+                             seconds, counts.encoded, counts.fromDisk);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }).detach();
 
     for (const auto& service : services) {
         for (const auto& info : service->Describe()) {

@@ -51,6 +51,9 @@ class SimCameraMedia {
     // "time_rewind") or an object like the "fault" of the "stream"
     // configuration. Returns false for an unknown mode.
     virtual bool SetStreamFault(const nlohmann::json& /*fault*/) { return false; }
+    // Prepares in the background what the camera streams (a simulator that
+    // starts a wall of cameras calls it for each at start-up).
+    virtual void Prefetch() {}
 };
 
 // Creates the media side of a camera from its configuration object; the

@@ -1,40 +1,16 @@
 #include "sim/stream/AacClip.h"
 
-#include "sim/stream/H264Encoder.h"
-
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <memory>
+
+#include "sim/stream/FfmpegEncoder.h"
 
 extern "C" {
-#include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
 }
 
 namespace orbisight::sim {
-namespace {
-
-struct ContextDeleter {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameDeleter {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketDeleter {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-
-void Collect(AVCodecContext* c, AVPacket* packet, AacClip& clip) {
-    while (avcodec_receive_packet(c, packet) >= 0) {
-        std::vector<uint8_t> frame(7 + static_cast<size_t>(packet->size));
-        WriteAdtsHeader(frame.data(), static_cast<size_t>(packet->size), 11, 1);
-        std::copy(packet->data, packet->data + packet->size, frame.begin() + 7);
-        clip.frames.push_back(std::move(frame));
-        av_packet_unref(packet);
-    }
-}
-
-}  // namespace
 
 void WriteAdtsHeader(uint8_t* header, size_t payloadSize, int sampleRateIndex, int channels) {
     size_t length = payloadSize + 7;
@@ -50,40 +26,33 @@ void WriteAdtsHeader(uint8_t* header, size_t payloadSize, int sampleRateIndex, i
 }
 
 AacClip EncodeToneClip(int seconds) {
-    QuietEncoderLogs();
     AacClip clip;
-    const AVCodec* encoder = avcodec_find_encoder_by_name("aac");
-    if (encoder == nullptr) {
+    const AVCodec* codec = avcodec_find_encoder_by_name("aac");
+    if (codec == nullptr) {
         std::fprintf(stderr, "sim: no AAC encoder in this FFmpeg\n");
         return clip;
     }
-    std::unique_ptr<AVCodecContext, ContextDeleter> context(avcodec_alloc_context3(encoder));
-    std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
-    std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
-    if (!context || !frame || !packet) {
+    FfmpegEncoder encoder(codec, [](AVCodecContext& c) {
+        c.sample_fmt = AV_SAMPLE_FMT_FLTP;
+        c.sample_rate = AacClip::kSampleRate;
+        av_channel_layout_default(&c.ch_layout, 1);
+        c.bit_rate = 16000;
+        c.profile = FF_PROFILE_AAC_LOW;
+    });
+    if (!encoder.Ok()) {
         return clip;
     }
-    AVCodecContext* c = context.get();
-    c->sample_fmt = AV_SAMPLE_FMT_FLTP;
-    c->sample_rate = AacClip::kSampleRate;
-    av_channel_layout_default(&c->ch_layout, 1);
-    c->bit_rate = 16000;
-    c->profile = FF_PROFILE_AAC_LOW;
-    if (avcodec_open2(c, encoder, nullptr) < 0) {
-        std::fprintf(stderr, "sim: cannot open the AAC encoder\n");
-        return clip;
-    }
-    frame->format = c->sample_fmt;
-    frame->nb_samples = c->frame_size > 0 ? c->frame_size : AacClip::kSamplesPerFrame;
-    av_channel_layout_copy(&frame->ch_layout, &c->ch_layout);
-    frame->sample_rate = c->sample_rate;
-    if (av_frame_get_buffer(frame.get(), 0) < 0) {
-        return clip;
-    }
+    auto collect = [&clip](const AVPacket& packet) {
+        std::vector<uint8_t> frame(7 + static_cast<size_t>(packet.size));
+        WriteAdtsHeader(frame.data(), static_cast<size_t>(packet.size), 11, 1);
+        std::copy(packet.data, packet.data + packet.size, frame.begin() + 7);
+        clip.frames.push_back(std::move(frame));
+    };
     int total = seconds * AacClip::kSampleRate;
     int64_t sample = 0;
     while (sample < total) {
-        if (av_frame_make_writable(frame.get()) < 0) {
+        AVFrame* frame = encoder.WritableFrame();
+        if (frame == nullptr) {
             break;
         }
         auto* data = reinterpret_cast<float*>(frame->data[0]);
@@ -95,13 +64,11 @@ AacClip EncodeToneClip(int seconds) {
             data[i] = static_cast<float>(0.3 * swell * std::sin(2 * M_PI * pitch * t));
         }
         frame->pts = sample - frame->nb_samples;
-        if (avcodec_send_frame(c, frame.get()) < 0) {
+        if (!encoder.Encode(frame, collect)) {
             break;
         }
-        Collect(c, packet.get(), clip);
     }
-    avcodec_send_frame(c, nullptr);
-    Collect(c, packet.get(), clip);
+    encoder.Encode(nullptr, collect);
     return clip;
 }
 

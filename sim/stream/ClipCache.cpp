@@ -1,87 +1,212 @@
 #include "sim/stream/ClipCache.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <semaphore>
+#include <sys/resource.h>
+#include <unistd.h>
 
-#include "sim/stream/TestScene.h"
+#include <algorithm>
+
+#include "platform/WorkerThread.h"
 
 namespace orbisight::sim {
 namespace {
 
-// Encoding is the simulator's only heavy work; two at a time keep a
-// two-core machine responsive while a wall of cameras starts.
-std::counting_semaphore<2>& EncodeSlots() {
-    static std::counting_semaphore<2> slots(2);
-    return slots;
-}
+// Workers yield to the streaming threads and to the clients on the same
+// machine: a late clip only delays the switch from the still picture,
+// while a late frame is a stutter.
+constexpr int kWorkerNice = 10;
 
-std::string ClipClock(int index, int fps) {
-    int centis = static_cast<int>(static_cast<int64_t>(index) * 100 / std::max(1, fps));
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d.%02d  #%d", centis / 6000, (centis / 100) % 60,
-                  centis % 100, index);
-    return text;
-}
+using ClipPromise = std::promise<std::shared_ptr<const VideoClip>>;
 
 }  // namespace
-
-std::shared_ptr<const VideoClip> EncodeVideoClip(const VideoClipSpec& spec) {
-    auto clip = std::make_shared<VideoClip>();
-    clip->spec = spec;
-    H264Settings settings;
-    settings.width = spec.width;
-    settings.height = spec.height;
-    settings.fps = spec.fps;
-    settings.gop = spec.gop;
-    settings.bitRate = spec.bitRate;
-    settings.preset = spec.preset;
-    H264Encoder encoder(settings);
-    if (!encoder.Ok()) {
-        return clip;
-    }
-    TestScene scene(spec.width & ~1, spec.height & ~1);
-    int gop = std::max(1, spec.gop);
-    int wanted = std::max(1, spec.seconds * spec.fps);
-    int count = (wanted + gop - 1) / gop * gop;
-    YuvPicture picture;
-    for (int i = 0; i < count; ++i) {
-        // The window drifts right and back: the whole picture moves, as when
-        // a camera sways, so predicted pictures carry motion.
-        int span = std::max(1, scene.MaxX());
-        int x = (i * 4) % (2 * span);
-        if (x > span) {
-            x = 2 * span - x;
-        }
-        scene.Render(i, x, scene.MaxY() / 2, spec.name, ClipClock(i, spec.fps), picture);
-        encoder.Encode(&picture, clip->frames);
-    }
-    encoder.Encode(nullptr, clip->frames);
-    for (const EncodedFrame& frame : clip->frames) {
-        clip->largestFrame = std::max(clip->largestFrame, frame.data.size());
-    }
-    return clip;
-}
 
 ClipCache& ClipCache::Instance() {
     static ClipCache cache;
     return cache;
 }
 
-ClipFuture ClipCache::GetAsync(const VideoClipSpec& spec) {
-    std::lock_guard lock(mutex_);
-    auto found = clips_.find(spec);
-    if (found != clips_.end()) {
-        return found->second;
+int ClipCache::DefaultWorkerCount() {
+    int cores = static_cast<int>(std::thread::hardware_concurrency());
+    return std::clamp(cores / 2, 2, 4);
+}
+
+ClipCache::ClipCache(int workers) : workerCount_(std::max(1, workers)) {}
+
+ClipCache::~ClipCache() {
+    std::vector<std::thread> workers;
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        workers.swap(workers_);
     }
-    ClipFuture future = std::async(std::launch::async, [spec] {
-                            EncodeSlots().acquire();
-                            auto clip = EncodeVideoClip(spec);
-                            EncodeSlots().release();
-                            return clip;
-                        }).share();
-    clips_.emplace(spec, future);
+    cancel_.store(true);
+    work_.notify_all();
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    // Nobody will encode what is still queued: its waiters get an empty clip.
+    std::lock_guard lock(mutex_);
+    for (auto& [spec, entry] : clips_) {
+        if (entry.queued && entry.promise) {
+            auto empty = std::make_shared<VideoClip>();
+            empty->spec = spec;
+            entry.promise->set_value(std::move(empty));
+            entry.promise.reset();
+        }
+    }
+}
+
+void ClipCache::SetDiskFolder(const std::filesystem::path& folder) {
+    std::lock_guard lock(mutex_);
+    store_ = folder.empty() ? nullptr : std::make_shared<const ClipStore>(folder);
+}
+
+ClipFuture ClipCache::GetAsync(const VideoClipSpec& spec, ClipPriority priority) {
+    auto promise = std::make_shared<ClipPromise>();
+    std::shared_ptr<const ClipStore> store;
+    {
+        std::lock_guard lock(mutex_);
+        auto found = clips_.find(spec);
+        if (found != clips_.end()) {
+            Entry& entry = found->second;
+            if (entry.queued && priority > entry.priority) {
+                entry.priority = priority;
+                entry.order = nextOrder_++;
+            }
+            return entry.future;
+        }
+        Entry entry;
+        entry.future = promise->get_future().share();
+        entry.priority = priority;
+        clips_.emplace(spec, entry);
+        store = store_;
+    }
+    // A clip on disk takes a few milliseconds to read and check: done here,
+    // so it never waits behind an encoding.
+    if (auto stored = store ? store->Load(spec) : nullptr) {
+        ClipFuture future;
+        {
+            std::lock_guard lock(mutex_);
+            ++counts_.fromDisk;
+            future = clips_[spec].future;
+        }
+        promise->set_value(stored);
+        return future;
+    }
+    ClipFuture future;
+    {
+        std::lock_guard lock(mutex_);
+        Entry& entry = clips_[spec];
+        future = entry.future;
+        if (stopping_) {
+            auto empty = std::make_shared<VideoClip>();
+            empty->spec = spec;
+            promise->set_value(std::move(empty));
+            return future;
+        }
+        entry.promise = promise;
+        entry.queued = true;
+        entry.order = nextOrder_++;
+        StartWorkersLocked();
+    }
+    work_.notify_one();
     return future;
+}
+
+void ClipCache::StartWorkersLocked() {
+    while (static_cast<int>(workers_.size()) < workerCount_) {
+        workers_.emplace_back([this] {
+            SetCurrentThreadName("sim/encode");
+            setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWorkerNice);
+            WorkerLoop();
+        });
+    }
+}
+
+bool ClipCache::TakeJobLocked(VideoClipSpec& spec, std::shared_ptr<ClipPromise>& promise) {
+    // Wanted clips first, in the order they were asked for; then background
+    // clips, the smallest first (they are done soonest), then by age.
+    Entry* best = nullptr;
+    const VideoClipSpec* bestSpec = nullptr;
+    auto before = [](const VideoClipSpec& a, const Entry& ea, const VideoClipSpec& b,
+                     const Entry& eb) {
+        if (ea.priority != eb.priority) {
+            return ea.priority > eb.priority;
+        }
+        if (ea.priority == ClipPriority::kBackground) {
+            int64_t pixelsA = int64_t{a.width} * a.height;
+            int64_t pixelsB = int64_t{b.width} * b.height;
+            if (pixelsA != pixelsB) {
+                return pixelsA < pixelsB;
+            }
+        }
+        return ea.order < eb.order;
+    };
+    for (auto& [candidate, entry] : clips_) {
+        if (entry.queued && (best == nullptr || before(candidate, entry, *bestSpec, *best))) {
+            best = &entry;
+            bestSpec = &candidate;
+        }
+    }
+    if (best == nullptr) {
+        return false;
+    }
+    best->queued = false;
+    ++counts_.encoding;
+    spec = *bestSpec;
+    promise = std::move(best->promise);
+    return true;
+}
+
+void ClipCache::WorkerLoop() {
+    for (;;) {
+        VideoClipSpec spec;
+        std::shared_ptr<ClipPromise> promise;
+        std::shared_ptr<const ClipStore> store;
+        {
+            std::unique_lock lock(mutex_);
+            work_.wait(lock, [&] { return stopping_ || TakeJobLocked(spec, promise); });
+            if (!promise) {
+                return;  // stopping, nothing taken
+            }
+            store = store_;
+        }
+        std::shared_ptr<const VideoClip> clip = EncodeVideoClip(spec, &cancel_);
+        if (store && !cancel_.load()) {
+            store->Save(*clip);
+        }
+        bool stopping;
+        {
+            std::lock_guard lock(mutex_);
+            ++counts_.encoded;
+            --counts_.encoding;
+            stopping = stopping_;
+        }
+        promise->set_value(clip);  // counted first: a waiter sees the counts
+        if (stopping) {
+            return;
+        }
+    }
+}
+
+std::shared_ptr<const VideoClip> ClipCache::Still(const VideoClipSpec& spec) {
+    ClipPromise promise;
+    ClipFuture made;
+    {
+        std::lock_guard lock(mutex_);
+        auto found = stills_.find(spec);
+        if (found != stills_.end()) {
+            made = found->second;
+        } else {
+            stills_.emplace(spec, promise.get_future().share());
+            ++counts_.stills;
+        }
+    }
+    if (made.valid()) {
+        return made.get();  // another connection is making it: milliseconds
+    }
+    std::shared_ptr<const VideoClip> still = EncodeStillClip(spec);
+    promise.set_value(still);
+    return still;
 }
 
 std::shared_ptr<const AacClip> ClipCache::Audio() {
@@ -92,9 +217,12 @@ std::shared_ptr<const AacClip> ClipCache::Audio() {
     return audio_;
 }
 
-size_t ClipCache::Encodes() const {
+ClipCache::Counts ClipCache::Read() const {
     std::lock_guard lock(mutex_);
-    return clips_.size();
+    Counts counts = counts_;
+    counts.queued = static_cast<size_t>(std::count_if(
+        clips_.begin(), clips_.end(), [](const auto& item) { return item.second.queued; }));
+    return counts;
 }
 
 }  // namespace orbisight::sim

@@ -9,9 +9,7 @@
 
 namespace orbisight::sim {
 
-// Keeps the encoders' statistics out of the simulator's log (errors still
-// show). Called by every encoder of the simulator.
-void QuietEncoderLogs();
+class FfmpegEncoder;
 
 // One encoded access unit (Annex B, with SPS and PPS before every key frame).
 struct EncodedFrame {
@@ -25,13 +23,16 @@ struct H264Settings {
     int fps = 25;
     int gop = 25;
     int bitRate = 2000000;
-    std::string preset = "veryfast";
+    std::string preset = "superfast";
     // Live encoding: no look-ahead, each picture comes out at once.
     bool lowLatency = false;
 };
 
-// H.264 encoding with libavcodec (libx264 where Debian's FFmpeg has it, else
-// any H.264 encoder it offers). Key frames exactly every `gop` pictures, no
+// The H.264 encoder the simulator uses: "libx264" where Debian's FFmpeg has
+// it, else any H.264 encoder it offers, else "".
+std::string H264EncoderName();
+
+// H.264 encoding with libavcodec. Key frames exactly every `gop` pictures, no
 // B-frames (cameras send pictures in display order).
 class H264Encoder {
   public:
@@ -40,15 +41,14 @@ class H264Encoder {
     H264Encoder(const H264Encoder&) = delete;
     H264Encoder& operator=(const H264Encoder&) = delete;
 
-    bool Ok() const { return context_ != nullptr; }
+    bool Ok() const;
     std::string EncoderName() const;
 
     // Encodes one picture (null: flush) and appends what comes out.
     bool Encode(const YuvPicture* picture, std::vector<EncodedFrame>& out);
 
   private:
-    struct Context;
-    std::unique_ptr<Context> context_;
+    std::unique_ptr<FfmpegEncoder> encoder_;
     int64_t nextPts_ = 0;
 };
 

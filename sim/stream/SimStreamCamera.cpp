@@ -32,6 +32,14 @@ bool SimStreamCamera::SetStreamFault(const nlohmann::json& fault) {
     return ok;
 }
 
+void SimStreamCamera::Prefetch() {
+    if (config_.liveEncoding) {
+        return;
+    }
+    ClipCache::Instance().Prefetch(ClipSpec(true, 1));
+    ClipCache::Instance().Prefetch(ClipSpec(false, 1));
+}
+
 StreamFault SimStreamCamera::Fault(uint64_t* generation) const {
     std::lock_guard lock(mutex_);
     if (generation != nullptr) {

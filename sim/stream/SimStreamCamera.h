@@ -21,6 +21,8 @@ class SimStreamCamera : public SimCameraMedia {
     std::unique_ptr<SimMediaSession> OpenSession(SimConnection& connection) override;
     void SetAlarm(bool on) override { alarm_.store(on); }
     bool SetStreamFault(const nlohmann::json& fault) override;
+    // Queues the full-quality clips of both streams (not for live encoding).
+    void Prefetch() override;
 
     const StreamConfig& Config() const { return config_; }
     bool Alarm() const { return alarm_.load(); }
@@ -44,6 +46,7 @@ class SimStreamCamera : public SimCameraMedia {
     std::atomic<uint64_t> videoFramesSent{0};
     std::atomic<uint64_t> audioFramesSent{0};
     std::atomic<uint64_t> keyFramesSent{0};
+    std::atomic<uint64_t> stillFramesSent{0};  // of videoFramesSent: the still stand-in
     std::atomic<uint64_t> talkFrames{0};
     std::atomic<uint64_t> violations{0};
 

@@ -341,6 +341,9 @@ void SimStreamSession::Run() {
                     oversizeAt = at;
                 }
                 camera_.videoFramesSent.fetch_add(1);
+                if (video->PlayingStill()) {
+                    camera_.stillFramesSent.fetch_add(1);
+                }
                 if (frame->key) {
                     camera_.keyFramesSent.fetch_add(1);
                 }

@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sim/stream/VideoClip.h"
+
 namespace orbisight::sim {
 
 // One of the camera's two streams.
@@ -54,7 +56,7 @@ struct StreamConfig {
     StreamProfile main;
     StreamProfile sub{640, 360, 25, 25, 512000};
     int clipSeconds = 4;
-    std::string preset = "veryfast";
+    std::string preset = VideoClipSpec().preset;
     // Live encoding runs all the time a client watches: the cheapest preset.
     std::string livePreset = "ultrafast";
     bool audio = true;

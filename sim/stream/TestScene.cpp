@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "sim/stream/BitmapFont.h"
@@ -99,6 +101,17 @@ TestScene::TestScene(int width, int height)
                              225);
         }
     }
+}
+
+std::shared_ptr<const TestScene> TestScene::Shared(int width, int height) {
+    static std::mutex mutex;
+    static std::map<std::pair<int, int>, std::shared_ptr<const TestScene>> scenes;  // by mutex
+    std::lock_guard lock(mutex);
+    auto& scene = scenes[{width, height}];
+    if (!scene) {
+        scene = std::make_shared<const TestScene>(width, height);
+    }
+    return scene;
 }
 
 void TestScene::Render(int index, int x, int y, std::string_view name, std::string_view clock,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -25,6 +26,10 @@ struct YuvPicture {
 class TestScene {
   public:
     TestScene(int width, int height);
+
+    // One scene per picture size for the whole process (building one takes
+    // tens of milliseconds; rendering from it is const and thread-safe).
+    static std::shared_ptr<const TestScene> Shared(int width, int height);
 
     int Width() const { return width_; }
     int Height() const { return height_; }

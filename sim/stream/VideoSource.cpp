@@ -33,7 +33,7 @@ VideoSource::VideoSource(SimStreamCamera& camera, bool sub, int quality)
       quality_(quality),
       fps_(camera.Profile(sub).fps) {
     if (!live_) {
-        current_ = ClipCache::Instance().GetAsync(camera_.ClipSpec(sub_, quality_));
+        wanted_ = ClipCache::Instance().GetAsync(camera_.ClipSpec(sub_, quality_));
     }
 }
 
@@ -43,11 +43,20 @@ bool VideoSource::Ready() {
     if (live_) {
         return true;
     }
-    if (!clip_ && IsReady(current_)) {
-        clip_ = current_.get();
+    if (!clip_) {
+        if (IsReady(wanted_)) {
+            clip_ = wanted_.get();
+            wanted_ = {};
+        } else {
+            clip_ = ClipCache::Instance().Still(camera_.ClipSpec(sub_, quality_));
+        }
         position_ = 0;
     }
-    return clip_ && !clip_->frames.empty();
+    if (clip_->frames.empty() && IsReady(wanted_)) {
+        clip_ = wanted_.get();  // no still picture (no encoder): whatever came
+        wanted_ = {};
+    }
+    return !clip_->frames.empty();
 }
 
 void VideoSource::SetQuality(int quality) {
@@ -58,7 +67,7 @@ void VideoSource::SetQuality(int quality) {
     if (live_) {
         rebuild_ = true;
     } else {
-        pending_ = ClipCache::Instance().GetAsync(camera_.ClipSpec(sub_, quality_));
+        wanted_ = ClipCache::Instance().GetAsync(camera_.ClipSpec(sub_, quality_));
     }
 }
 
@@ -71,16 +80,16 @@ const EncodedFrame* VideoSource::Next() {
         if (position_ >= clip_->frames.size()) {
             position_ = 0;
         }
-        // A new bit rate starts at a key frame of its own clip; both clips
-        // have their key frames at the same positions.
-        if (pending_.valid() && IsReady(pending_) && clip_->frames[position_].key) {
-            auto next = pending_.get();
+        // Another clip starts at a key frame of its own. Clips of one stream
+        // have their key frames at the same positions; the still loop is one
+        // GOP long, so the clip starts from its beginning.
+        if (wanted_.valid() && IsReady(wanted_) && clip_->frames[position_].key) {
+            auto next = wanted_.get();
+            wanted_ = {};
             if (next && !next->frames.empty()) {
+                position_ = clip_->still ? 0 : position_ % next->frames.size();
                 clip_ = next;
-                current_ = pending_;
-                position_ %= clip_->frames.size();
             }
-            pending_ = {};
         }
         return &clip_->frames[position_++];
     }
@@ -97,7 +106,7 @@ const EncodedFrame* VideoSource::Next() {
         settings.lowLatency = true;
         encoder_ = std::make_unique<H264Encoder>(settings);
         if (!scene_) {
-            scene_ = std::make_unique<TestScene>(profile.width, profile.height);
+            scene_ = TestScene::Shared(profile.width, profile.height);
         }
         rebuild_ = false;
     }

@@ -12,22 +12,29 @@ namespace orbisight::sim {
 
 class SimStreamCamera;
 
-// Where a connection's pictures come from: a pre-encoded looping clip
-// (switched to another bit rate at a key frame once it is encoded), or, for
-// a pan/tilt camera, pictures rendered and encoded live from the camera's
-// current window over its scene.
+// Where a connection's pictures come from: a pre-encoded looping clip, or,
+// for a pan/tilt camera, pictures rendered and encoded live from the
+// camera's current window over its scene.
+//
+// A clip that is not encoded yet is stood in for by a still picture at the
+// same size, rate and GOP, as a camera that is still warming up would send:
+// the client gets pictures at once and never waits into its receive
+// time-out. The clip (or another bit rate's clip) takes over at a key frame,
+// so the key frames keep their cadence.
 class VideoSource {
   public:
     VideoSource(SimStreamCamera& camera, bool sub, int quality);
     ~VideoSource();
 
-    // False while the first clip is still being encoded.
+    // False only when there is nothing to send (no encoder).
     bool Ready();
     // The next access unit, or null when none could be produced.
     const EncodedFrame* Next();
     // Asks for another bit rate (takes effect at the next key frame).
     void SetQuality(int quality);
     int Fps() const { return fps_; }
+    // The frames come from the still stand-in (the clip is not ready yet).
+    bool PlayingStill() const { return clip_ && clip_->still; }
 
   private:
     SimStreamCamera& camera_;
@@ -37,14 +44,14 @@ class VideoSource {
     int fps_;
     long index_ = 0;
 
-    // Clips.
-    ClipFuture current_;
-    ClipFuture pending_;
+    // Clips: the one playing (or the still), and the one to switch to at the
+    // next key frame.
+    ClipFuture wanted_;
     std::shared_ptr<const VideoClip> clip_;
     size_t position_ = 0;
 
     // Live.
-    std::unique_ptr<TestScene> scene_;
+    std::shared_ptr<const TestScene> scene_;
     std::unique_ptr<H264Encoder> encoder_;
     YuvPicture picture_;
     std::vector<EncodedFrame> encoded_;

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
 #include <nlohmann/json.hpp>
 
 #include "ChannelTestSupport.h"
 #include "media/CXOMPPlayer.h"
 #include "media/HeadlessVideoSink.h"
+#include "media/MediaHooks.h"
 #include "sim/stream/SimStreamCamera.h"
 #include "sim/stream/StreamTestServer.h"
 
@@ -83,6 +88,75 @@ TEST_F(Streaming, EveryFrameSentIsDecodedAtTheStreamsSize) {
     EXPECT_EQ(sink.SourceSize(), (PictureSize{320, 180}));
     EXPECT_TRUE(channel->Playing());
     EXPECT_EQ(channel->Title(), "Front Door");
+}
+
+// Notes the key flag of every video frame the channel splits.
+class KeyFrameLog : public FrameRecorder {
+  public:
+    bool Start(const char*, const char*) override { return true; }
+    void Stop() override {}
+    void Write(const FrameHeader& header, const uint8_t*) override {
+        if (header.mediaType == mediatype::kVideo) {
+            std::lock_guard lock(mutex_);
+            keys_.push_back(header.KeyFrame());
+        }
+    }
+    // Distances between consecutive key frames.
+    std::vector<size_t> KeyDistances() {
+        std::lock_guard lock(mutex_);
+        std::vector<size_t> distances;
+        size_t last = SIZE_MAX;
+        for (size_t i = 0; i < keys_.size(); ++i) {
+            if (keys_[i]) {
+                if (last != SIZE_MAX) {
+                    distances.push_back(i - last);
+                }
+                last = i;
+            }
+        }
+        return distances;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::vector<bool> keys_;  // protected by mutex_
+};
+
+// A camera whose clip is still being encoded streams at once (a still
+// picture), then switches to the clip at a key frame: no receive time-out,
+// no reconnection, and the key frames keep their cadence.
+TEST_F(Streaming, ACameraStreamsAStillPictureUntilItsClipIsEncoded) {
+    nlohmann::json config = SmallCamera();
+    config["name"] = "Warming up";
+    config["stream"]["clip_seconds"] = 30;  // 750 pictures to encode first
+    config["stream"]["preset"] = "veryfast";
+    StartCamera(config);
+    OpenChannel();
+    auto log = std::make_unique<KeyFrameLog>();
+    KeyFrameLog* keys = log.get();
+    channel->AttachRecorder(std::move(log));
+    ASSERT_EQ(channel->ToggleRecording(), 1);
+    ASSERT_TRUE(DecodedAtLeast(5));
+    EXPECT_GT(Camera().stillFramesSent.load(), 0u);
+    ASSERT_TRUE(Eventually(
+        [&] { return Camera().videoFramesSent.load() > Camera().stillFramesSent.load() + 10; },
+        40000));
+    Camera().SetStreamFault("stall");
+    uint64_t sent = 0;
+    ASSERT_TRUE(Eventually(
+        [&] {
+            sent = Camera().videoFramesSent.load();
+            return channel->Stats().decoded == sent;
+        },
+        kWaitMs));
+    std::vector<size_t> distances = keys->KeyDistances();
+    ASSERT_GE(distances.size(), 3u);
+    EXPECT_EQ(std::count(distances.begin(), distances.end(), 5u),
+              static_cast<long>(distances.size()));  // GOP 5 throughout
+    LiveChannelStats stats = channel->Stats();
+    EXPECT_EQ(stats.droppedGate, 0u);
+    EXPECT_EQ(stats.reconnectAttempts, 0u);
+    EXPECT_EQ(channel->PictureSizeForPoints(), (PictureSize{320, 180}));
 }
 
 TEST_F(Streaming, SubStreamForLocalCamerasWithoutTheBigStream) {
