@@ -230,6 +230,15 @@ void AutomationRunner::StartTrace(const std::string& file) {
         Trace("tree: " + text(tree::Branch::kMy) + " | " + text(tree::Branch::kLocal));
     };
     connect(tree, &CDlgDeviceList::accountListShown, this, treeLine);
+    connect(window_->Wall(), &VideoWall::paneConnectionChanged, this, [this](CDlgVedioShow* pane) {
+        const char* state = !pane->InUse()          ? "idle"
+                            : !pane->OpenFinished() ? "opening"
+                            : pane->Connected()     ? "connected"
+                                                    : "not connected";
+        std::string id = pane->Device() ? std::string(pane->Device()->Id()) : std::string();
+        Trace(
+            QString("pane: %1 %2 %3").arg(pane->Slot()).arg(QString::fromStdString(id)).arg(state));
+    });
     connect(tree, &CDlgDeviceList::accountChanged, this,
             [this] { Trace("account: " + window_->Title()->AccountText()); });
     treeLine();

@@ -36,8 +36,9 @@ namespace orbisight {
 //   expand=BRANCH        opens every group of a tree branch: my, local
 //   trace=FILE           from now on appends to FILE one line per login tip
 //                        ("tip: TEXT"), per tree rebuild ("tree: MY | LOCAL",
-//                        the root texts) and per account change ("account:
-//                        LABEL")
+//                        the root texts), per account change ("account:
+//                        LABEL") and per pane state ("pane: SLOT ID STATE",
+//                        STATE idle, opening, connected or not connected)
 //   wait-file=PATH       pause until PATH exists (a test's go-ahead)
 //   wait-lists           pause until the account's lists are complete (names,
 //                        groups and states fetched), at most 60 s

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "ClientProcess.h"
 #include "account/SessionLists.h"
 #include "app/WallLayout.h"
 #include "sim/camera/CameraSimulator.h"
@@ -22,84 +23,10 @@
 namespace orbisight {
 namespace {
 namespace fs = std::filesystem;
+using namespace orbisight::e2e;
 
 constexpr int kScreenWidth = 1280;
 constexpr int kScreenHeight = 800;
-
-bool OnPath(const char* program) {
-    std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find(':', start);
-        std::string dir =
-            path.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!dir.empty() && ::access((fs::path(dir) / program).c_str(), X_OK) == 0) {
-            return true;
-        }
-        if (end == std::string::npos) {
-            break;
-        }
-        start = end + 1;
-    }
-    return false;
-}
-
-// Starts a program in its own process group with extra environment.
-pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setpgid(0, 0);
-        for (const std::string& e : env) {
-            ::putenv(const_cast<char*>(e.c_str()));
-        }
-        std::vector<char*> args;
-        for (const std::string& a : argv) {
-            args.push_back(const_cast<char*>(a.c_str()));
-        }
-        args.push_back(nullptr);
-        ::execvp(args[0], args.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
-// Waits for the process; kills its group after the time-out. Returns the
-// exit status, or -1 when it had to be killed.
-int WaitFor(pid_t pid, int timeoutMs) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        if (::waitpid(pid, &status, WNOHANG) == pid) {
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    ::kill(-pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-    return -1;
-}
-
-// Share of pixels in the rectangle whose colour differs by more than 24 in
-// some channel between the two images.
-double ChangedShare(const QImage& a, const QImage& b, const QRect& r) {
-    int changed = 0;
-    for (int y = r.top(); y <= r.bottom(); ++y) {
-        for (int x = r.left(); x <= r.right(); ++x) {
-            QRgb p = a.pixel(x, y);
-            QRgb q = b.pixel(x, y);
-            if (std::abs(qRed(p) - qRed(q)) > 24 || std::abs(qGreen(p) - qGreen(q)) > 24 ||
-                std::abs(qBlue(p) - qBlue(q)) > 24) {
-                ++changed;
-            }
-        }
-    }
-    return static_cast<double>(changed) / (r.width() * r.height());
-}
-
-// The picture area of a pane, less the title and the status icons.
-QRect PictureArea(const PaneBounds& pane) {
-    return QRect(pane.x + 8, pane.y + 34, pane.width - 16, pane.height - 74);
-}
 
 TEST(AppEndToEnd, FourCamerasShowMovingPictures) {
     if (!OnPath("xvfb-run") || !OnPath("Xvfb")) {
@@ -143,7 +70,9 @@ TEST(AppEndToEnd, FourCamerasShowMovingPictures) {
                            std::to_string(kScreenHeight) + "x24 -nolisten tcp",
                        client.string()},
                       {"ORBISIGHT_HOME=" + home.string(), "HOME=" + (work / "user").string(),
-                       "ORBISIGHT_AUTOMATION=" + script, "ORBISIGHT_AUDIO=null"});
+                       "ORBISIGHT_AUTOMATION=" + script, "ORBISIGHT_AUDIO=null",
+                       // This process reads pictures offscreen; the client draws on Xvfb.
+                       "QT_QPA_PLATFORM=xcb"});
     ASSERT_GT(pid, 0);
     int status = WaitFor(pid, 90000);
     for (auto& camera : cameras) {

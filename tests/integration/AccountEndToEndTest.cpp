@@ -1,0 +1,221 @@
+// End to end with the account service: the real client under Xvfb, the
+// account simulator and one simulated camera in this process. Driven by
+// ORBISIGHT_AUTOMATION with go-ahead files, the client shows the refusal of
+// a wrong password, logs in, fills "My cameras", follows a status push
+// within a second, plays a camera of the account, and after the service has
+// gone shows every connect attempt and the final network message. Its trace
+// file tells what the windows showed.
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <fstream>
+
+#include "ClientProcess.h"
+#include "app/WallLayout.h"
+#include "sim/account/SimAccountServer.h"
+#include "sim/camera/CameraSimulator.h"
+
+namespace orbisight {
+namespace {
+namespace fs = std::filesystem;
+using namespace orbisight::e2e;
+
+constexpr int kScreenWidth = 1280;
+constexpr int kScreenHeight = 800;
+
+std::vector<std::string> ReadLines(const fs::path& file) {
+    std::vector<std::string> lines;
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Waits until a trace line from index `from` on satisfies the predicate;
+// returns its index or -1.
+template <typename Predicate>
+int WaitForLine(const fs::path& trace, size_t from, Predicate predicate, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        std::vector<std::string> lines = ReadLines(trace);
+        for (size_t i = from; i < lines.size(); ++i) {
+            if (predicate(lines[i])) {
+                return static_cast<int>(i);
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+}
+
+void Touch(const fs::path& file) {
+    std::ofstream(file) << "go\n";
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+TEST(AccountEndToEnd, LoginListsStatusPushAndLostService) {
+    if (!OnPath("xvfb-run") || !OnPath("Xvfb")) {
+        GTEST_SKIP() << "Xvfb is not installed (apt-get install xvfb)";
+    }
+    fs::path client = fs::path(ORBISIGHT_BIN_DIR) / "orbisight";
+    ASSERT_TRUE(fs::exists(client)) << client;
+
+    // One camera (no camera password, as an account camera is opened
+    // without a local entry), then the account service that lists it.
+    nlohmann::json config = {
+        {"cameras",
+         {{{"id", "ACCT00000001"},
+           {"name", "Porch"},
+           {"user", "admin"},
+           {"password", ""},
+           {"port", 0}}}},
+        {"account",
+         {{"login_port", 0},
+          {"register_port", 0},
+          {"expire", 300},
+          {"users", {{{"name", "demo"}, {"password", "demo"}, {"nickname", "Demo User"}}}},
+          {"devices",
+           {{{"id", "ACCT00000001"}, {"name", "Porch"}, {"owner", "demo"}, {"camera", true}},
+            {{"id", "ACCT00000002"}, {"name", "Shed"}, {"owner", "demo"}, {"status", 0}}}}}}};
+    sim::SimContext context;
+    sim::SimServices cameras = sim::StartCameraSimulators(config, context);
+    auto account = sim::SimAccountServer::Start(config["account"], context);
+    ASSERT_TRUE(account);
+
+    char pattern[] = "/tmp/orbisight-e2e-acct-XXXXXX";
+    fs::path work = ::mkdtemp(pattern);
+    fs::path home = work / "home";
+    fs::create_directories(home);
+    std::ofstream(home / "CameraClient.ini")
+        << "[CameraClient]\nLoginIP=127.0.0.1\nLoginIP1=127.0.0.1\nRegisterIP=127.0.0.1\n"
+        << "RegisterIP1=127.0.0.1\nLoginport=" << account->LoginPort()
+        << "\nRegisterport=" << account->RegisterPort() << "\n";
+    fs::path trace = work / "trace.txt";
+    auto gate = [&](int n) { return work / ("go" + std::to_string(n)); };
+    fs::path first = work / "first.png";
+    fs::path second = work / "second.png";
+    std::string script =
+        "trace=" + trace.string() + ";login=demo:wrong;wait-file=" + gate(1).string() +
+        ";login=demo:demo;wait-lists;open=ACCT00000001" + ";wait-file=" + gate(2).string() +
+        ";screenshot=" + first.string() + ";wait=2;screenshot=" + second.string() +
+        ";logout;wait-file=" + gate(3).string() + ";login=demo:demo;wait-file=" + gate(4).string() +
+        ";quit";
+    pid_t pid = Spawn({"xvfb-run", "-a", "-s",
+                       "-screen 0 " + std::to_string(kScreenWidth) + "x" +
+                           std::to_string(kScreenHeight) + "x24 -nolisten tcp",
+                       client.string()},
+                      {"ORBISIGHT_HOME=" + home.string(), "HOME=" + (work / "user").string(),
+                       "ORBISIGHT_AUTOMATION=" + script, "ORBISIGHT_AUDIO=null",
+                       // This process reads pictures offscreen; the client draws on Xvfb.
+                       "QT_QPA_PLATFORM=xcb"});
+    ASSERT_GT(pid, 0);
+    auto finish = [&] {
+        int status = WaitFor(pid, 20000);
+        for (auto& camera : cameras) {
+            camera->Stop();
+        }
+        account->Stop();
+        return status;
+    };
+
+    // A wrong password: its tip, and the login dialog stays.
+    const std::string passwordError = "tip: Password error, please try it again\xEF\xBC\x81";
+    int at = WaitForLine(
+        trace, 0, [&](const std::string& l) { return l == passwordError; }, 60000);
+    if (at < 0) {
+        finish();
+        FAIL() << "no password error tip; trace in " << trace;
+    }
+    Touch(gate(1));
+
+    // The right one: the account label and "My cameras" with both cameras,
+    // the simulated one on-line.
+    at = WaitForLine(
+        trace, at, [](const std::string& l) { return StartsWith(l, "tree: My cameras(1/2)"); },
+        30000);
+    EXPECT_GE(
+        WaitForLine(
+            trace, 0, [](const std::string& l) { return StartsWith(l, "account: User: "); }, 1000),
+        0);
+    if (at < 0) {
+        finish();
+        FAIL() << "My cameras did not fill; trace in " << trace;
+    }
+    // The camera of the account opens and logs in with the usual user name.
+    int opened = WaitForLine(
+        trace, 0, [](const std::string& l) { return l == "pane: 0 ACCT00000001 connected"; },
+        30000);
+    EXPECT_GE(opened, 0) << "the account camera did not connect";
+
+    // A status push shows within a second (the tree's rebuild delay).
+    size_t before = ReadLines(trace).size();
+    QElapsedTimer clock;
+    clock.start();
+    account->PushStatus("ACCT00000002", 2);
+    int pushed = WaitForLine(
+        trace, before, [](const std::string& l) { return StartsWith(l, "tree: My cameras(2/2)"); },
+        10000);
+    qint64 delayMs = clock.elapsed();
+    EXPECT_GE(pushed, 0) << "the status push never showed";
+    EXPECT_LT(delayMs, 3000) << "documented: within a second";
+    Touch(gate(2));
+
+    // Logged out, then the service goes away: every attempt is shown, then
+    // the network message.
+    at = WaitForLine(
+        trace, before, [](const std::string& l) { return StartsWith(l, "tree: My cameras(0/0)"); },
+        30000);
+    EXPECT_GE(at, 0) << "logout did not empty My cameras";
+    account->Stop();
+    before = ReadLines(trace).size();
+    Touch(gate(3));
+    const std::string noServer =
+        "tip: Could not login in the server, please check your network\xEF\xBC\x81";
+    int failed = WaitForLine(
+        trace, before, [&](const std::string& l) { return l == noServer; }, 60000);
+    Touch(gate(4));
+    int status = finish();
+    EXPECT_EQ(status, 0) << "the client ends normally after the script";
+    ASSERT_GE(failed, 0) << "no final network message; trace in " << trace;
+    std::vector<std::string> lines = ReadLines(trace);
+    std::vector<std::string> tips;
+    for (size_t i = before; i <= static_cast<size_t>(failed); ++i) {
+        if (StartsWith(lines[i], "tip: ")) {
+            tips.push_back(lines[i]);
+        }
+    }
+    EXPECT_EQ(tips,
+              (std::vector<std::string>{
+                  "tip: try to login at 1 time...", "tip: try to login at the 1 times ...",
+                  "tip: try to login at the 2 times ...", "tip: try to login at the 3 times ...",
+                  "tip: try to login at the 4 times ...", "tip: try to login at the 5 times ...",
+                  noServer}));
+
+    // The account camera's picture moves.
+    QImage a(QString::fromStdString(first.string()));
+    QImage b(QString::fromStdString(second.string()));
+    ASSERT_FALSE(a.isNull() || b.isNull()) << "no screenshots in " << work;
+    WallLayout wall;  // starts as the client does: 2 x 2
+    wall.SetLayout(2, true, {});
+    auto panes = wall.Placements(a.width(), a.height());
+    ASSERT_EQ(panes.size(), 4u);
+    EXPECT_GT(ChangedShare(a, b, PictureArea(panes[0].rect)), 0.02)
+        << "the account camera shows no moving picture";
+    std::error_code ec;
+    if (!HasFailure() && !std::getenv("ORBISIGHT_E2E_KEEP")) {
+        fs::remove_all(work, ec);
+    } else {
+        std::printf("trace and screenshots kept in %s\n", work.c_str());
+    }
+}
+
+}  // namespace
+}  // namespace orbisight

@@ -1,0 +1,98 @@
+#pragma once
+
+// Running the real client (under Xvfb) from a test, and reading its
+// screenshots.
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QImage>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/WallLayout.h"
+
+namespace orbisight::e2e {
+namespace fs = std::filesystem;
+
+inline bool OnPath(const char* program) {
+    std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find(':', start);
+        std::string dir =
+            path.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!dir.empty() && ::access((fs::path(dir) / program).c_str(), X_OK) == 0) {
+            return true;
+        }
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+// Starts a program in its own process group with extra environment.
+inline pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setpgid(0, 0);
+        for (const std::string& e : env) {
+            ::putenv(const_cast<char*>(e.c_str()));
+        }
+        std::vector<char*> args;
+        for (const std::string& a : argv) {
+            args.push_back(const_cast<char*>(a.c_str()));
+        }
+        args.push_back(nullptr);
+        ::execvp(args[0], args.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+// Waits for the process; kills its group after the time-out. Returns the
+// exit status, or -1 when it had to be killed.
+inline int WaitFor(pid_t pid, int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid) {
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ::kill(-pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+// Share of pixels in the rectangle whose colour differs by more than 24 in
+// some channel between the two images.
+inline double ChangedShare(const QImage& a, const QImage& b, const QRect& r) {
+    int changed = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        for (int x = r.left(); x <= r.right(); ++x) {
+            QRgb p = a.pixel(x, y);
+            QRgb q = b.pixel(x, y);
+            if (std::abs(qRed(p) - qRed(q)) > 24 || std::abs(qGreen(p) - qGreen(q)) > 24 ||
+                std::abs(qBlue(p) - qBlue(q)) > 24) {
+                ++changed;
+            }
+        }
+    }
+    return static_cast<double>(changed) / (r.width() * r.height());
+}
+
+// The picture area of a pane, less the title and the status icons.
+inline QRect PictureArea(const PaneBounds& pane) {
+    return QRect(pane.x + 8, pane.y + 34, pane.width - 16, pane.height - 74);
+}
+
+}  // namespace orbisight::e2e
