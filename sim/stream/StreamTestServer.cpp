@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
+
 #include "device/CHalvexProtocolAX.h"
 #include "platform/Socket.h"
 #include "platform/WorkerThread.h"
@@ -54,6 +56,10 @@ class StreamTestServer::Connection : public SimConnection {
                 break;
             }
             if (message.Type() == msgtype::kLogin) {
+                // A busy camera answers late.
+                for (int waited = 0; waited < server_.loginDelayMs_ && open_.load(); waited += 20) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                }
                 bool ok = Matches(message, "UserName", server_.user_) &&
                           Matches(message, "Password", server_.password_) &&
                           Matches(message, "DeviceSerial", server_.id_);
@@ -102,6 +108,7 @@ StreamTestServer::StreamTestServer(const nlohmann::json& camera)
     user_ = camera.value("user", "admin");
     password_ = camera.value("password", "admin");
     id_ = camera.value("id", "");
+    loginDelayMs_ = camera.value("login_delay_ms", 0);
 }
 
 StreamTestServer::~StreamTestServer() {

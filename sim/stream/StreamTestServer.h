@@ -18,7 +18,8 @@ class SimStreamCamera;
 
 // A minimal camera front end for the streaming side alone: accepts
 // connections on 127.0.0.1, answers the login (8194 "Ret" "1" for the
-// configured "user", "password" and "id", else "Ret" "0"), ignores
+// configured "user", "password" and "id", else "Ret" "0"; after
+// "login_delay_ms", default 0, like a busy camera), ignores
 // keep-alives and hands everything else to the media session, as the full
 // camera simulator does. For the media tests and the live benchmark, which
 // need many streaming cameras and nothing else.
@@ -50,6 +51,7 @@ class StreamTestServer {
     nlohmann::json config_;
     std::unique_ptr<SimCameraMedia> media_;
     std::string user_, password_, id_;
+    int loginDelayMs_ = 0;
     std::atomic<int> listener_{-1};
     int port_ = 0;
     std::thread acceptThread_;

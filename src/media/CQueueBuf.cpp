@@ -36,6 +36,7 @@ CQueueBuf::PopResult CQueueBuf::Pop(FrameBuffer& target) {
         return PopResult::kTooLarge;
     }
     target.header = frame->header;
+    target.connection = frame->connection;
     if (frame->header.size > 0) {
         std::memcpy(target.Data(), frame->payload.get(), frame->header.size);
     }

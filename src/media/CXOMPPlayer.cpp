@@ -1,19 +1,16 @@
 #include "media/CXOMPPlayer.h"
 
-#include <cstring>
-#include <optional>
-
-#include "account/DeviceDirectory.h"
 #include "account/DeviceInfo.h"
 #include "device/CHalvexProtocolAX.h"
 #include "media/AddressList.h"
 #include "media/CHalvexDecoder.h"
 #include "media/ChannelMessages.h"
+#include "media/ChannelReceiver.h"
+#include "media/ChannelRecord.h"
 #include "media/FrameSplitter.h"
 #include "media/LiveLink.h"
 #include "media/LiveVideoStep.h"
 #include "media/PictureRenderer.h"
-#include "platform/Text.h"
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -24,8 +21,6 @@ namespace {
 
 // Each thread gets this long to end once told to stop.
 constexpr int kThreadStopWaitMs = 1400;
-constexpr int kKeepAliveIntervalMs = 10000;
-constexpr int kReconnectPauseMs = 1000;
 // Consumer threads sleep on their queue at most this long between looks at
 // the stop flag (a stop also wakes them at once).
 constexpr int kQueueWaitMs = 200;
@@ -36,6 +31,41 @@ std::string DefaultName() {
 }
 
 }  // namespace
+
+// What the receive side's messages mean for the channel.
+class CXOMPPlayer::ReceiverEvents : public ChannelReceiver::Host {
+  public:
+    explicit ReceiverEvents(CXOMPPlayer& channel) : channel_(channel) {}
+
+    void OnNewConnection() override {
+        std::lock_guard lock(channel_.splitMutex_);
+        channel_.splitter_->BeginConnection();
+    }
+    void OnLoggedIn() override {
+        if (!channel_.mediaOverPeer_.load()) {
+            channel_.SendPictureStream(true);
+            channel_.SendControl(100);
+        }
+    }
+    void OnMedia(const uint8_t* data, size_t length) override {
+        if (channel_.mediaOverPeer_.load()) {
+            channel_.SendPictureStream(false);  // the pictures come the other way
+            return;
+        }
+        channel_.SplitFrames(data, length);
+    }
+    void OnAlert(bool on) override { channel_.alert_.store(on); }
+    void OnReconnected(bool connected) override {
+        channel_.connected_.store(connected);
+        if (!channel_.mediaOverPeer_.load()) {
+            channel_.PostState();
+        }
+    }
+    bool PeerAllowed() const override { return channel_.peerAllowed_.load(); }
+
+  private:
+    CXOMPPlayer& channel_;
+};
 
 PaneButtonBoxes PaneButtonBoxes::ForClient(const PaneRect& client) {
     PaneButtonBoxes boxes;
@@ -49,10 +79,14 @@ PaneButtonBoxes PaneButtonBoxes::ForClient(const PaneRect& client) {
 CXOMPPlayer::CXOMPPlayer(LiveChannelOptions options)
     : options_(std::move(options)),
       name_(options_.name.empty() ? DefaultName() : options_.name),
+      record_(std::make_unique<ChannelRecord>()),
       decoder_(std::make_unique<CHalvexDecoder>(options_.decoderThreads)),
       link_(std::make_unique<LiveLink>()),
       splitter_(std::make_unique<FrameSplitter>()),
       videoStep_(std::make_unique<LiveVideoStep>(splitter_->VideoQueue(), kVideoFrameCapacity)),
+      events_(std::make_unique<ReceiverEvents>(*this)),
+      receiver_(std::make_unique<ChannelReceiver>(*link_, *record_, options_.directory,
+                                                  options_.offlineRetryMs, stop_, *events_)),
       microphone_(std::make_unique<CQueueBuf>()),
       audioBuffer_(std::make_unique<FrameBuffer>(kAudioFrameCapacity)),
       talkBuffer_(std::make_unique<FrameBuffer>(kTalkFrameCapacity)),
@@ -62,6 +96,9 @@ CXOMPPlayer::CXOMPPlayer(LiveChannelOptions options)
             renderer_->Render(picture, *options_.videoSink, OverlayFor(currentAlarm_));
         }
     });
+    // A new connection is a new stream: pictures and references of the old
+    // one are dropped rather than shown after (or mixed into) the new ones.
+    videoStep_->SetNewStreamHandler([this] { decoder_->Flush(); });
 }
 
 CXOMPPlayer::~CXOMPPlayer() {
@@ -69,34 +106,30 @@ CXOMPPlayer::~CXOMPPlayer() {
 }
 
 int CXOMPPlayer::Open(const DeviceInfo* record, NoticeTarget* owner) {
+    uint64_t closesBefore;
+    {
+        std::lock_guard stopLock(stopMutex_);
+        closesBefore = closeRequests_;
+    }
     std::lock_guard lifecycle(lifecycleMutex_);
-    if (!decoder_) {
+    if (!decoder_ || !record_->Take(record)) {
         return 0;
     }
-    bool localCamera;
-    std::string url;
-    {
-        std::lock_guard lock(recordMutex_);
-        if (record != nullptr) {
-            record_ = CopyDeviceInfo(*record);
-        }
-        if (!record_) {
-            return 0;
-        }
-        // Names are UTF-8 in every kind of record here, so a kind-10 name
-        // needs no conversion.
-        title_ = std::string(record_->Name());
-        localCamera = record_->local != 0;
-        url = std::string(record_->Url());
-    }
-    if (receiveThread_.Running()) {
+    if (receiver_->Running()) {
         if (owner != nullptr) {
             owner_.store(owner);
         }
         return connected_.load() ? 1 : 0;
     }
-    stop_.store(false);
-    link_->Reopen();
+    {
+        std::lock_guard stopLock(stopMutex_);
+        if (closeRequests_ != closesBefore) {
+            return 0;  // closed while this Open waited: stay closed
+        }
+        stop_.store(false);
+        link_->Reopen();
+    }
+    bool localCamera = record_->Local();
     localMode_.store(localCamera ? 2 : 0);
     if (localCamera && options_.localOnlyKeyFrames) {
         videoStep_->SetKeyFramesOnly(true);
@@ -105,7 +138,7 @@ int CXOMPPlayer::Open(const DeviceInfo* record, NoticeTarget* owner) {
         owner_.store(owner);
     }
 
-    ChannelAddresses addresses = ParseAddressList(url, peerAllowed_.load());
+    ChannelAddresses addresses = ParseAddressList(record_->Url(), peerAllowed_.load());
     link_->SetAddresses(addresses);
     int result = 0;
     if (!addresses.peerId.empty() && peerAllowed_.load() && StartPeer(addresses.peerId)) {
@@ -122,7 +155,7 @@ int CXOMPPlayer::Open(const DeviceInfo* record, NoticeTarget* owner) {
         talkThread_.Start(name_ + "/talk", [this](AutoResetEvent& e) { TalkLoop(e); });
     }
 
-    if (ConnectAndLogin() == 1) {
+    if (receiver_->ConnectAndLogin() == 1) {
         connected_.store(true);
         result = 1;
     } else {
@@ -132,19 +165,12 @@ int CXOMPPlayer::Open(const DeviceInfo* record, NoticeTarget* owner) {
         return 0;  // closed while opening: Close stops what was started
     }
     PostState();
-
-    if (!receiveThread_.Running()) {
-        receiveThread_.Start(
-            name_ + "/recv", [this](AutoResetEvent& e) { ReceiveLoop(e); },
-            ThreadPriority::kHighest);
-        keepAliveThread_.Start(name_ + "/alive", [this](AutoResetEvent& e) { KeepAliveLoop(e); });
-    }
+    receiver_->Start(name_);
     return result;
 }
 
-void CXOMPPlayer::StopThreads() {
-    receiveThread_.SignalStop();
-    keepAliveThread_.SignalStop();
+void CXOMPPlayer::SignalStop() {
+    receiver_->SignalStop();
     videoThread_.SignalStop();
     audioThread_.SignalStop();
     talkThread_.SignalStop();
@@ -157,18 +183,20 @@ void CXOMPPlayer::StopThreads() {
 void CXOMPPlayer::Close() {
     // Tell everything to stop before waiting for an Open in progress: its
     // connection attempt and login read end at once.
-    stop_.store(true);
-    connected_.store(false);
-    StopThreads();
-
+    {
+        std::lock_guard stopLock(stopMutex_);
+        ++closeRequests_;
+        stop_.store(true);
+        connected_.store(false);
+        SignalStop();
+    }
     std::lock_guard lifecycle(lifecycleMutex_);
     stop_.store(true);
     connected_.store(false);
-    StopThreads();  // again, for threads an Open in progress has started
+    SignalStop();  // again, for threads an Open in progress has started
     StopTalk();
     // The peer-to-peer transport has no threads to stop here.
-    receiveThread_.Join(kThreadStopWaitMs);
-    keepAliveThread_.Join(kThreadStopWaitMs);
+    receiver_->Join(kThreadStopWaitMs);
     videoThread_.Join(kThreadStopWaitMs);
     audioThread_.Join(kThreadStopWaitMs);
     talkThread_.Join(kThreadStopWaitMs);
@@ -186,9 +214,8 @@ void CXOMPPlayer::Close() {
     microphone_->Clear();
     videoStep_->Reset();
     decoder_->Flush();
-    loggedIn_.store(false);
-    std::lock_guard lock(recordMutex_);
-    record_.reset();
+    receiver_->ClearLoggedIn();
+    record_->Release();
 }
 
 channelmsg::StreamChoice CXOMPPlayer::CurrentStreamChoice() const {
@@ -247,15 +274,7 @@ int CXOMPPlayer::ToggleRecording() {
         recorder_->Stop();
         return 1;
     }
-    std::string id, name;
-    {
-        std::lock_guard recordLock(recordMutex_);
-        if (record_) {
-            id = std::string(record_->Id());
-            name = std::string(record_->Name());
-        }
-    }
-    recording_.store(recorder_->Start(id.c_str(), name.c_str()));
+    recording_.store(recorder_->Start(record_->Id().c_str(), record_->Name().c_str()));
     return 1;
 }
 
@@ -332,8 +351,7 @@ void CXOMPPlayer::SetHover(bool close, bool replay, bool web) {
 }
 
 std::string CXOMPPlayer::Title() const {
-    std::lock_guard lock(recordMutex_);
-    return title_;
+    return record_->Title();
 }
 
 LiveChannelStats CXOMPPlayer::Stats() const {
@@ -345,9 +363,9 @@ LiveChannelStats CXOMPPlayer::Stats() const {
     stats.droppedQueue = counters.droppedQueue;
     stats.droppedGate = counters.droppedGate + videoStep_->GateDrops();
     stats.droppedInvalid = counters.droppedInvalid + videoStep_->OversizeDrops();
-    stats.reconnectAttempts = reconnectAttempts_.load();
-    stats.reconnects = reconnects_.load();
-    stats.overlongMessages = overlong_.load();
+    stats.reconnectAttempts = receiver_->ReconnectAttempts();
+    stats.reconnects = receiver_->Reconnects();
+    stats.overlongMessages = receiver_->OverlongMessages();
     return stats;
 }
 
@@ -376,188 +394,6 @@ void CXOMPPlayer::PostState() {
     notice.wParam = notice::kChannelStateCommand;
     notice.lParam = connected_.load() ? 1 : 0;
     owner->Post(std::move(notice));
-}
-
-bool CXOMPPlayer::RefreshAddresses() {
-    if (options_.directory == nullptr) {
-        return false;
-    }
-    std::string id;
-    std::string url;
-    bool local;
-    {
-        std::lock_guard lock(recordMutex_);
-        if (!record_) {
-            return false;
-        }
-        id = std::string(record_->Id());
-        url = std::string(record_->Url());
-        local = record_->local != 0;
-    }
-    std::optional<std::string> current = options_.directory->FindAddressList(id, local);
-    if (!current || *current == url) {
-        return false;
-    }
-    ChannelAddresses addresses = ParseAddressList(*current, peerAllowed_.load());
-    if (!peerAllowed_.load()) {
-        addresses.peerId = link_->Addresses().peerId;
-    }
-    link_->SetAddresses(addresses);
-    std::lock_guard lock(recordMutex_);
-    if (record_) {
-        record_->SetUrl(*current);
-    }
-    return true;
-}
-
-int CXOMPPlayer::ConnectAndLogin() {
-    std::string user, password, id;
-    bool localCamera;
-    {
-        std::lock_guard lock(recordMutex_);
-        if (!record_) {
-            return 4;
-        }
-        user = std::string(record_->User());
-        password = std::string(record_->Password());
-        id = std::string(record_->Id());
-        localCamera = record_->local != 0;
-    }
-    if (!link_->Connect(!localCamera, &stop_)) {
-        return 0;
-    }
-    CHalvexProtocolAX login;
-    channelmsg::BuildLogin(login, user, password, id);
-    link_->Send(login);
-    if (ReceiveOne() == ReadOutcome::kMessage) {
-        loggedIn_.store(true);
-        return 1;
-    }
-    link_->CloseSocket();
-    loggedIn_.store(false);
-    return 2;
-}
-
-CXOMPPlayer::ReadOutcome CXOMPPlayer::ReceiveOne() {
-    CHalvexProtocolAX message;
-    switch (link_->Receive(message)) {
-        case LiveLink::Received::kMessage:
-            Dispatch(message);
-            return ReadOutcome::kMessage;
-        case LiveLink::Received::kSkipped:
-            overlong_.fetch_add(1);
-            return ReadOutcome::kSkipped;
-        case LiveLink::Received::kFailed:
-            break;
-    }
-    failures_.fetch_add(1);
-    return ReadOutcome::kFailed;
-}
-
-void CXOMPPlayer::Dispatch(CHalvexProtocolAX& message) {
-    if (stop_.load()) {
-        return;
-    }
-    if (!link_->Remote()) {
-        const char* ret = message.FindText("Ret");
-        if (ret == nullptr || !EqualsNoCase(ret, "1")) {
-            return;
-        }
-    }
-    switch (message.Type()) {
-        case msgtype::kMedia: {
-            const Field* data = message.FindField("Data");
-            if (data == nullptr || data->valueLength <= 0) {
-                return;
-            }
-            if (mediaOverPeer_.load()) {
-                SendPictureStream(false);
-                return;
-            }
-            SplitFrames(data->Bytes(), static_cast<size_t>(data->valueLength));
-            return;
-        }
-        case msgtype::kReply: {
-            const char* alert = message.FindText("RetAlert");
-            if (alert == nullptr) {
-                return;
-            }
-            if (std::strcmp(alert, "On") == 0) {
-                alert_.store(true);
-            } else if (std::strcmp(alert, "Off") == 0 || std::strcmp(alert, "Fail") == 0) {
-                alert_.store(false);
-            }
-            return;
-        }
-        case msgtype::kLoginReply:
-            if (!mediaOverPeer_.load()) {
-                SendPictureStream(true);
-                SendControl(100);
-            }
-            return;
-        default:
-            return;
-    }
-}
-
-void CXOMPPlayer::ReceiveLoop(AutoResetEvent& stop) {
-    splitter_->SetWaitingForKeyFrame(true);
-    failures_.store(0);
-    while (!stop.TryConsume() && !stop_.load()) {
-        if (!link_->IsOpen()) {
-            failures_.fetch_add(1);
-        } else if (ReceiveOne() != ReadOutcome::kFailed) {
-            // An over-long message was read to its end and thrown away: the
-            // connection is still in step, so it is not a failure.
-            continue;
-        }
-        if (stop_.load()) {
-            break;
-        }
-        if (stop.Wait(kReconnectPauseMs)) {
-            break;
-        }
-        bool skipReconnect;
-        {
-            std::lock_guard lock(recordMutex_);
-            skipReconnect = !record_ || (!record_->IsOnline() && record_->local == 0 &&
-                                         record_->isGroup == 0 && record_->type == 0);
-        }
-        if (skipReconnect) {
-            // An off-line server camera: wait for the account session to
-            // report it on-line again.
-            if (stop.Wait(kReconnectPauseMs)) {
-                break;
-            }
-            continue;
-        }
-        RefreshAddresses();
-        // A new connection starts a new stream: its first picture must be a
-        // key frame.
-        splitter_->SetWaitingForKeyFrame(true);
-        reconnectAttempts_.fetch_add(1);
-        int result = ConnectAndLogin();
-        connected_.store(result == 1 && !stop_.load());
-        if (result == 1) {
-            reconnects_.fetch_add(1);
-        }
-        if (!mediaOverPeer_.load() && !stop_.load()) {
-            PostState();
-        }
-    }
-}
-
-void CXOMPPlayer::KeepAliveLoop(AutoResetEvent& stop) {
-    while (!stop.Wait(kKeepAliveIntervalMs)) {
-        if (stop_.load()) {
-            break;
-        }
-        if (link_->IsOpen()) {
-            CHalvexProtocolAX message;
-            channelmsg::BuildKeepAlive(message);
-            link_->Send(message);
-        }
-    }
 }
 
 void CXOMPPlayer::VideoLoop(AutoResetEvent& stop) {

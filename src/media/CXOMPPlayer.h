@@ -17,11 +17,12 @@ namespace orbisight {
 struct DeviceInfo;
 class DeviceDirectory;
 class CHalvexDecoder;
+class ChannelReceiver;
+class ChannelRecord;
 class FrameSplitter;
 class LiveLink;
 class LiveVideoStep;
 class CQueueBuf;
-class CHalvexProtocolAX;
 class FrameBuffer;
 class PictureRenderer;
 namespace channelmsg {
@@ -45,6 +46,10 @@ struct LiveChannelOptions {
     // Decoder threads per channel. One (the default) keeps one video thread
     // per channel; more helps a single large stream on an idle machine.
     int decoderThreads = 1;
+    // A camera of the account's list that the list showed off-line is not
+    // tried every second but this often: the channel's copy of the record
+    // never learns that the camera came back.
+    int offlineRetryMs = 30000;
 };
 
 // Overlay button boxes of a pane, in the pane's client coordinates.
@@ -174,67 +179,57 @@ class CXOMPPlayer {
     std::string Title() const;
 
   private:
-    void ReceiveLoop(AutoResetEvent& stop);
-    void KeepAliveLoop(AutoResetEvent& stop);
+    class ReceiverEvents;
+    friend class ReceiverEvents;
+
     void VideoLoop(AutoResetEvent& stop);
     void AudioLoop(AutoResetEvent& stop);
     void TalkLoop(AutoResetEvent& stop);
 
-    // 1 logged in, 0 no connection, 2 no answer, 4 no record.
-    int ConnectAndLogin();
-    enum class ReadOutcome {
-        kMessage,  // a whole message, acted on
-        kSkipped,  // an over-long message, read and thrown away: still in step
-        kFailed,   // the connection is unusable
-    };
-    // Reads one message and acts on it (receive thread, or Open's login).
-    ReadOutcome ReceiveOne();
-    void Dispatch(CHalvexProtocolAX& message);
     channelmsg::StreamChoice CurrentStreamChoice() const;
     void SendStreamCommand(bool start, const char* type);
     // The picture stream's start or stop, then the remembered quality.
     void SendPictureStream(bool start);
     void PostState();
-    bool RefreshAddresses();
     bool StartPeer(const std::string& id);
-    void StopThreads();
+    // Signals every thread and wakes every blocking call; waits for nothing.
+    void SignalStop();
     VideoOverlay OverlayFor(bool alarm);
 
     const LiveChannelOptions options_;
     const std::string name_;
 
+    std::unique_ptr<ChannelRecord> record_;  // the camera's record, copied at Open
     std::unique_ptr<CHalvexDecoder> decoder_;
     std::unique_ptr<LiveLink> link_;
     std::unique_ptr<FrameSplitter> splitter_;
     std::unique_ptr<LiveVideoStep> videoStep_;
-    std::unique_ptr<CQueueBuf> microphone_;  // encoded talk frames (empty without an input)
+    std::unique_ptr<ReceiverEvents> events_;
+    std::unique_ptr<ChannelReceiver> receiver_;  // receive and keep-alive threads
+    std::unique_ptr<CQueueBuf> microphone_;      // encoded talk frames (empty without an input)
     std::unique_ptr<FrameBuffer> audioBuffer_;
     std::unique_ptr<FrameBuffer> talkBuffer_;
     std::unique_ptr<PictureRenderer> renderer_;  // video thread only
     std::unique_ptr<FrameRecorder> recorder_;    // protected by splitMutex_
     CountingAudioSink countingAudio_;
 
-    // The device record copy and the title; protected by recordMutex_.
-    mutable std::mutex recordMutex_;
-    std::unique_ptr<DeviceInfo> record_;
-    std::string title_;
-
     std::atomic<NoticeTarget*> owner_{nullptr};
 
     // Serialises Open and Close.
     std::mutex lifecycleMutex_;
+    // Orders a Close's stop signal against an Open clearing the stop flag,
+    // so a Close that comes while an Open waits or starts is never undone.
+    std::mutex stopMutex_;
+    uint64_t closeRequests_ = 0;  // protected by stopMutex_
     // Serialises frame splitting (receive thread, peer-to-peer threads).
     std::mutex splitMutex_;
 
-    WorkerThread keepAliveThread_;
-    WorkerThread receiveThread_;
     WorkerThread videoThread_;
     WorkerThread audioThread_;
     WorkerThread talkThread_;
 
     std::atomic<bool> stop_{false};
     std::atomic<bool> connected_{false};
-    std::atomic<bool> loggedIn_{false};
     std::atomic<bool> listening_{false};
     std::atomic<bool> talking_{false};
     std::atomic<bool> recording_{false};
@@ -255,11 +250,6 @@ class CXOMPPlayer {
 
     mutable std::mutex boxesMutex_;
     PaneButtonBoxes boxes_;  // protected by boxesMutex_
-
-    std::atomic<uint64_t> reconnectAttempts_{0};
-    std::atomic<uint64_t> reconnects_{0};
-    std::atomic<uint64_t> overlong_{0};
-    std::atomic<uint64_t> failures_{0};  // receive thread only; atomic for Stats
 };
 
 }  // namespace orbisight

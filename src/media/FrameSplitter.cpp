@@ -54,14 +54,16 @@ void FrameSplitter::QueueVideo(const FrameHeader& header, const uint8_t* payload
             droppedGate_.fetch_add(1, std::memory_order_relaxed);
             return;
         }
-        if (video_.Push(MediaFrame::Make(header, payload))) {
+        if (video_.Push(
+                MediaFrame::Make(header, payload, connection_.load(std::memory_order_relaxed)))) {
             waitingForKey_.store(false);
         } else {
             droppedQueue_.fetch_add(1, std::memory_order_relaxed);
         }
         return;
     }
-    if (!video_.Push(MediaFrame::Make(header, payload))) {
+    if (!video_.Push(
+            MediaFrame::Make(header, payload, connection_.load(std::memory_order_relaxed)))) {
         droppedQueue_.fetch_add(1, std::memory_order_relaxed);
         waitingForKey_.store(true);
     }
@@ -73,7 +75,8 @@ void FrameSplitter::QueueAudio(const FrameHeader& header, const uint8_t* payload
         droppedInvalid_.fetch_add(1, std::memory_order_relaxed);
         return;
     }
-    if (!audio_.Push(MediaFrame::Make(header, payload))) {
+    if (!audio_.Push(
+            MediaFrame::Make(header, payload, connection_.load(std::memory_order_relaxed)))) {
         droppedQueue_.fetch_add(1, std::memory_order_relaxed);
     }
 }
@@ -86,6 +89,12 @@ FrameSplitter::Counters FrameSplitter::Read() const {
     counters.droppedGate = droppedGate_.load(std::memory_order_relaxed);
     counters.droppedInvalid = droppedInvalid_.load(std::memory_order_relaxed);
     return counters;
+}
+
+void FrameSplitter::BeginConnection() {
+    connection_.fetch_add(1);
+    waitingForKey_.store(true);
+    Clear();
 }
 
 void FrameSplitter::Clear() {

@@ -45,6 +45,14 @@ class FrameSplitter {
     CQueueBuf& VideoQueue() { return video_; }
     CQueueBuf& AudioQueue() { return audio_; }
 
+    // A new connection starts a new stream: frames still queued from the
+    // previous one are dropped (they are a second old at least), the video
+    // waits for a key frame, and the frames split from now on carry the new
+    // connection's number. Called by the splitting thread (or under the
+    // splitting lock).
+    void BeginConnection();
+    uint32_t Connection() const { return connection_.load(); }
+
     void SetWaitingForKeyFrame(bool waiting) { waitingForKey_.store(waiting); }
     bool WaitingForKeyFrame() const { return waitingForKey_.load(); }
     // Frame rate of the last video frame received.
@@ -60,6 +68,7 @@ class FrameSplitter {
     CQueueBuf video_;
     CQueueBuf audio_;
     std::atomic<bool> waitingForKey_{true};
+    std::atomic<uint32_t> connection_{0};
     std::atomic<uint32_t> videoRate_{0};
     std::atomic<uint64_t> videoFrames_{0};
     std::atomic<uint64_t> audioFrames_{0};

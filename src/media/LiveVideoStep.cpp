@@ -31,9 +31,17 @@ LiveVideoStep::Outcome LiveVideoStep::RunOnce(const Decode& decode, const Rest& 
             break;
     }
     const FrameHeader& header = buffer_.header;
-    if (!header.KeyFrame() && (!started_.load() || keyFramesOnly_.load())) {
+    bool newConnection = buffer_.connection != connection_;
+    if (!header.KeyFrame() && (!started_.load() || keyFramesOnly_.load() || newConnection)) {
         gateDrops_.fetch_add(1, std::memory_order_relaxed);
         return Outcome::kDropped;
+    }
+    if (newConnection) {
+        connection_ = buffer_.connection;
+        firstFrame_ = true;
+        if (newStream_) {
+            newStream_();
+        }
     }
     started_.store(true);
     if (firstFrame_) {

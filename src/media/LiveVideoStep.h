@@ -13,6 +13,11 @@ class AutoResetEvent;
 
 // One pass of a live channel's video thread: pop a frame, apply the key-frame
 // gate, decode (and draw), then rest as the pacing rule says.
+//
+// A frame of another connection than the last one decoded starts a new
+// stream: it must be a key frame, the new-stream handler runs first (the
+// channel flushes its decoder there, so no picture or reference of the old
+// connection outlives it) and pacing starts afresh.
 class LiveVideoStep {
   public:
     enum class Outcome { kIdle, kDropped, kDecoded };
@@ -20,10 +25,14 @@ class LiveVideoStep {
     using Decode = std::function<void(const FrameBuffer& frame, bool alarm)>;
     // Waits up to ms; returns true when the channel is stopping.
     using Rest = std::function<bool(int ms)>;
+    using NewStream = std::function<void()>;
 
     LiveVideoStep(CQueueBuf& queue, size_t bufferCapacity);
 
     Outcome RunOnce(const Decode& decode, const Rest& rest, const std::atomic<bool>& stopping);
+
+    // Set before the video thread starts.
+    void SetNewStreamHandler(NewStream handler) { newStream_ = std::move(handler); }
 
     void SetKeyFramesOnly(bool on) { keyFramesOnly_.store(on); }
     bool KeyFramesOnly() const { return keyFramesOnly_.load(); }
@@ -40,8 +49,10 @@ class LiveVideoStep {
     std::atomic<bool> keyFramesOnly_{false};
     std::atomic<bool> started_{false};
     std::atomic<bool> resetRequested_{false};
+    NewStream newStream_;
     bool firstFrame_ = true;          // video thread only
     uint32_t previousTimeStamp_ = 0;  // video thread only
+    uint32_t connection_ = 0;         // video thread only: of the last frame decoded
     std::atomic<uint64_t> gateDrops_{0};
     std::atomic<uint64_t> oversizeDrops_{0};
 };

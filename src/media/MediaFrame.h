@@ -13,10 +13,16 @@ namespace orbisight {
 struct MediaFrame {
     FrameHeader header;
     std::unique_ptr<uint8_t[]> payload;  // header.size bytes
+    // Which of the channel's connections brought it (see
+    // FrameSplitter::BeginConnection): a decoder must not carry one
+    // connection's state into the next.
+    uint32_t connection = 0;
 
-    static std::unique_ptr<MediaFrame> Make(const FrameHeader& header, const uint8_t* payload) {
+    static std::unique_ptr<MediaFrame> Make(const FrameHeader& header, const uint8_t* payload,
+                                            uint32_t connection = 0) {
         auto frame = std::make_unique<MediaFrame>();
         frame->header = header;
+        frame->connection = connection;
         if (payload != nullptr) {
             // Every byte is written right away: no zero fill first.
             frame->payload = std::make_unique_for_overwrite<uint8_t[]>(header.size);
@@ -46,6 +52,7 @@ class FrameBuffer {
     size_t Size() const { return header.size; }
 
     FrameHeader header;
+    uint32_t connection = 0;  // of the frame last popped into it
 
   private:
     size_t capacity_;

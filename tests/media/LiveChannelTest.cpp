@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
+#include <mutex>
 #include <vector>
 
 #include "ChannelTestSupport.h"
@@ -9,6 +11,7 @@
 #include "device/CHalvexProtocolAX.h"
 #include "media/CXOMPPlayer.h"
 #include "media/FrameHeader.h"
+#include "sim/stream/ClipCache.h"
 
 namespace orbisight {
 namespace {
@@ -276,10 +279,12 @@ TEST(LiveChannel, ReconnectionTakesTheCurrentAddressFromTheDirectory) {
     EXPECT_TRUE(test::WaitState(owner, 1, kWaitMs));
 }
 
-TEST(LiveChannel, OfflineServerCameraIsNotRetried) {
+TEST(LiveChannel, OfflineServerCameraIsRetriedOnlyNowAndThen) {
     auto camera = std::make_unique<FakeCamera>();
     NoticeQueue owner;
-    CXOMPPlayer channel;
+    LiveChannelOptions options;
+    options.offlineRetryMs = 4000;
+    CXOMPPlayer channel(options);
     auto record = CameraRecord(Direct(camera->Port()));
     record->status = 0;  // off-line, from the server's list, type 0
     ASSERT_EQ(channel.Open(record.get(), &owner), 1);
@@ -288,23 +293,35 @@ TEST(LiveChannel, OfflineServerCameraIsNotRetried) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     EXPECT_EQ(channel.Stats().reconnectAttempts, 0u);
     EXPECT_EQ(camera->Accepted(), 1);
+    // The list was wrong, or the camera came back: the channel finds out.
+    EXPECT_TRUE(camera->WaitLogins(2, kWaitMs));
+    EXPECT_TRUE(test::WaitState(owner, 1, kWaitMs));
+    EXPECT_EQ(channel.Stats().reconnectAttempts, 1u);
 }
 
-TEST(LiveChannel, CloseIsPromptWhileTheLoginIsUnanswered) {
+// Close wins over every Open that began before it, also one still waiting
+// for another Open to finish: the channel stays closed and nothing new
+// connects behind the caller's back.
+TEST(LiveChannel, AnOpenWaitingWhenCloseComesDoesNotReopen) {
     FakeCamera camera;
     camera.SetLoginRet("silent");
     CXOMPPlayer channel;
     auto record = CameraRecord(Direct(camera.Port()));
-    auto opening =
+    auto first =
         std::async(std::launch::async, [&] { return channel.Open(record.get(), nullptr); });
     FakeCamera::Received m;
     ASSERT_TRUE(camera.WaitFor(msgtype::kLogin, m, kWaitMs));
+    auto second =
+        std::async(std::launch::async, [&] { return channel.Open(record.get(), nullptr); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // second waits for first
     auto start = std::chrono::steady_clock::now();
     channel.Close();
-    EXPECT_EQ(opening.get(), 0);
-    // Documented bound 7.3 s; normally a few milliseconds.
     EXPECT_LT(test::ElapsedMs(start), 3000);
+    EXPECT_EQ(first.get(), 0);
+    EXPECT_EQ(second.get(), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_FALSE(channel.Connected());
+    EXPECT_EQ(camera.Accepted(), 1);
 }
 
 TEST(LiveChannel, CloseIsPromptWhileTheCameraIsSilent) {
@@ -329,6 +346,90 @@ TEST(LiveChannel, SplittingIsSafeBeforeOpenAndFramesWaitForAKeyFrame) {
     LiveChannelStats stats = channel.Stats();
     EXPECT_EQ(stats.videoFrames, 2u);
     EXPECT_EQ(stats.droppedGate, 1u);
+}
+
+// Records the decoded size of every picture the channel draws, in order.
+class PictureSizeLog : public VideoSink {
+  public:
+    PictureSize WantedSize() override { return {16, 16}; }
+    PictureSlot BeginPicture(PictureSize size) override {
+        pixels_.resize(static_cast<size_t>(size.width) * static_cast<size_t>(size.height));
+        return {pixels_.data(), size.width, size.height, size.width * 4, 0};
+    }
+    void EndPicture(const VideoOverlay&) override {
+        std::lock_guard lock(mutex_);
+        sizes_.push_back(source_);
+    }
+    void SourceSizeChanged(PictureSize size) override { source_ = size; }
+    size_t Count(PictureSize size) {
+        std::lock_guard lock(mutex_);
+        return static_cast<size_t>(std::count(sizes_.begin(), sizes_.end(), size));
+    }
+
+  private:
+    std::vector<uint32_t> pixels_;  // video thread only
+    PictureSize source_;            // video thread only
+    std::mutex mutex_;
+    std::vector<PictureSize> sizes_;  // protected by mutex_
+};
+
+std::vector<uint8_t> ClipFrame(const sim::EncodedFrame& frame, uint32_t timeStamp) {
+    FrameHeader h;
+    h.flags = frame.key ? 1 : 0;
+    h.mediaType = mediatype::kVideo;
+    h.size = static_cast<uint32_t>(frame.data.size());
+    h.rate = 25;
+    h.timeStamp = timeStamp;
+    std::vector<uint8_t> data(FrameHeader::kSize);
+    WriteFrameHeaderNetwork(h, data.data());
+    data.insert(data.end(), frame.data.begin(), frame.data.end());
+    return data;
+}
+
+// A decoder that holds pictures back (here: two decoding threads; streams
+// with B-frames do the same) must not bring the old connection's last
+// picture out after the camera came back: the new stream starts clean.
+TEST(LiveChannel, NoPictureOfTheOldConnectionIsDrawnAfterAReconnection) {
+    sim::VideoClipSpec spec;
+    spec.name = "Before";
+    spec.width = 320;
+    spec.height = 180;
+    spec.gop = 5;
+    spec.seconds = 1;
+    spec.bitRate = 200000;
+    spec.preset = "ultrafast";
+    auto before = sim::ClipCache::Instance().Get(spec);
+    spec.name = "After";
+    spec.width = 160;
+    spec.height = 90;
+    auto after = sim::ClipCache::Instance().Get(spec);
+    ASSERT_GE(before->frames.size(), 10u);
+
+    FakeCamera camera;
+    PictureSizeLog sink;
+    LiveChannelOptions options;
+    options.videoSink = &sink;
+    options.decoderThreads = 2;
+    CXOMPPlayer channel(options);
+    auto record = CameraRecord(Direct(camera.Port()));
+    ASSERT_EQ(channel.Open(record.get(), nullptr), 1);
+    ASSERT_TRUE(camera.WaitLogins(1, kWaitMs));
+    for (uint32_t i = 0; i < 10; ++i) {
+        camera.SendRaw(test::MediaMessage(ClipFrame(before->frames[i], i * 40)));
+    }
+    ASSERT_TRUE(Eventually([&] { return channel.Stats().videoFrames == 10; }, kWaitMs));
+    ASSERT_TRUE(Eventually([&] { return sink.Count({320, 180}) >= 8; }, kWaitMs));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    size_t oldPictures = sink.Count({320, 180});
+
+    camera.DropConnection();
+    ASSERT_TRUE(camera.WaitLogins(2, kWaitMs));
+    for (uint32_t i = 0; i < 5; ++i) {
+        camera.SendRaw(test::MediaMessage(ClipFrame(after->frames[i], 9000 + i * 40)));
+    }
+    ASSERT_TRUE(Eventually([&] { return sink.Count({160, 90}) >= 3; }, kWaitMs));
+    EXPECT_EQ(sink.Count({320, 180}), oldPictures);
+    EXPECT_EQ(channel.PictureSizeForPoints(), (PictureSize{160, 90}));
 }
 
 TEST(LiveChannel, ButtonBoxesFollowThePane) {

@@ -29,7 +29,7 @@ TEST(VideoPacing, RestsOnlyForGapsBelowThreeFramePeriods) {
 
 class VideoStepFixture : public ::testing::Test {
   protected:
-    void Queue(bool key, uint32_t timeStamp, uint32_t flags = 0) {
+    void Queue(bool key, uint32_t timeStamp, uint32_t flags = 0, uint32_t connection = 0) {
         FrameHeader h;
         h.flags = (key ? 1u : 0u) | flags;
         h.mediaType = mediatype::kVideo;
@@ -37,7 +37,7 @@ class VideoStepFixture : public ::testing::Test {
         h.rate = 25;
         h.timeStamp = timeStamp;
         uint8_t payload = static_cast<uint8_t>(timeStamp);
-        ASSERT_TRUE(queue.Push(MediaFrame::Make(h, &payload)));
+        ASSERT_TRUE(queue.Push(MediaFrame::Make(h, &payload, connection)));
     }
     LiveVideoStep::Outcome Run() {
         return step.RunOnce(
@@ -105,6 +105,29 @@ TEST_F(VideoStepFixture, PacesFromTheFirstFramesTimeStamp) {
     ASSERT_EQ(rests.size(), 1u);
     EXPECT_GE(rests[0], 2);
     EXPECT_LE(rests[0], 3);
+}
+
+// A reconnection starts a new stream: its first picture is a key frame, the
+// decoder is told before it (the channel flushes it there) and pacing does
+// not measure the step from the old connection's clock.
+TEST_F(VideoStepFixture, ANewConnectionStartsAFreshStreamAtAKeyFrame) {
+    std::vector<size_t> newStreams;  // frames decoded when the handler ran
+    step.SetNewStreamHandler([this, &newStreams] { newStreams.push_back(decoded.size()); });
+    Queue(true, 1000, 0, 1);
+    Queue(false, 1040, 0, 1);
+    Queue(false, 1090, 0, 2);  // the new connection's stream begins mid-GOP
+    Queue(true, 1100, 0, 2);
+    Queue(false, 1140, 0, 2);
+    Queue(false, 1000, 0, 2);  // its clock steps back
+    while (Run() != LiveVideoStep::Outcome::kIdle) {
+    }
+    EXPECT_EQ(decoded, (std::vector<uint32_t>{1000, 1040, 1100, 1140, 1000}));
+    EXPECT_EQ(newStreams, (std::vector<size_t>{0, 2}));
+    EXPECT_EQ(step.GateDrops(), 1u);
+    // Rests only between frames of one connection (1040 after 1000, 1140
+    // after 1100): the 60 ms from the old connection's last picture to the
+    // new one's first is no step of either stream.
+    EXPECT_EQ(rests.size(), 2u);
 }
 
 TEST_F(VideoStepFixture, StopsWithoutDecodingOnceStopping) {
