@@ -142,6 +142,8 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
 
 CMyVelaExpertDlg::~CMyVelaExpertDlg() {
     diskGuard_->Stop();
+    // An open login dialog goes first: its end reaches the tree.
+    delete loginDialog_.data();
     // Panes close their channels before the session they look addresses up in.
     delete tree_;
     tree_ = nullptr;

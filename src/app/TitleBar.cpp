@@ -34,9 +34,14 @@ TitleBar::TitleBar(QWidget* parent) : QWidget(parent) {
 bool TitleBar::eventFilter(QObject* watched, QEvent* event) {
     // A click on the account label opens the account: the user information
     // when logged in, else the login dialog (the main window decides).
-    if (watched == account_ && event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        emit accountClicked();
+    if (watched == account_ && (event->type() == QEvent::MouseButtonPress ||
+                                event->type() == QEvent::MouseButtonRelease)) {
+        // The press stays with the label: on the bar it would start moving
+        // the window.
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            emit accountClicked();
+        }
         return true;
     }
     return QWidget::eventFilter(watched, event);
