@@ -1,10 +1,5 @@
 #include "sim/account/SimAccountServer.h"
 
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
@@ -19,34 +14,6 @@ namespace orbisight::sim {
 namespace {
 
 using nlohmann::json;
-
-int OpenListener(int port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return -1;
-    }
-    int yes = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, 32) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// Waits for a connection while watching the stop flag. -1 when none came.
-int AcceptOne(int listener, const std::atomic<bool>& stopping) {
-    pollfd pfd{listener, POLLIN, 0};
-    if (::poll(&pfd, 1, 50) <= 0 || stopping.load()) {
-        return -1;
-    }
-    return ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-}
 
 int PortOption(const json& account, const char* key, int fallback) {
     auto it = account.find(key);
@@ -147,19 +114,18 @@ SimAccountServer::~SimAccountServer() {
 }
 
 void SimAccountServer::Listen() {
-    loginListener_ = OpenListener(options_.loginPort);
-    registerListener_ = OpenListener(options_.registerPort);
-    if (loginListener_ < 0 || registerListener_ < 0) {
+    bool listening = login_.Start(options_.loginPort, "sim/acct-login",
+                                  [this](int socket) -> std::unique_ptr<SimTcpServer::Connection> {
+                                      return std::make_unique<SimLoginConnection>(socket, *this);
+                                  }) &&
+                     register_.Start(options_.registerPort, "sim/acct-reg",
+                                     [this](int socket) { return ServeRegister(socket); });
+    if (!listening) {
         Stop();
         throw std::runtime_error(
             "account: cannot listen on 127.0.0.1:" + std::to_string(options_.loginPort) + " and " +
             std::to_string(options_.registerPort));
     }
-    loginPort_ = LocalPort(loginListener_);
-    registerPort_ = LocalPort(registerListener_);
-    loginAccept_.Start("sim/acct-login", [this](AutoResetEvent& stop) { AcceptLoginLoop(stop); });
-    registerAccept_.Start("sim/acct-reg",
-                          [this](AutoResetEvent& stop) { AcceptRegisterLoop(stop); });
     if (options_.pushIntervalMs > 0) {
         pushTimer_.Start("sim/acct-push", [this](AutoResetEvent& stop) { PushTimerLoop(stop); });
     }
@@ -206,8 +172,8 @@ void SimAccountServer::Subscribe(SimContext& context) {
 }
 
 std::vector<SimServiceInfo> SimAccountServer::Describe() const {
-    return {{"account-login", "login", loginPort_},
-            {"account-register", "register", registerPort_}};
+    return {{"account-login", "login", LoginPort()},
+            {"account-register", "register", RegisterPort()}};
 }
 
 void SimAccountServer::Stop() {
@@ -220,28 +186,13 @@ void SimAccountServer::Stop() {
     if (client >= 0) {
         ShutdownSocket(client);
     }
-    loginAccept_.Stop(2000);
-    registerAccept_.Stop(2000);
     pushTimer_.Stop(2000);
-    for (int* listener : {&loginListener_, &registerListener_}) {
-        if (*listener >= 0) {
-            CloseSocket(*listener);
-            *listener = -1;
-        }
-    }
-    std::vector<std::unique_ptr<SimLoginConnection>> connections;
-    {
-        std::lock_guard lock(connectionsMutex_);
-        connections.swap(connections_);
-    }
-    connections.clear();  // each destructor drops its connection and joins
+    login_.Stop();  // each connection is dropped and joined
+    register_.Stop();
 }
 
 void SimAccountServer::DropConnections() {
-    std::lock_guard lock(connectionsMutex_);
-    for (auto& connection : connections_) {
-        connection->Drop();
-    }
+    login_.DropConnections();
 }
 
 void SimAccountServer::Counted(const std::string& what) {
@@ -291,42 +242,14 @@ bool SimAccountServer::Send(int socket, CXOMPPackageBuilder& message) {
            static_cast<int>(bytes.size());
 }
 
-void SimAccountServer::AcceptLoginLoop(AutoResetEvent& stop) {
-    while (!stopping_.load() && !stop.TryConsume()) {
-        {
-            // Collect sessions that ended on their own.
-            std::vector<std::unique_ptr<SimLoginConnection>> finished;
-            std::lock_guard lock(connectionsMutex_);
-            for (auto it = connections_.begin(); it != connections_.end();) {
-                if ((*it)->Finished()) {
-                    finished.push_back(std::move(*it));
-                    it = connections_.erase(it);
-                } else {
-                    ++it;
-                }
-            }
-        }
-        int client = AcceptOne(loginListener_, stopping_);
-        if (client < 0) {
-            continue;
-        }
-        auto connection = std::make_unique<SimLoginConnection>(client, *this);
-        std::lock_guard lock(connectionsMutex_);
-        connections_.push_back(std::move(connection));
+std::unique_ptr<SimTcpServer::Connection> SimAccountServer::ServeRegister(int socket) {
+    registerClient_.store(socket);
+    if (!stopping_.load()) {
+        HandleRegister(socket);
     }
-}
-
-void SimAccountServer::AcceptRegisterLoop(AutoResetEvent& stop) {
-    while (!stopping_.load() && !stop.TryConsume()) {
-        int client = AcceptOne(registerListener_, stopping_);
-        if (client < 0) {
-            continue;
-        }
-        registerClient_.store(client);
-        HandleRegister(client);
-        registerClient_.store(-1);
-        CloseSocket(client);
-    }
+    registerClient_.store(-1);
+    CloseSocket(socket);
+    return nullptr;
 }
 
 void SimAccountServer::HandleRegister(int socket) {
@@ -384,12 +307,12 @@ void SimAccountServer::PushToOwner(const std::string& owner, CXOMPPackageBuilder
     if (owner.empty()) {
         return;
     }
-    std::lock_guard lock(connectionsMutex_);
-    for (auto& connection : connections_) {
-        if (!connection->Finished() && connection->User() == owner) {
-            connection->Push(message);
+    login_.ForEach([&](SimTcpServer::Connection& connection) {
+        auto& session = static_cast<SimLoginConnection&>(connection);
+        if (session.User() == owner) {
+            session.Push(message);
         }
-    }
+    });
 }
 
 void SimAccountServer::PushStatus(const std::string& deviceId, int status) {

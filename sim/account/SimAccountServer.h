@@ -15,6 +15,7 @@
 #include "platform/WorkerThread.h"
 #include "sim/account/SimAccountStore.h"
 #include "sim/common/SimService.h"
+#include "sim/common/SimTcpServer.h"
 
 namespace orbisight::sim {
 
@@ -54,8 +55,8 @@ class SimAccountServer : public SimService {
     std::vector<SimServiceInfo> Describe() const override;
     void Stop() override;
 
-    int LoginPort() const { return loginPort_; }
-    int RegisterPort() const { return registerPort_; }
+    int LoginPort() const { return login_.Port(); }
+    int RegisterPort() const { return register_.Port(); }
     SimAccountStore& Store() { return store_; }
 
     // Run-time control (tests, stdin commands).
@@ -82,8 +83,9 @@ class SimAccountServer : public SimService {
 
   private:
     void Listen();
-    void AcceptLoginLoop(AutoResetEvent& stop);
-    void AcceptRegisterLoop(AutoResetEvent& stop);
+    // Serves one request of a register connection on the accept thread,
+    // then closes it.
+    std::unique_ptr<SimTcpServer::Connection> ServeRegister(int socket);
     void HandleRegister(int socket);
     void PushTimerLoop(AutoResetEvent& stop);
     void PushToOwner(const std::string& owner, CXOMPPackageBuilder& message);
@@ -92,20 +94,12 @@ class SimAccountServer : public SimService {
     SimAccountOptions options_;
     SimAccountStore store_;
     std::atomic<AccountFault> fault_{AccountFault::kNone};
-    int loginListener_ = -1;
-    int registerListener_ = -1;
-    int loginPort_ = 0;
-    int registerPort_ = 0;
     std::atomic<bool> stopping_{false};
     std::atomic<int> registerClient_{-1};  // the register connection being served
 
-    WorkerThread loginAccept_;
-    WorkerThread registerAccept_;
+    SimTcpServer login_;     // SimLoginConnection each
+    SimTcpServer register_;  // one request per connection, served on the accept thread
     WorkerThread pushTimer_;
-
-    mutable std::mutex connectionsMutex_;
-    std::vector<std::unique_ptr<SimLoginConnection>>
-        connections_;  // protected by connectionsMutex_
 
     mutable std::mutex countsMutex_;
     std::map<std::string, int> counts_;    // protected by countsMutex_

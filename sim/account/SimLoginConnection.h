@@ -9,6 +9,7 @@
 #include "account/CXOMPPackageBuilder.h"
 #include "account/CXOMPPackageParser.h"
 #include "sim/account/SimAccountStore.h"
+#include "sim/common/SimTcpServer.h"
 
 namespace orbisight::sim {
 
@@ -16,18 +17,18 @@ class SimAccountServer;
 
 // One client session on the login server, served by its own thread: the
 // login, heartbeats, list requests with their replies, logout.
-class SimLoginConnection {
+class SimLoginConnection : public SimTcpServer::Connection {
   public:
     static constexpr size_t kPageSize = 100;
     static constexpr size_t kMaxBatch = 50;
 
     SimLoginConnection(int socket, SimAccountServer& server);
-    ~SimLoginConnection();  // drops the connection and waits for its thread
+    ~SimLoginConnection() override;  // drops the connection and waits for its thread
     SimLoginConnection(const SimLoginConnection&) = delete;
     SimLoginConnection& operator=(const SimLoginConnection&) = delete;
 
-    void Drop();
-    bool Finished() const { return finished_.load(); }
+    void Drop() override;
+    bool Finished() const override { return finished_.load(); }
     // The logged-in user, or "".
     std::string User() const;
     // Sends a notification (any thread).

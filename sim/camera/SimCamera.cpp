@@ -1,11 +1,5 @@
 #include "sim/camera/SimCamera.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <stdexcept>
 
@@ -15,27 +9,6 @@
 
 namespace orbisight::sim {
 namespace {
-
-// A TCP listener on 127.0.0.1:port (0: any free port). Simulators never
-// listen beyond loopback.
-int OpenLoopbackListener(int port) {
-    int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (s < 0) {
-        return kNoSocket;
-    }
-    int on = 1;
-    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(s, 64) != 0) {
-        ::close(s);
-        return kNoSocket;
-    }
-    return s;
-}
 
 // "sim" and the end of the ID, for thread names (15 characters at most).
 std::string ShortName(const std::string& id) {
@@ -67,19 +40,12 @@ SimCamera::SimCamera(const nlohmann::json& config, SimContext& context,
         }
         fault_ = *mode;
     }
-    int port = 0;
     if (auto it = config.find("port"); it != config.end()) {
         if (!it->is_number_integer() || it->get<int>() < 0 || it->get<int>() > 65535) {
             throw std::runtime_error("camera " + Id() + ": bad \"port\" " + it->dump());
         }
-        port = it->get<int>();
+        port_ = it->get<int>();
     }
-    listener_ = OpenLoopbackListener(port);
-    if (listener_ < 0) {
-        throw std::runtime_error("camera " + Id() +
-                                 ": cannot listen on 127.0.0.1:" + std::to_string(port));
-    }
-    port_ = LocalPort(listener_);
     media_ = mediaFactory ? mediaFactory(config) : CreateSimCameraMedia(config);
 
     subscription_ = std::make_shared<Subscription>();
@@ -119,15 +85,18 @@ SimCamera::SimCamera(const nlohmann::json& config, SimContext& context,
             }
         }
     });
-    context.cameraPorts[Id()] = port_;
 }
 
 std::unique_ptr<SimCamera> SimCamera::Start(const nlohmann::json& config, SimContext& context,
                                             const MediaFactory& mediaFactory) {
     auto camera = std::make_unique<SimCamera>(config, context, mediaFactory);
-    camera->acceptThread_.Start(
-        ShortName(camera->Id()) + "/acc",
-        [raw = camera.get()](AutoResetEvent& stop) { raw->AcceptLoop(stop); });
+    SimCamera* raw = camera.get();
+    if (!camera->server_.Start(camera->port_, ShortName(camera->Id()) + "/acc",
+                               [raw](int socket) { return raw->Accept(socket); })) {
+        throw std::runtime_error("camera " + camera->Id() +
+                                 ": cannot listen on 127.0.0.1:" + std::to_string(camera->port_));
+    }
+    context.cameraPorts[camera->Id()] = camera->Port();
     return camera;
 }
 
@@ -136,7 +105,7 @@ SimCamera::~SimCamera() {
 }
 
 std::vector<SimServiceInfo> SimCamera::Describe() const {
-    return {{"camera", Id(), port_}};
+    return {{"camera", Id(), Port()}};
 }
 
 void SimCamera::Stop() {
@@ -144,21 +113,7 @@ void SimCamera::Stop() {
         std::lock_guard lock(subscription_->mutex);
         subscription_->camera = nullptr;
     }
-    stopping_ = true;
-    acceptThread_.Stop(2000);
-    if (listener_ >= 0) {
-        CloseSocket(listener_);
-        listener_ = kNoSocket;
-    }
-    std::vector<std::unique_ptr<SimCameraConnection>> connections;
-    {
-        std::lock_guard lock(connectionsMutex_);
-        connections.swap(connections_);
-    }
-    for (auto& connection : connections) {
-        connection->Drop();
-    }
-    connections.clear();  // each destructor waits for its thread
+    server_.Stop();
 }
 
 void SimCamera::SetFault(SimFaultMode mode) {
@@ -169,10 +124,7 @@ void SimCamera::SetFault(SimFaultMode mode) {
 }
 
 void SimCamera::DropConnections() {
-    std::lock_guard lock(connectionsMutex_);
-    for (auto& connection : connections_) {
-        connection->Drop();
-    }
+    server_.DropConnections();
 }
 
 void SimCamera::ReportViolation(const std::string& text) {
@@ -196,49 +148,15 @@ std::vector<std::string> SimCamera::Violations() const {
     return violations_;
 }
 
-void SimCamera::ReapFinished() {
-    std::vector<std::unique_ptr<SimCameraConnection>> finished;
-    {
-        std::lock_guard lock(connectionsMutex_);
-        for (auto it = connections_.begin(); it != connections_.end();) {
-            if ((*it)->Finished()) {
-                finished.push_back(std::move(*it));
-                it = connections_.erase(it);
-            } else {
-                ++it;
-            }
-        }
+std::unique_ptr<SimTcpServer::Connection> SimCamera::Accept(int socket) {
+    if (fault_ == SimFaultMode::kRefuse) {
+        CloseSocket(socket);
+        return nullptr;
     }
-    // Joined outside the lock: DropConnections() may be waiting for it.
-    finished.clear();
-}
-
-void SimCamera::AcceptLoop(AutoResetEvent& stop) {
-    while (!stopping_) {
-        pollfd pfd{listener_, POLLIN, 0};
-        int ready = ::poll(&pfd, 1, 50);
-        if (stop.TryConsume() || stopping_) {
-            return;
-        }
-        ReapFinished();
-        if (ready <= 0) {
-            continue;
-        }
-        int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client < 0) {
-            continue;
-        }
-        ++accepted_;
-        if (fault_ == SimFaultMode::kRefuse) {
-            CloseSocket(client);
-            continue;
-        }
-        std::lock_guard lock(connectionsMutex_);
-        auto connection = std::make_unique<SimCameraConnection>(
-            *this, client, ShortName(Id()) + "/" + std::to_string(nextConnection_++));
-        connection->Start();
-        connections_.push_back(std::move(connection));
-    }
+    auto connection = std::make_unique<SimCameraConnection>(
+        *this, socket, ShortName(Id()) + "/" + std::to_string(nextConnection_++));
+    connection->Start();
+    return connection;
 }
 
 }  // namespace orbisight::sim

@@ -9,12 +9,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/WorkerThread.h"
 #include "sim/camera/SimCameraHooks.h"
 #include "sim/camera/SimCameraState.h"
 #include "sim/camera/SimFaultMode.h"
 #include "sim/camera/SimSdCard.h"
 #include "sim/common/SimService.h"
+#include "sim/common/SimTcpServer.h"
 
 namespace orbisight::sim {
 
@@ -35,7 +35,7 @@ class SimCamera : public SimService {
     // bound.
     static std::unique_ptr<SimCamera> Start(const nlohmann::json& config, SimContext& context,
                                             const MediaFactory& mediaFactory = {});
-    // Binds the listener; Start() also starts accepting.
+    // Reads the entry; Start() then listens and accepts.
     SimCamera(const nlohmann::json& config, SimContext& context, const MediaFactory& mediaFactory);
     ~SimCamera() override;
 
@@ -45,7 +45,7 @@ class SimCamera : public SimService {
     void Stop() override;
 
     const std::string& Id() const { return state_.Id(); }
-    int Port() const { return port_; }
+    int Port() const { return server_.Port(); }
 
     // Switching to kRefuse also drops the connections already open.
     void SetFault(SimFaultMode mode);
@@ -56,7 +56,7 @@ class SimCamera : public SimService {
     // Protocol violations seen in what clients sent (each also on stderr).
     int ViolationCount() const;
     std::vector<std::string> Violations() const;
-    int AcceptedConnections() const { return accepted_; }
+    int AcceptedConnections() const { return static_cast<int>(server_.Accepted()); }
     int SuccessfulLogins() const { return logins_; }
 
     SimCameraState& State() { return state_; }
@@ -68,8 +68,8 @@ class SimCamera : public SimService {
     void CountLogin() { ++logins_; }
 
   private:
-    void AcceptLoop(AutoResetEvent& stop);
-    void ReapFinished();
+    // Serves an accepted socket (or turns it away in the refuse mode).
+    std::unique_ptr<SimTcpServer::Connection> Accept(int socket);
 
     struct Subscription;  // the event bus handler's link back to this camera
 
@@ -77,18 +77,11 @@ class SimCamera : public SimService {
     SimSdCard sdCard_;
     std::unique_ptr<SimCameraMedia> media_;
     std::shared_ptr<Subscription> subscription_;
-    int listener_ = -1;
-    int port_ = 0;
+    int port_ = 0;  // from the configuration
     std::atomic<SimFaultMode> fault_{SimFaultMode::kNone};
-    std::atomic<bool> stopping_{false};
-    std::atomic<int> accepted_{0};
     std::atomic<int> logins_{0};
-    WorkerThread acceptThread_;
-
-    std::mutex connectionsMutex_;
-    std::vector<std::unique_ptr<SimCameraConnection>>
-        connections_;         // protected by connectionsMutex_
-    int nextConnection_ = 1;  // protected by connectionsMutex_
+    int nextConnection_ = 1;  // accept thread only
+    SimTcpServer server_;
 
     mutable std::mutex violationsMutex_;
     std::vector<std::string> violations_;  // protected by violationsMutex_ (the last 200)

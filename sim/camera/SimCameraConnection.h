@@ -10,6 +10,7 @@
 #include "device/CHalvexProtocolAX.h"
 #include "platform/WorkerThread.h"
 #include "sim/camera/SimCameraHooks.h"
+#include "sim/common/SimTcpServer.h"
 
 namespace orbisight::sim {
 
@@ -19,7 +20,7 @@ class SimCamera;
 // reads every message, checks it strictly, answers the camera's own
 // commands and offers stream commands and live controls to the media
 // session opened at login.
-class SimCameraConnection : public SimConnection {
+class SimCameraConnection : public SimConnection, public SimTcpServer::Connection {
   public:
     SimCameraConnection(SimCamera& camera, int socket, std::string threadName);
     ~SimCameraConnection() override;
@@ -27,7 +28,7 @@ class SimCameraConnection : public SimConnection {
     void Start();
     // Wakes the thread (Drop) and waits for it to end.
     void Stop();
-    bool Finished() const { return thread_.Finished(); }
+    bool Finished() const override { return thread_.Finished(); }
 
     // SimConnection
     bool Send(CHalvexProtocolAX& message) override;

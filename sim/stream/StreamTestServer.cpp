@@ -1,10 +1,5 @@
 #include "sim/stream/StreamTestServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 
 #include "device/CHalvexProtocolAX.h"
@@ -14,7 +9,7 @@
 
 namespace orbisight::sim {
 
-class StreamTestServer::Connection : public SimConnection {
+class StreamTestServer::Connection : public SimConnection, public SimTcpServer::Connection {
   public:
     Connection(StreamTestServer& server, int socket) : server_(server), socket_(socket) {
         thread_ = std::thread([this] {
@@ -42,7 +37,7 @@ class StreamTestServer::Connection : public SimConnection {
         ShutdownSocket(socket_);
     }
     bool Open() const override { return open_.load(); }
-    bool Finished() const { return finished_.load(); }
+    bool Finished() const override { return finished_.load(); }
 
   private:
     void Serve() {
@@ -120,85 +115,18 @@ SimStreamCamera* StreamTestServer::Camera() {
 }
 
 bool StreamTestServer::Start(int port) {
-    Stop();
-    int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (s < 0) {
-        return false;
-    }
-    int on = 1;
-    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(s, 64) != 0) {
-        close(s);
-        return false;
-    }
-    port_ = LocalPort(s);
-    listener_.store(s);
-    stopping_.store(false);
-    acceptThread_ = std::thread([this] {
-        SetCurrentThreadName("sim/accept");
-        AcceptLoop();
-    });
-    return true;
-}
-
-void StreamTestServer::AcceptLoop() {
-    for (;;) {
-        int client = accept4(listener_.load(), nullptr, nullptr, SOCK_CLOEXEC);
-        if (client < 0) {
-            if (stopping_.load()) {
-                return;
-            }
-            if (errno == EINTR || errno == ECONNABORTED) {
-                continue;
-            }
-            return;
-        }
-        if (stopping_.load()) {
-            close(client);
-            return;
-        }
-        connections_.fetch_add(1);
-        std::lock_guard lock(mutex_);
-        Reap(false);
-        clients_.push_back(std::make_unique<Connection>(*this, client));
-    }
-}
-
-void StreamTestServer::Reap(bool all) {
-    for (auto it = clients_.begin(); it != clients_.end();) {
-        if (all || (*it)->Finished()) {
-            it = clients_.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    return server_.Start(port, "sim/accept",
+                         [this](int socket) -> std::unique_ptr<SimTcpServer::Connection> {
+                             return std::make_unique<Connection>(*this, socket);
+                         });
 }
 
 void StreamTestServer::DropConnections() {
-    std::lock_guard lock(mutex_);
-    for (auto& connection : clients_) {
-        connection->Drop();
-    }
+    server_.DropConnections();
 }
 
 void StreamTestServer::Stop() {
-    stopping_.store(true);
-    int s = listener_.exchange(-1);
-    if (s >= 0) {
-        shutdown(s, SHUT_RDWR);
-    }
-    if (acceptThread_.joinable()) {
-        acceptThread_.join();
-    }
-    if (s >= 0) {
-        close(s);
-    }
-    std::lock_guard lock(mutex_);
-    Reap(true);
+    server_.Stop();
 }
 
 }  // namespace orbisight::sim

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -11,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/camera/SimCameraHooks.h"
+#include "sim/common/SimTcpServer.h"
 
 namespace orbisight::sim {
 
@@ -34,32 +34,24 @@ class StreamTestServer {
     bool Start(int port = 0);
     // Closes the listener and every connection; Start may be called again.
     void Stop();
-    int Port() const { return port_; }
+    int Port() const { return server_.Port(); }
 
     // Closes every client connection now (the listener stays).
     void DropConnections();
 
     SimStreamCamera* Camera();
     uint64_t Logins() const { return logins_.load(); }
-    uint64_t Connections() const { return connections_.load(); }
+    uint64_t Connections() const { return server_.Accepted(); }
 
   private:
     class Connection;
-    void AcceptLoop();
-    void Reap(bool all);
 
     nlohmann::json config_;
     std::unique_ptr<SimCameraMedia> media_;
     std::string user_, password_, id_;
     int loginDelayMs_ = 0;
-    std::atomic<int> listener_{-1};
-    int port_ = 0;
-    std::thread acceptThread_;
-    std::atomic<bool> stopping_{false};
-    std::mutex mutex_;
-    std::list<std::unique_ptr<Connection>> clients_;  // protected by mutex_
     std::atomic<uint64_t> logins_{0};
-    std::atomic<uint64_t> connections_{0};
+    SimTcpServer server_;  // last: stopped first, while the media side still exists
 };
 
 }  // namespace orbisight::sim
