@@ -206,26 +206,6 @@ int SimAccountServer::Count(const std::string& what) const {
     return it == counts_.end() ? 0 : it->second;
 }
 
-void SimAccountServer::ReportViolation(const std::string& text) {
-    std::fprintf(stderr, "orbisight-sim: account: protocol violation: %s\n", text.c_str());
-    std::lock_guard lock(countsMutex_);
-    ++violationCount_;
-    violations_.push_back(text);
-    if (violations_.size() > 200) {
-        violations_.erase(violations_.begin());
-    }
-}
-
-int SimAccountServer::ViolationCount() const {
-    std::lock_guard lock(countsMutex_);
-    return violationCount_;
-}
-
-std::vector<std::string> SimAccountServer::Violations() const {
-    std::lock_guard lock(countsMutex_);
-    return violations_;
-}
-
 bool SimAccountServer::Send(int socket, CXOMPPackageBuilder& message) {
     AccountFault fault = fault_.load();
     if (fault == AccountFault::kStall) {

@@ -16,6 +16,7 @@
 #include "sim/account/SimAccountStore.h"
 #include "sim/common/SimService.h"
 #include "sim/common/SimTcpServer.h"
+#include "sim/common/SimViolationLog.h"
 
 namespace orbisight::sim {
 
@@ -71,12 +72,12 @@ class SimAccountServer : public SimService {
 
     // What the service saw: "login user", "get all-dev", "HeartBeat user"...
     int Count(const std::string& what) const;
-    int ViolationCount() const;
-    std::vector<std::string> Violations() const;
+    int ViolationCount() const { return violations_.Count(); }
+    std::vector<std::string> Violations() const { return violations_.Recent(); }
 
     // Used by the connections.
     void Counted(const std::string& what);
-    void ReportViolation(const std::string& text);
+    void ReportViolation(const std::string& text) { violations_.Report(text); }
     // Sends a message as the fault mode allows. False when not sent.
     bool Send(int socket, CXOMPPackageBuilder& message);
     int Expire() const { return options_.expire; }
@@ -102,9 +103,8 @@ class SimAccountServer : public SimService {
     WorkerThread pushTimer_;
 
     mutable std::mutex countsMutex_;
-    std::map<std::string, int> counts_;    // protected by countsMutex_
-    std::vector<std::string> violations_;  // protected by countsMutex_
-    int violationCount_ = 0;               // protected by countsMutex_
+    std::map<std::string, int> counts_;  // protected by countsMutex_
+    SimViolationLog violations_{"account"};
 
     struct Subscription {
         std::mutex mutex;

@@ -282,81 +282,79 @@ SimOutcome SimAccountStore::Register(const std::string& user, const std::string&
     return {};
 }
 
+SimOutcome SimAccountStore::ChangeAs(const std::string& user, const std::string& password,
+                                     const std::function<SimOutcome()>& change) {
+    std::lock_guard lock(mutex_);
+    SimOutcome outcome = Authenticate(user, password);
+    if (outcome.code != 200) {
+        return outcome;
+    }
+    outcome = change();
+    if (outcome.code == 200) {
+        SaveLocked();
+    }
+    return outcome;
+}
+
 SimOutcome SimAccountStore::ModifyUser(const std::string& user, const std::string& password,
                                        const std::optional<std::string>& nickname,
                                        const std::optional<std::string>& newPassword) {
-    std::lock_guard lock(mutex_);
-    SimOutcome auth = Authenticate(user, password);
-    if (auth.code != 200) {
-        return auth;
-    }
-    for (auto& u : users_) {
-        if (u.name == user) {
-            if (nickname) {
-                u.nickname = *nickname;
-            }
-            if (newPassword) {
-                u.password = *newPassword;
+    return ChangeAs(user, password, [&]() -> SimOutcome {
+        for (auto& u : users_) {
+            if (u.name == user) {
+                if (nickname) {
+                    u.nickname = *nickname;
+                }
+                if (newPassword) {
+                    u.password = *newPassword;
+                }
             }
         }
-    }
-    SaveLocked();
-    return {};
+        return {};
+    });
 }
 
 SimOutcome SimAccountStore::ModifyDevice(const std::string& user, const std::string& password,
                                          const std::string& id, const std::string& name, int type) {
-    std::lock_guard lock(mutex_);
-    SimOutcome auth = Authenticate(user, password);
-    if (auth.code != 200) {
-        return auth;
-    }
-    SimDevice* device = FindDevice(id);
-    if (device == nullptr || device->owner != user) {
-        return {404, "No such device"};
-    }
-    device->name = name;
-    device->type = type;
-    SaveLocked();
-    return {};
+    return ChangeAs(user, password, [&]() -> SimOutcome {
+        SimDevice* device = FindDevice(id);
+        if (device == nullptr || device->owner != user) {
+            return {404, "No such device"};
+        }
+        device->name = name;
+        device->type = type;
+        return {};
+    });
 }
 
 SimOutcome SimAccountStore::Bind(const std::string& user, const std::string& password,
                                  const std::string& id) {
-    std::lock_guard lock(mutex_);
-    SimOutcome auth = Authenticate(user, password);
-    if (auth.code != 200) {
-        return auth;
-    }
-    SimDevice* device = FindDevice(id);
-    if (device == nullptr) {
-        // A camera the service has not met yet: it joins on binding.
-        devices_.push_back(SimDevice{});
-        device = &devices_.back();
-        device->id = id;
-    } else if (!device->owner.empty()) {
-        return {409, "Dev already bind"};
-    }
-    device->owner = user;
-    device->group = 0;
-    SaveLocked();
-    return {};
+    return ChangeAs(user, password, [&]() -> SimOutcome {
+        SimDevice* device = FindDevice(id);
+        if (device == nullptr) {
+            // A camera the service has not met yet: it joins on binding.
+            devices_.push_back(SimDevice{});
+            device = &devices_.back();
+            device->id = id;
+        } else if (!device->owner.empty()) {
+            return {409, "Dev already bind"};
+        }
+        device->owner = user;
+        device->group = 0;
+        return {};
+    });
 }
 
 SimOutcome SimAccountStore::Unbind(const std::string& user, const std::string& password,
                                    const std::string& id) {
-    std::lock_guard lock(mutex_);
-    SimOutcome auth = Authenticate(user, password);
-    if (auth.code != 200) {
-        return auth;
-    }
-    SimDevice* device = FindDevice(id);
-    if (device == nullptr || device->owner != user) {
-        return {403, "Dev not bound to this user"};
-    }
-    device->owner.clear();
-    SaveLocked();
-    return {};
+    return ChangeAs(user, password, [&]() -> SimOutcome {
+        SimDevice* device = FindDevice(id);
+        if (device == nullptr || device->owner != user) {
+            return {403, "Dev not bound to this user"};
+        }
+        device->owner.clear();
+        return {};
+    });
 }
 
 std::string SimAccountStore::SetStatus(const std::string& id, int status) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -89,6 +90,10 @@ class SimAccountStore {
 
   private:
     SimOutcome Authenticate(const std::string& user, const std::string& password) const;
+    // A change a user asks for: under the lock, only with the right
+    // password, stored when it succeeds.
+    SimOutcome ChangeAs(const std::string& user, const std::string& password,
+                        const std::function<SimOutcome()>& change);
     SimDevice* FindDevice(const std::string& id);
     void SaveLocked();
 

@@ -26,7 +26,7 @@ struct SimCamera::Subscription {
 
 SimCamera::SimCamera(const nlohmann::json& config, SimContext& context,
                      const MediaFactory& mediaFactory)
-    : state_(config, context.configDir) {
+    : state_(config, context.configDir), violations_("camera " + state_.Id()) {
     if (state_.Id().empty()) {
         throw std::runtime_error("a camera entry has no \"id\"");
     }
@@ -125,27 +125,6 @@ void SimCamera::SetFault(SimFaultMode mode) {
 
 void SimCamera::DropConnections() {
     server_.DropConnections();
-}
-
-void SimCamera::ReportViolation(const std::string& text) {
-    std::fprintf(stderr, "orbisight-sim: camera %s: protocol violation: %s\n", Id().c_str(),
-                 text.c_str());
-    std::lock_guard lock(violationsMutex_);
-    ++violationCount_;
-    violations_.push_back(text);
-    if (violations_.size() > 200) {
-        violations_.erase(violations_.begin());
-    }
-}
-
-int SimCamera::ViolationCount() const {
-    std::lock_guard lock(violationsMutex_);
-    return violationCount_;
-}
-
-std::vector<std::string> SimCamera::Violations() const {
-    std::lock_guard lock(violationsMutex_);
-    return violations_;
 }
 
 std::unique_ptr<SimTcpServer::Connection> SimCamera::Accept(int socket) {

@@ -15,6 +15,7 @@
 #include "sim/camera/SimSdCard.h"
 #include "sim/common/SimService.h"
 #include "sim/common/SimTcpServer.h"
+#include "sim/common/SimViolationLog.h"
 
 namespace orbisight::sim {
 
@@ -54,8 +55,8 @@ class SimCamera : public SimService {
     void DropConnections();
 
     // Protocol violations seen in what clients sent (each also on stderr).
-    int ViolationCount() const;
-    std::vector<std::string> Violations() const;
+    int ViolationCount() const { return violations_.Count(); }
+    std::vector<std::string> Violations() const { return violations_.Recent(); }
     int AcceptedConnections() const { return static_cast<int>(server_.Accepted()); }
     int SuccessfulLogins() const { return logins_; }
 
@@ -64,7 +65,7 @@ class SimCamera : public SimService {
     SimCameraMedia* Media() { return media_.get(); }
 
     // Called by the connections.
-    void ReportViolation(const std::string& text);
+    void ReportViolation(const std::string& text) { violations_.Report(text); }
     void CountLogin() { ++logins_; }
 
   private:
@@ -83,9 +84,7 @@ class SimCamera : public SimService {
     int nextConnection_ = 1;  // accept thread only
     SimTcpServer server_;
 
-    mutable std::mutex violationsMutex_;
-    std::vector<std::string> violations_;  // protected by violationsMutex_ (the last 200)
-    int violationCount_ = 0;               // protected by violationsMutex_
+    SimViolationLog violations_;
 };
 
 }  // namespace orbisight::sim
