@@ -24,6 +24,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/WorkerThread.h"
 #include "sim/account/AccountSimulator.h"
 #include "sim/camera/CameraSimulator.h"
 #include "sim/camera/SimCamera.h"
@@ -152,8 +153,9 @@ int main(int argc, char** argv) {
         }
     }
     // Says on stderr when the last clip is there (start-up measurements).
-    std::thread([started] {
-        for (;;) {
+    orbisight::WorkerThread clipWatch;
+    clipWatch.Start("sim/clipwatch", [started](orbisight::AutoResetEvent& stop) {
+        do {
             ClipCache::Counts counts = ClipCache::Instance().Read();
             if (counts.queued == 0 && counts.encoding == 0) {
                 double seconds =
@@ -165,9 +167,8 @@ int main(int argc, char** argv) {
                              seconds, counts.encoded, counts.fromDisk);
                 return;
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-    }).detach();
+        } while (!stop.Wait(100));
+    });
 
     for (const auto& service : services) {
         for (const auto& info : service->Describe()) {
@@ -195,6 +196,7 @@ int main(int argc, char** argv) {
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
+    clipWatch.Stop(1000);
     for (auto& service : services) {
         service->Stop();
     }
