@@ -59,6 +59,9 @@ CDlgVedioShow::~CDlgVedioShow() {
 }
 
 void CDlgVedioShow::ReleaseChannel() {
+    // Tell the opening thread first: a Close that ran before its Open began
+    // must not be followed by an Open that reconnects behind our back.
+    opener_.SignalStop();
     if (channel_) {
         channel_->Close();
     }
@@ -106,8 +109,15 @@ void CDlgVedioShow::Assign(const DeviceInfo& device) {
         NoticeTarget* owner = notices_.get();
         DeviceInfo record = *device_;
         opener_.Start("cam" + std::to_string(slot_) + "/open", [this, channel, owner, record,
-                                                                generation](AutoResetEvent&) {
+                                                                generation](AutoResetEvent& stop) {
+            if (stop.TryConsume()) {
+                return;  // released before the channel was opened
+            }
             int result = channel->Open(record, owner);
+            if (stop.TryConsume()) {
+                channel->Close();  // released while Open was starting
+                return;
+            }
             connected_.store(result == 1);
             QMetaObject::invokeMethod(
                 this, [this, generation] { OnOpenDone(generation); }, Qt::QueuedConnection);
@@ -137,6 +147,7 @@ void CDlgVedioShow::OnChannelNotice(uint64_t generation, intptr_t state) {
 }
 
 void CDlgVedioShow::Disconnect() {
+    opener_.SignalStop();
     if (device_ && channel_) {
         channel_->Close();
     }
