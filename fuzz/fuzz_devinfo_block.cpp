@@ -30,8 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!SetParamText(member, block, ext, text) && member.type != ParamMember::Type::kText) {
             std::abort();  // a number, MAC, zone or schedule that does not read back
         }
-        if (GetParamText(member, block, ext) != text &&
-            member.type != ParamMember::Type::kText) {
+        if (GetParamText(member, block, ext) != text && member.type != ParamMember::Type::kText) {
             std::abort();
         }
     }

@@ -66,18 +66,18 @@ nlohmann::json BenchCamera(int index) {
           {"audio", false}}}};
 }
 
-// The clip the cameras above stream (the same spec gives the same bytes):
+// The clip the cameras above stream (the same params gives the same bytes):
 // the simulator's default preset.
-sim::VideoClipSpec BenchSpec() {
-    sim::VideoClipSpec spec;
-    spec.name = "Bench";
-    spec.width = 1280;
-    spec.height = 720;
-    spec.fps = kFps;
-    spec.gop = 25;
-    spec.bitRate = 2000000;
-    spec.seconds = 4;
-    return spec;
+sim::VideoClipParams BenchSpec() {
+    sim::VideoClipParams params;
+    params.name = "Bench";
+    params.width = 1280;
+    params.height = 720;
+    params.fps = kFps;
+    params.gop = 25;
+    params.bitRate = 2000000;
+    params.seconds = 4;
+    return params;
 }
 
 double CpuSeconds(int who) {

@@ -45,10 +45,10 @@ ClipCache::~ClipCache() {
     }
     // Nobody will encode what is still queued: its waiters get an empty clip.
     std::lock_guard lock(mutex_);
-    for (auto& [spec, entry] : clips_) {
+    for (auto& [params, entry] : clips_) {
         if (entry.queued && entry.promise) {
             auto empty = std::make_shared<VideoClip>();
-            empty->spec = spec;
+            empty->params = params;
             entry.promise->set_value(std::move(empty));
             entry.promise.reset();
         }
@@ -60,12 +60,12 @@ void ClipCache::SetDiskFolder(const std::filesystem::path& folder) {
     store_ = folder.empty() ? nullptr : std::make_shared<const ClipStore>(folder);
 }
 
-ClipFuture ClipCache::GetAsync(const VideoClipSpec& spec, ClipPriority priority) {
+ClipFuture ClipCache::GetAsync(const VideoClipParams& params, ClipPriority priority) {
     auto promise = std::make_shared<ClipPromise>();
     std::shared_ptr<const ClipStore> store;
     {
         std::lock_guard lock(mutex_);
-        auto found = clips_.find(spec);
+        auto found = clips_.find(params);
         if (found != clips_.end()) {
             Entry& entry = found->second;
             if (entry.queued && priority > entry.priority) {
@@ -77,17 +77,17 @@ ClipFuture ClipCache::GetAsync(const VideoClipSpec& spec, ClipPriority priority)
         Entry entry;
         entry.future = promise->get_future().share();
         entry.priority = priority;
-        clips_.emplace(spec, entry);
+        clips_.emplace(params, entry);
         store = store_;
     }
     // A clip on disk takes a few milliseconds to read and check: done here,
     // so it never waits behind an encoding.
-    if (auto stored = store ? store->Load(spec) : nullptr) {
+    if (auto stored = store ? store->Load(params) : nullptr) {
         ClipFuture future;
         {
             std::lock_guard lock(mutex_);
             ++counts_.fromDisk;
-            future = clips_[spec].future;
+            future = clips_[params].future;
         }
         promise->set_value(stored);
         return future;
@@ -95,11 +95,11 @@ ClipFuture ClipCache::GetAsync(const VideoClipSpec& spec, ClipPriority priority)
     ClipFuture future;
     {
         std::lock_guard lock(mutex_);
-        Entry& entry = clips_[spec];
+        Entry& entry = clips_[params];
         future = entry.future;
         if (stopping_) {
             auto empty = std::make_shared<VideoClip>();
-            empty->spec = spec;
+            empty->params = params;
             promise->set_value(std::move(empty));
             return future;
         }
@@ -122,12 +122,12 @@ void ClipCache::StartWorkersLocked() {
     }
 }
 
-bool ClipCache::TakeJobLocked(VideoClipSpec& spec, std::shared_ptr<ClipPromise>& promise) {
+bool ClipCache::TakeJobLocked(VideoClipParams& params, std::shared_ptr<ClipPromise>& promise) {
     // Wanted clips first, in the order they were asked for; then background
     // clips, the smallest first (they are done soonest), then by age.
     Entry* best = nullptr;
-    const VideoClipSpec* bestSpec = nullptr;
-    auto before = [](const VideoClipSpec& a, const Entry& ea, const VideoClipSpec& b,
+    const VideoClipParams* bestSpec = nullptr;
+    auto before = [](const VideoClipParams& a, const Entry& ea, const VideoClipParams& b,
                      const Entry& eb) {
         if (ea.priority != eb.priority) {
             return ea.priority > eb.priority;
@@ -152,25 +152,25 @@ bool ClipCache::TakeJobLocked(VideoClipSpec& spec, std::shared_ptr<ClipPromise>&
     }
     best->queued = false;
     ++counts_.encoding;
-    spec = *bestSpec;
+    params = *bestSpec;
     promise = std::move(best->promise);
     return true;
 }
 
 void ClipCache::WorkerLoop() {
     for (;;) {
-        VideoClipSpec spec;
+        VideoClipParams params;
         std::shared_ptr<ClipPromise> promise;
         std::shared_ptr<const ClipStore> store;
         {
             std::unique_lock lock(mutex_);
-            work_.wait(lock, [&] { return stopping_ || TakeJobLocked(spec, promise); });
+            work_.wait(lock, [&] { return stopping_ || TakeJobLocked(params, promise); });
             if (!promise) {
                 return;  // stopping, nothing taken
             }
             store = store_;
         }
-        std::shared_ptr<const VideoClip> clip = EncodeVideoClip(spec, &cancel_);
+        std::shared_ptr<const VideoClip> clip = EncodeVideoClip(params, &cancel_);
         if (store && !cancel_.load()) {
             store->Save(*clip);
         }
@@ -188,23 +188,23 @@ void ClipCache::WorkerLoop() {
     }
 }
 
-std::shared_ptr<const VideoClip> ClipCache::Still(const VideoClipSpec& spec) {
+std::shared_ptr<const VideoClip> ClipCache::Still(const VideoClipParams& params) {
     ClipPromise promise;
     ClipFuture made;
     {
         std::lock_guard lock(mutex_);
-        auto found = stills_.find(spec);
+        auto found = stills_.find(params);
         if (found != stills_.end()) {
             made = found->second;
         } else {
-            stills_.emplace(spec, promise.get_future().share());
+            stills_.emplace(params, promise.get_future().share());
             ++counts_.stills;
         }
     }
     if (made.valid()) {
         return made.get();  // another connection is making it: milliseconds
     }
-    std::shared_ptr<const VideoClip> still = EncodeStillClip(spec);
+    std::shared_ptr<const VideoClip> still = EncodeStillClip(params);
     promise.set_value(still);
     return still;
 }

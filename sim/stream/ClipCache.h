@@ -30,7 +30,7 @@ enum class ClipPriority {
 // worker threads ("sim/encode") at a lower CPU priority than the streaming
 // and the clients, with clips a connection waits for ahead of those
 // encoded in advance. Hand-off: a queue of jobs bounded by the number of
-// distinct clips asked for (each spec is queued at most once). With a disk
+// distinct clips asked for (each params is queued at most once). With a disk
 // folder set, clips are read from there when sound and written there once
 // encoded, so later runs start at once.
 class ClipCache {
@@ -51,16 +51,19 @@ class ClipCache {
     // asked for.
     void SetDiskFolder(const std::filesystem::path& folder);
 
-    // The clip for the spec: ready at once when it is in memory or on disk,
+    // The clip for the params: ready at once when it is in memory or on disk,
     // else once a worker has encoded it. Asking again with kWanted moves a
     // queued background job ahead.
-    ClipFuture GetAsync(const VideoClipSpec& spec, ClipPriority priority = ClipPriority::kWanted);
-    std::shared_ptr<const VideoClip> Get(const VideoClipSpec& spec) { return GetAsync(spec).get(); }
-    void Prefetch(const VideoClipSpec& spec) { GetAsync(spec, ClipPriority::kBackground); }
+    ClipFuture GetAsync(const VideoClipParams& params,
+                        ClipPriority priority = ClipPriority::kWanted);
+    std::shared_ptr<const VideoClip> Get(const VideoClipParams& params) {
+        return GetAsync(params).get();
+    }
+    void Prefetch(const VideoClipParams& params) { GetAsync(params, ClipPriority::kBackground); }
 
-    // The still stand-in for the spec, made on the calling thread the first
+    // The still stand-in for the params, made on the calling thread the first
     // time (a few milliseconds) and kept.
-    std::shared_ptr<const VideoClip> Still(const VideoClipSpec& spec);
+    std::shared_ptr<const VideoClip> Still(const VideoClipParams& params);
 
     // The sound loop, shared by every camera.
     std::shared_ptr<const AacClip> Audio();
@@ -86,20 +89,20 @@ class ClipCache {
     void StartWorkersLocked();
     void WorkerLoop();
     // The next job, or false when stopping. Called with the lock held.
-    bool TakeJobLocked(VideoClipSpec& spec,
+    bool TakeJobLocked(VideoClipParams& params,
                        std::shared_ptr<std::promise<std::shared_ptr<const VideoClip>>>& promise);
 
     const int workerCount_;
     mutable std::mutex mutex_;
     std::condition_variable work_;
-    std::map<VideoClipSpec, Entry> clips_;        // protected by mutex_
-    std::map<VideoClipSpec, ClipFuture> stills_;  // protected by mutex_
-    std::shared_ptr<const AacClip> audio_;        // protected by mutex_
-    std::shared_ptr<const ClipStore> store_;      // protected by mutex_
-    std::vector<std::thread> workers_;            // protected by mutex_
-    uint64_t nextOrder_ = 0;                      // protected by mutex_
-    bool stopping_ = false;                       // protected by mutex_
-    Counts counts_;                               // protected by mutex_
+    std::map<VideoClipParams, Entry> clips_;        // protected by mutex_
+    std::map<VideoClipParams, ClipFuture> stills_;  // protected by mutex_
+    std::shared_ptr<const AacClip> audio_;          // protected by mutex_
+    std::shared_ptr<const ClipStore> store_;        // protected by mutex_
+    std::vector<std::thread> workers_;              // protected by mutex_
+    uint64_t nextOrder_ = 0;                        // protected by mutex_
+    bool stopping_ = false;                         // protected by mutex_
+    Counts counts_;                                 // protected by mutex_
     std::atomic<bool> cancel_{false};
 };
 

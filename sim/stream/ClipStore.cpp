@@ -114,15 +114,15 @@ std::filesystem::path ClipStore::FolderFromEnvironment() {
 
 ClipStore::ClipStore(std::filesystem::path folder) : folder_(std::move(folder)) {}
 
-std::filesystem::path ClipStore::FileFor(const VideoClipSpec& spec) const {
+std::filesystem::path ClipStore::FileFor(const VideoClipParams& params) const {
     char name[40];
     std::snprintf(name, sizeof name, "clip-%016llx.bin",
-                  static_cast<unsigned long long>(Fnv1a(spec.CacheKey())));
+                  static_cast<unsigned long long>(Fnv1a(params.CacheKey())));
     return folder_ / name;
 }
 
 std::vector<uint8_t> ClipStore::Serialize(const VideoClip& clip) {
-    std::string key = clip.spec.CacheKey();
+    std::string key = clip.params.CacheKey();
     std::vector<uint8_t> out(kMagic, kMagic + sizeof kMagic);
     PutU32(out, kFormatVersion);
     PutU32(out, static_cast<uint32_t>(key.size()));
@@ -139,7 +139,7 @@ std::vector<uint8_t> ClipStore::Serialize(const VideoClip& clip) {
     return out;
 }
 
-std::shared_ptr<const VideoClip> ClipStore::Parse(const VideoClipSpec& spec,
+std::shared_ptr<const VideoClip> ClipStore::Parse(const VideoClipParams& params,
                                                   const std::vector<uint8_t>& bytes) {
     if (bytes.size() < sizeof kMagic + 4 || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0) {
         return nullptr;
@@ -158,17 +158,17 @@ std::shared_ptr<const VideoClip> ClipStore::Parse(const VideoClipSpec& spec,
         return nullptr;
     }
     const uint8_t* key = in.Take(keyLength);
-    std::string expected = spec.CacheKey();
+    std::string expected = params.CacheKey();
     if (key == nullptr || expected.size() != keyLength ||
         std::memcmp(key, expected.data(), keyLength) != 0) {
         return nullptr;
     }
     uint32_t count = 0;
-    if (!in.U32(count) || count != spec.FrameCount()) {
+    if (!in.U32(count) || count != params.FrameCount()) {
         return nullptr;
     }
     auto clip = std::make_shared<VideoClip>();
-    clip->spec = spec;
+    clip->params = params;
     clip->frames.resize(count);
     uint64_t total = 0;
     for (EncodedFrame& frame : clip->frames) {
@@ -199,15 +199,15 @@ std::shared_ptr<const VideoClip> ClipStore::Parse(const VideoClipSpec& spec,
     return clip;
 }
 
-std::shared_ptr<const VideoClip> ClipStore::Load(const VideoClipSpec& spec) const {
+std::shared_ptr<const VideoClip> ClipStore::Load(const VideoClipParams& params) const {
     if (folder_.empty()) {
         return nullptr;
     }
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(FileFor(spec), bytes, kMaxFileBytes) || bytes.size() >= kMaxFileBytes) {
+    if (!ReadWholeFile(FileFor(params), bytes, kMaxFileBytes) || bytes.size() >= kMaxFileBytes) {
         return nullptr;
     }
-    return Parse(spec, bytes);
+    return Parse(params, bytes);
 }
 
 bool ClipStore::Save(const VideoClip& clip) const {
@@ -216,7 +216,7 @@ bool ClipStore::Save(const VideoClip& clip) const {
     }
     std::vector<uint8_t> bytes = Serialize(clip);
     std::string error;
-    if (!WriteFileAtomically(FileFor(clip.spec), bytes.data(), bytes.size(), 0644, &error)) {
+    if (!WriteFileAtomically(FileFor(clip.params), bytes.data(), bytes.size(), 0644, &error)) {
         std::fprintf(stderr, "sim: cannot keep the clip in %s: %s\n", folder_.c_str(),
                      error.c_str());
         return false;

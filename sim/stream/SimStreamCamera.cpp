@@ -55,18 +55,18 @@ int SimStreamCamera::BitRateFor(const StreamProfile& profile, int quality) {
     return quality == 3 ? profile.bitRate / 2 : profile.bitRate / 4;
 }
 
-VideoClipSpec SimStreamCamera::ClipSpec(bool sub, int quality) const {
+VideoClipParams SimStreamCamera::ClipSpec(bool sub, int quality) const {
     const StreamProfile& profile = Profile(sub);
-    VideoClipSpec spec;
-    spec.name = config_.name;
-    spec.width = profile.width;
-    spec.height = profile.height;
-    spec.fps = profile.fps;
-    spec.gop = profile.gop;
-    spec.bitRate = BitRateFor(profile, quality);
-    spec.seconds = config_.clipSeconds;
-    spec.preset = config_.preset;
-    return spec;
+    VideoClipParams params;
+    params.name = config_.name;
+    params.width = profile.width;
+    params.height = profile.height;
+    params.fps = profile.fps;
+    params.gop = profile.gop;
+    params.bitRate = BitRateFor(profile, quality);
+    params.seconds = config_.clipSeconds;
+    params.preset = config_.preset;
+    return params;
 }
 
 void SimStreamCamera::SettleLocked(std::chrono::steady_clock::time_point now) const {

@@ -56,7 +56,7 @@ struct StreamConfig {
     StreamProfile main;
     StreamProfile sub{640, 360, 25, 25, 512000};
     int clipSeconds = 4;
-    std::string preset = VideoClipSpec().preset;
+    std::string preset = VideoClipParams().preset;
     // Live encoding runs all the time a client watches: the cheapest preset.
     std::string livePreset = "ultrafast";
     bool audio = true;

@@ -25,26 +25,26 @@ std::string ClipClock(int index, int fps) {
     return text;
 }
 
-H264Settings SettingsFor(const VideoClipSpec& spec) {
+H264Settings SettingsFor(const VideoClipParams& params) {
     H264Settings settings;
-    settings.width = spec.width;
-    settings.height = spec.height;
-    settings.fps = spec.fps;
-    settings.gop = spec.gop;
-    settings.bitRate = spec.bitRate;
-    settings.preset = spec.preset;
+    settings.width = params.width;
+    settings.height = params.height;
+    settings.fps = params.fps;
+    settings.gop = params.gop;
+    settings.bitRate = params.bitRate;
+    settings.preset = params.preset;
     return settings;
 }
 
 }  // namespace
 
-size_t VideoClipSpec::FrameCount() const {
+size_t VideoClipParams::FrameCount() const {
     size_t groups = static_cast<size_t>(std::max(1, gop));
     size_t wanted = static_cast<size_t>(std::max(1, seconds) * std::max(1, fps));
     return (wanted + groups - 1) / groups * groups;
 }
 
-std::string VideoClipSpec::CacheKey() const {
+std::string VideoClipParams::CacheKey() const {
     char text[256];
     std::snprintf(text, sizeof text, "scene %d|libavcodec %u|%s|%dx%d|%d fps|gop %d|%d bps|%d s|%s",
                   kSceneRevision, avcodec_version(), H264EncoderName().c_str(), width, height, fps,
@@ -60,16 +60,17 @@ void VideoClip::Measure() {
     }
 }
 
-std::shared_ptr<const VideoClip> EncodeVideoClip(const VideoClipSpec& spec,
+std::shared_ptr<const VideoClip> EncodeVideoClip(const VideoClipParams& params,
                                                  const std::atomic<bool>* cancel) {
     auto clip = std::make_shared<VideoClip>();
-    clip->spec = spec;
-    H264Encoder encoder(SettingsFor(spec));
+    clip->params = params;
+    H264Encoder encoder(SettingsFor(params));
     if (!encoder.Ok()) {
         return clip;
     }
-    std::shared_ptr<const TestScene> scene = TestScene::Shared(spec.width & ~1, spec.height & ~1);
-    int count = static_cast<int>(spec.FrameCount());
+    std::shared_ptr<const TestScene> scene =
+        TestScene::Shared(params.width & ~1, params.height & ~1);
+    int count = static_cast<int>(params.FrameCount());
     YuvPicture picture;
     for (int i = 0; i < count; ++i) {
         if (cancel != nullptr && cancel->load()) {
@@ -83,7 +84,7 @@ std::shared_ptr<const VideoClip> EncodeVideoClip(const VideoClipSpec& spec,
         if (x > span) {
             x = 2 * span - x;
         }
-        scene->Render(i, x, scene->MaxY() / 2, spec.name, ClipClock(i, spec.fps), picture);
+        scene->Render(i, x, scene->MaxY() / 2, params.name, ClipClock(i, params.fps), picture);
         encoder.Encode(&picture, clip->frames);
     }
     encoder.Encode(nullptr, clip->frames);
@@ -91,21 +92,22 @@ std::shared_ptr<const VideoClip> EncodeVideoClip(const VideoClipSpec& spec,
     return clip;
 }
 
-std::shared_ptr<const VideoClip> EncodeStillClip(const VideoClipSpec& spec) {
+std::shared_ptr<const VideoClip> EncodeStillClip(const VideoClipParams& params) {
     auto clip = std::make_shared<VideoClip>();
-    clip->spec = spec;
+    clip->params = params;
     clip->still = true;
-    H264Settings settings = SettingsFor(spec);
+    H264Settings settings = SettingsFor(params);
     settings.preset = "ultrafast";
     settings.lowLatency = true;
     H264Encoder encoder(settings);
     if (!encoder.Ok()) {
         return clip;
     }
-    std::shared_ptr<const TestScene> scene = TestScene::Shared(spec.width & ~1, spec.height & ~1);
+    std::shared_ptr<const TestScene> scene =
+        TestScene::Shared(params.width & ~1, params.height & ~1);
     YuvPicture picture;
-    scene->Render(0, scene->MaxX() / 2, scene->MaxY() / 2, spec.name, "starting", picture);
-    for (int i = 0; i < std::max(1, spec.gop); ++i) {
+    scene->Render(0, scene->MaxX() / 2, scene->MaxY() / 2, params.name, "starting", picture);
+    for (int i = 0; i < std::max(1, params.gop); ++i) {
         encoder.Encode(&picture, clip->frames);
     }
     encoder.Encode(nullptr, clip->frames);

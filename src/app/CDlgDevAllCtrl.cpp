@@ -40,12 +40,12 @@ CDlgDevAllCtrl::CDlgDevAllCtrl(QWidget* parent) : QWidget(parent) {
     setFixedHeight(kHeight);
     // Thirteen buttons of 54 x 52 at y 4: x 20, then steps of 57, except 60
     // after the first and 72 after the sixth.
-    struct Spec {
+    struct ButtonDef {
         int id;
         const char* image;
         const char* tip;
     };
-    const Spec specs[] = {
+    const ButtonDef specs[] = {
         {kMultiPictures, "TBAR-BtnMulPics-01.png", "Layout"},
         {kCustomLayoutIds[0], "Picture-View-1-1.png", "Layout 1 + 5"},
         {kCustomLayoutIds[1], "Picture-View-2-1.png", "Layout 3 + 4"},
@@ -62,7 +62,7 @@ CDlgDevAllCtrl::CDlgDevAllCtrl(QWidget* parent) : QWidget(parent) {
     };
     int x = 20;
     for (int i = 0; i < 13; ++i) {
-        const Spec& s = specs[i];
+        const ButtonDef& s = specs[i];
         AddButton(s.id, s.image, s.tip, x, 4);
         x += i == 0 ? 60 : (i == 5 ? 72 : 57);
     }

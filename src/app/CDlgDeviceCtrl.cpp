@@ -17,18 +17,18 @@
 namespace orbisight {
 
 namespace {
-struct Spec {
+struct ButtonDef {
     int id;
     const char* label;
     const char* image;
     int code;
 };
-const Spec kPad[] = {
+const ButtonDef kPad[] = {
     {1065, "Up", "CPan-BtnUp-01.bmp", 3},          {1026, "Left", "CPan-BtnLeft-01.bmp", 1},
     {1054, "Restore", "CPan-BtnReset-01.bmp", 13}, {1055, "Right", "CPan-BtnRight-01.bmp", 2},
     {1020, "Down", "CPan-BtnDown-01.bmp", 4},
 };
-const Spec kGrid[] = {
+const ButtonDef kGrid[] = {
     {1018, "Disconnect", "CPan-BtnDisCnnt-01.png", 0},
     {1013, "Snap", "CPan-BtnCapture-01.png", 0},
     {1051, "Record", "CPan-BtnVedioRec-01.png", 0},
@@ -226,13 +226,13 @@ void CDlgDeviceCtrl::Trigger(int id) {
         default:
             break;
     }
-    for (const Spec& s : kPad) {
+    for (const ButtonDef& s : kPad) {
         if (s.id == id) {
             pane_->SendControl(s.code);
             return;
         }
     }
-    for (const Spec& s : kGrid) {
+    for (const ButtonDef& s : kGrid) {
         if (s.id == id && s.code != 0) {
             pane_->SendControl(s.code);
             return;

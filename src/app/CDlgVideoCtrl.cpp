@@ -50,13 +50,13 @@ CDlgVideoCtrl::CDlgVideoCtrl(VideoWall* wall, QWidget* parent) : QWidget(parent)
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(8, 4, 8, 4);
     layout->setSpacing(0);
-    for (const ButtonSpec& spec : kButtons) {
-        auto* button = new ui::ImageButton(spec.id, spec.image, this);
-        button->setText(spec.label);
-        button->setToolTip(spec.label);
+    for (const ButtonSpec& def : kButtons) {
+        auto* button = new ui::ImageButton(def.id, def.image, this);
+        button->setText(def.label);
+        button->setToolTip(def.label);
         layout->addWidget(button);
-        buttons_[spec.id] = button;
-        connect(button, &QAbstractButton::clicked, this, [this, id = spec.id] { Trigger(id); });
+        buttons_[def.id] = button;
+        connect(button, &QAbstractButton::clicked, this, [this, id = def.id] { Trigger(id); });
     }
     adjustSize();
     connect(&refreshTimer_, &QTimer::timeout, this, &CDlgVideoCtrl::Refresh);
@@ -137,9 +137,9 @@ void CDlgVideoCtrl::Trigger(int id) {
         default:
             break;
     }
-    for (const ButtonSpec& spec : kButtons) {
-        if (spec.id == id && spec.code != 0) {
-            pane->SendControl(spec.code);
+    for (const ButtonSpec& def : kButtons) {
+        if (def.id == id && def.code != 0) {
+            pane->SendControl(def.code);
         }
     }
 }

@@ -19,19 +19,20 @@ using sim::ClipCache;
 using sim::ClipPriority;
 using sim::ClipStore;
 using sim::VideoClip;
-using sim::VideoClipSpec;
+using sim::VideoClipParams;
 
-VideoClipSpec SmallSpec(const std::string& name = "Store test", int width = 160, int height = 90) {
-    VideoClipSpec spec;
-    spec.name = name;
-    spec.width = width;
-    spec.height = height;
-    spec.fps = 25;
-    spec.gop = 5;
-    spec.bitRate = 200000;
-    spec.seconds = 1;
-    spec.preset = "ultrafast";
-    return spec;
+VideoClipParams SmallSpec(const std::string& name = "Store test", int width = 160,
+                          int height = 90) {
+    VideoClipParams params;
+    params.name = name;
+    params.width = width;
+    params.height = height;
+    params.fps = 25;
+    params.gop = 5;
+    params.bitRate = 200000;
+    params.seconds = 1;
+    params.preset = "ultrafast";
+    return params;
 }
 
 class Folder {
@@ -69,11 +70,11 @@ bool Ready(const sim::ClipFuture& future) {
 }
 
 TEST(ClipStore, KeepsAClipExactlyAndRefusesDamagedOrForeignFiles) {
-    VideoClipSpec spec = SmallSpec();
-    auto clip = sim::EncodeVideoClip(spec);
-    ASSERT_EQ(clip->frames.size(), spec.FrameCount());
+    VideoClipParams params = SmallSpec();
+    auto clip = sim::EncodeVideoClip(params);
+    ASSERT_EQ(clip->frames.size(), params.FrameCount());
     std::vector<uint8_t> bytes = ClipStore::Serialize(*clip);
-    auto back = ClipStore::Parse(spec, bytes);
+    auto back = ClipStore::Parse(params, bytes);
     ASSERT_NE(back, nullptr);
     EXPECT_TRUE(SameFrames(*clip, *back));
     EXPECT_EQ(back->largestFrame, clip->largestFrame);
@@ -81,17 +82,17 @@ TEST(ClipStore, KeepsAClipExactlyAndRefusesDamagedOrForeignFiles) {
     // Torn files, at the header, inside the sizes and one byte short.
     for (size_t keep : {size_t{0}, size_t{11}, size_t{60}, bytes.size() / 2, bytes.size() - 1}) {
         std::vector<uint8_t> torn(bytes.begin(), bytes.begin() + static_cast<long>(keep));
-        EXPECT_EQ(ClipStore::Parse(spec, torn), nullptr) << keep;
+        EXPECT_EQ(ClipStore::Parse(params, torn), nullptr) << keep;
     }
     // A changed byte anywhere in the pictures.
     std::vector<uint8_t> flipped = bytes;
     flipped[bytes.size() - 100] ^= 0x20;
-    EXPECT_EQ(ClipStore::Parse(spec, flipped), nullptr);
+    EXPECT_EQ(ClipStore::Parse(params, flipped), nullptr);
     // Another camera's clip, or the same camera at another bit rate.
-    VideoClipSpec other = spec;
+    VideoClipParams other = params;
     other.name = "Elsewhere";
     EXPECT_EQ(ClipStore::Parse(other, bytes), nullptr);
-    other = spec;
+    other = params;
     other.bitRate = 100000;
     EXPECT_EQ(ClipStore::Parse(other, bytes), nullptr);
 
@@ -100,45 +101,45 @@ TEST(ClipStore, KeepsAClipExactlyAndRefusesDamagedOrForeignFiles) {
     VideoClip broken = *clip;
     broken.frames[2].data[2] = 0x7F;
     broken.frames[2].data[3] = 0x7F;
-    EXPECT_EQ(ClipStore::Parse(spec, ClipStore::Serialize(broken)), nullptr);
+    EXPECT_EQ(ClipStore::Parse(params, ClipStore::Serialize(broken)), nullptr);
     broken = *clip;
     broken.frames[1].key = true;
-    EXPECT_EQ(ClipStore::Parse(spec, ClipStore::Serialize(broken)), nullptr);
+    EXPECT_EQ(ClipStore::Parse(params, ClipStore::Serialize(broken)), nullptr);
     broken = *clip;
     broken.frames.pop_back();
-    EXPECT_EQ(ClipStore::Parse(spec, ClipStore::Serialize(broken)), nullptr);
+    EXPECT_EQ(ClipStore::Parse(params, ClipStore::Serialize(broken)), nullptr);
 }
 
 TEST(ClipCache, ClipsComeBackFromDiskAndDamagedFilesAreEncodedAgain) {
     Folder folder;
-    VideoClipSpec spec = SmallSpec("Disk test");
+    VideoClipParams params = SmallSpec("Disk test");
     std::shared_ptr<const VideoClip> first;
     {
         ClipCache cache(1);
         cache.SetDiskFolder(folder.Path());
-        first = cache.Get(spec);
+        first = cache.Get(params);
         EXPECT_EQ(cache.Read().encoded, 1u);
         EXPECT_EQ(cache.Read().fromDisk, 0u);
     }
     ClipStore store(folder.Path());
-    ASSERT_TRUE(std::filesystem::exists(store.FileFor(spec)));
+    ASSERT_TRUE(std::filesystem::exists(store.FileFor(params)));
     {
         ClipCache cache(1);
         cache.SetDiskFolder(folder.Path());
-        sim::ClipFuture future = cache.GetAsync(spec);
+        sim::ClipFuture future = cache.GetAsync(params);
         ASSERT_TRUE(Ready(future));  // read on the asking thread, no waiting
         EXPECT_TRUE(SameFrames(*future.get(), *first));
         EXPECT_EQ(cache.Read().encoded, 0u);
         EXPECT_EQ(cache.Read().fromDisk, 1u);
     }
-    std::filesystem::resize_file(store.FileFor(spec), 1000);
+    std::filesystem::resize_file(store.FileFor(params), 1000);
     {
         ClipCache cache(1);
         cache.SetDiskFolder(folder.Path());
-        EXPECT_TRUE(SameFrames(*cache.Get(spec), *first));
+        EXPECT_TRUE(SameFrames(*cache.Get(params), *first));
         EXPECT_EQ(cache.Read().encoded, 1u);
     }
-    auto repaired = store.Load(spec);
+    auto repaired = store.Load(params);
     ASSERT_NE(repaired, nullptr);
     EXPECT_TRUE(SameFrames(*repaired, *first));
 }
@@ -147,12 +148,12 @@ TEST(ClipCache, AClipAConnectionWaitsForGoesAheadOfTheBackground) {
     ClipCache cache(1);
     std::vector<sim::ClipFuture> background;
     for (int i = 0; i < 8; ++i) {
-        VideoClipSpec spec = SmallSpec("Background " + std::to_string(i), 640, 360);
-        spec.seconds = 2;
-        background.push_back(cache.GetAsync(spec, ClipPriority::kBackground));
+        VideoClipParams params = SmallSpec("Background " + std::to_string(i), 640, 360);
+        params.seconds = 2;
+        background.push_back(cache.GetAsync(params, ClipPriority::kBackground));
     }
     // The last one queued is asked for by a connection: it is next.
-    VideoClipSpec wanted = SmallSpec("Background 7", 640, 360);
+    VideoClipParams wanted = SmallSpec("Background 7", 640, 360);
     wanted.seconds = 2;
     EXPECT_FALSE(cache.GetAsync(wanted).get()->frames.empty());
     int waiting = 0;
@@ -164,7 +165,7 @@ TEST(ClipCache, AClipAConnectionWaitsForGoesAheadOfTheBackground) {
 
 TEST(ClipCache, StoppingGivesWaitersAnEmptyClipInsteadOfHangingThem) {
     auto cache = std::make_unique<ClipCache>(1);
-    VideoClipSpec big = SmallSpec("Big", 1280, 720);
+    VideoClipParams big = SmallSpec("Big", 1280, 720);
     big.seconds = 30;
     sim::ClipFuture encoding = cache->GetAsync(big);
     sim::ClipFuture queued = cache->GetAsync(SmallSpec("Queued"));
@@ -175,14 +176,14 @@ TEST(ClipCache, StoppingGivesWaitersAnEmptyClipInsteadOfHangingThem) {
 
 TEST(ClipCache, TheStillStandInIsOneGopOfTheStreamsSizeMadeOnce) {
     ClipCache cache(1);
-    VideoClipSpec spec = SmallSpec("Still test", 320, 180);
-    auto still = cache.Still(spec);
+    VideoClipParams params = SmallSpec("Still test", 320, 180);
+    auto still = cache.Still(params);
     ASSERT_EQ(still->frames.size(), 5u);
     EXPECT_TRUE(still->still);
     for (size_t i = 0; i < still->frames.size(); ++i) {
         EXPECT_EQ(still->frames[i].key, i == 0) << i;
     }
-    EXPECT_EQ(cache.Still(spec), still);
+    EXPECT_EQ(cache.Still(params), still);
     EXPECT_EQ(cache.Read().stills, 1u);
     EXPECT_EQ(cache.Read().encoded, 0u);
 

@@ -18,16 +18,16 @@ namespace orbisight {
 namespace {
 
 std::shared_ptr<const sim::VideoClip> Clip(int width, int height, int gop = 5) {
-    sim::VideoClipSpec spec;
-    spec.name = "Test";
-    spec.width = width;
-    spec.height = height;
-    spec.fps = 25;
-    spec.gop = gop;
-    spec.bitRate = 300000;
-    spec.seconds = 1;
-    spec.preset = "ultrafast";
-    return sim::ClipCache::Instance().Get(spec);
+    sim::VideoClipParams params;
+    params.name = "Test";
+    params.width = width;
+    params.height = height;
+    params.fps = 25;
+    params.gop = gop;
+    params.bitRate = 300000;
+    params.seconds = 1;
+    params.preset = "ultrafast";
+    return sim::ClipCache::Instance().Get(params);
 }
 
 // Decodes through a padded buffer, as the video thread does.

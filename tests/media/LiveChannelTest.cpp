@@ -390,19 +390,19 @@ std::vector<uint8_t> ClipFrame(const sim::EncodedFrame& frame, uint32_t timeStam
 // with B-frames do the same) must not bring the old connection's last
 // picture out after the camera came back: the new stream starts clean.
 TEST(LiveChannel, NoPictureOfTheOldConnectionIsDrawnAfterAReconnection) {
-    sim::VideoClipSpec spec;
-    spec.name = "Before";
-    spec.width = 320;
-    spec.height = 180;
-    spec.gop = 5;
-    spec.seconds = 1;
-    spec.bitRate = 200000;
-    spec.preset = "ultrafast";
-    auto before = sim::ClipCache::Instance().Get(spec);
-    spec.name = "After";
-    spec.width = 160;
-    spec.height = 90;
-    auto after = sim::ClipCache::Instance().Get(spec);
+    sim::VideoClipParams params;
+    params.name = "Before";
+    params.width = 320;
+    params.height = 180;
+    params.gop = 5;
+    params.seconds = 1;
+    params.bitRate = 200000;
+    params.preset = "ultrafast";
+    auto before = sim::ClipCache::Instance().Get(params);
+    params.name = "After";
+    params.width = 160;
+    params.height = 90;
+    auto after = sim::ClipCache::Instance().Get(params);
     ASSERT_GE(before->frames.size(), 10u);
 
     FakeCamera camera;
