@@ -320,6 +320,20 @@ void CXOMPWorker::StartLoginThread() {
     loginThread_.Start("acct/login", [this](AutoResetEvent&) { StartLogin(); });
 }
 
+void CXOMPWorker::CancelLogin() {
+    if (loggedIn_.load()) {
+        return;
+    }
+    cancelConnect_.store(true);
+    // Shut down, not closed: the receive thread may be waiting on it; it
+    // closes the socket itself when it sees the connection end.
+    std::lock_guard lock(sendMutex_);
+    int socket = loginSocket_.load();
+    if (socket >= 0 && !loggedIn_.load()) {
+        ShutdownSocket(socket);
+    }
+}
+
 // ---- Receive thread ----
 
 void CXOMPWorker::ReceiveLoop(AutoResetEvent& stop) {

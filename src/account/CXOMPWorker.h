@@ -141,6 +141,11 @@ class CXOMPWorker : public DeviceDirectory {
     // Runs StartLogin() on the thread "acct/login" (user-interface thread;
     // nothing happens while an earlier attempt is still connecting).
     void StartLoginThread();
+    // Abandons a login that has not been answered yet (the login dialog's
+    // "Cancel"): the remaining connect attempts are not made, the pending
+    // connection is closed and a late answer is ignored. Nothing once the
+    // session is logged in.
+    void CancelLogin();
     bool IsLoggedIn() const { return loggedIn_.load(); }
     int LoginAttempt() const { return loginAttempt_.load(); }
     int HeartbeatIntervalSec() const { return heartbeatSec_.load(); }

@@ -230,6 +230,9 @@ void CDlgMyVelaLogin::reject() {
     // While the first connect attempt is under way "Cancel" is disabled; Esc
     // and the window's close button wait with it.
     if (cancel_->isEnabled()) {
+        // Attempts still to come after a failed one are abandoned with the
+        // dialog; a user who cancelled is not logged in behind its back.
+        worker_->CancelLogin();
         QDialog::reject();
     }
 }

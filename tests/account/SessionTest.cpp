@@ -1,8 +1,13 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <set>
+#include <vector>
 
 #include "account/AccountDialogChecks.h"
+#include "platform/Socket.h"
 #include "tests/account/SimAccountFixture.h"
 
 namespace orbisight {
@@ -220,6 +225,66 @@ TEST_F(Session, AServerThatNeverAnswersTheLoginEndsTheAttempt) {
     EXPECT_EQ(Login(*worker), CXOMPWorker::kConnectFailed);
     EXPECT_EQ(worker->LoginAttempt(), CXOMPWorker::kLoginAttempts);
     EXPECT_FALSE(worker->IsLoggedIn());
+}
+
+TEST_F(Session, CancelledLoginMakesNoFurtherAttemptsAndIgnoresALateAnswer) {
+    // A listener whose queue is full: connects to it neither succeed nor
+    // fail until their time-out, so the cancel meets an attempt under way.
+    int full = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(full, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(full, 0), 0);
+    std::vector<int> queued;
+    for (int i = 0; i < 3; ++i) {
+        queued.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        address.sin_port = htons(static_cast<uint16_t>(LocalPort(full)));
+        ::connect(queued.back(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    WriteIni(LocalPort(full), LocalPort(full));
+    auto worker = MakeWorker();
+    worker->StoreCredentials("alice", "secret");
+    worker->StartLoginThread();
+    Notice notice;
+    ASSERT_TRUE(WaitSession(CXOMPWorker::kLoginResult, notice, 5000));
+    EXPECT_EQ(notice.lParam, CXOMPWorker::kConnectFailed);
+    uint64_t start = TickCountMs();
+    worker->CancelLogin();
+    int failures = 1;
+    while (notices_.WaitFor(notice::kAccountSession, notice, 1500)) {
+        ++failures;
+    }
+    EXPECT_LE(failures, 2);  // at most the attempt that was just ending
+    EXPECT_LE(worker->LoginAttempt(), 3);
+    EXPECT_FALSE(worker->IsLoggedIn());
+    worker.reset();  // the abandoned attempt is not waited for
+    EXPECT_LT(TickCountMs() - start, 4000u);
+    for (int fd : queued) {
+        ::close(fd);
+    }
+    ::close(full);
+
+    // A server that took the connection but has not answered yet: the
+    // cancelled connection ends without a failure notice and without
+    // logging in.
+    auto account = Account();
+    account["fault"] = "stall";
+    StartSim(account);
+    auto stalled = MakeWorker();
+    stalled->StoreCredentials("alice", "secret");
+    stalled->StartLoginThread();
+    ASSERT_TRUE(Eventually([&] { return sim_->Count("login user") == 1; }));
+    notices_.Drain();
+    stalled->CancelLogin();
+    EXPECT_FALSE(WaitSession(CXOMPWorker::kLoginResult, notice, 500));
+    EXPECT_FALSE(stalled->IsLoggedIn());
+
+    // The next press of "Login" starts afresh.
+    StartSim();
+    auto again = MakeWorker();
+    again->CancelLogin();  // nothing under way: harmless
+    EXPECT_EQ(Login(*again), CXOMPWorker::kLoginAccepted);
 }
 
 TEST_F(Session, LogoutEndsTheSessionOnceAndKeepsTheLocalList) {
