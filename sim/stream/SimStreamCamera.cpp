@@ -36,8 +36,8 @@ void SimStreamCamera::Prefetch() {
     if (config_.liveEncoding) {
         return;
     }
-    ClipCache::Instance().Prefetch(ClipSpec(true, 1));
-    ClipCache::Instance().Prefetch(ClipSpec(false, 1));
+    ClipCache::Instance().Prefetch(ClipParamsFor(true, 1));
+    ClipCache::Instance().Prefetch(ClipParamsFor(false, 1));
 }
 
 StreamFault SimStreamCamera::Fault(uint64_t* generation) const {
@@ -55,7 +55,7 @@ int SimStreamCamera::BitRateFor(const StreamProfile& profile, int quality) {
     return quality == 3 ? profile.bitRate / 2 : profile.bitRate / 4;
 }
 
-VideoClipParams SimStreamCamera::ClipSpec(bool sub, int quality) const {
+VideoClipParams SimStreamCamera::ClipParamsFor(bool sub, int quality) const {
     const StreamProfile& profile = Profile(sub);
     VideoClipParams params;
     params.name = config_.name;

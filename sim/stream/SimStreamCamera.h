@@ -33,7 +33,7 @@ class SimStreamCamera : public SimCameraMedia {
 
     // quality: 1 full bit rate, 3 half, anything else a quarter.
     const StreamProfile& Profile(bool sub) const { return sub ? config_.sub : config_.main; }
-    VideoClipParams ClipSpec(bool sub, int quality) const;
+    VideoClipParams ClipParamsFor(bool sub, int quality) const;
     static int BitRateFor(const StreamProfile& profile, int quality);
 
     // Pan/tilt: the window's position over the scene as fractions 0..1.

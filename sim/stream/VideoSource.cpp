@@ -33,7 +33,7 @@ VideoSource::VideoSource(SimStreamCamera& camera, bool sub, int quality)
       quality_(quality),
       fps_(camera.Profile(sub).fps) {
     if (!live_) {
-        wanted_ = ClipCache::Instance().GetAsync(camera_.ClipSpec(sub_, quality_));
+        wanted_ = ClipCache::Instance().GetAsync(camera_.ClipParamsFor(sub_, quality_));
     }
 }
 
@@ -48,7 +48,7 @@ bool VideoSource::Ready() {
             clip_ = wanted_.get();
             wanted_ = {};
         } else {
-            clip_ = ClipCache::Instance().Still(camera_.ClipSpec(sub_, quality_));
+            clip_ = ClipCache::Instance().Still(camera_.ClipParamsFor(sub_, quality_));
         }
         position_ = 0;
     }
@@ -67,7 +67,7 @@ void VideoSource::SetQuality(int quality) {
     if (live_) {
         rebuild_ = true;
     } else {
-        wanted_ = ClipCache::Instance().GetAsync(camera_.ClipSpec(sub_, quality_));
+        wanted_ = ClipCache::Instance().GetAsync(camera_.ClipParamsFor(sub_, quality_));
     }
 }
 

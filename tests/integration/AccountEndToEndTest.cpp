@@ -89,6 +89,7 @@ TEST(AccountEndToEnd, LoginListsStatusPushAndLostService) {
     sim::SimServices cameras = sim::StartCameraSimulators(config, context);
     auto account = sim::SimAccountServer::Start(config["account"], context);
     ASSERT_TRUE(account);
+    ASSERT_TRUE(WarmClips(cameras)) << "the simulated cameras' clips were not ready";
 
     char pattern[] = "/tmp/orbisight-e2e-acct-XXXXXX";
     fs::path work = ::mkdtemp(pattern);

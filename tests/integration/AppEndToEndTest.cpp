@@ -49,6 +49,7 @@ TEST(AppEndToEnd, FourCamerasShowMovingPictures) {
     sim::SimContext context;
     sim::SimServices cameras = sim::StartCameraSimulators(config, context);
     ASSERT_EQ(context.cameraPorts.size(), 4u);
+    ASSERT_TRUE(WarmClips(cameras)) << "the simulated cameras' clips were not ready";
 
     char pattern[] = "/tmp/orbisight-e2e-XXXXXX";
     fs::path work = ::mkdtemp(pattern);

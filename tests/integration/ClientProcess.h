@@ -16,6 +16,9 @@
 #include <vector>
 
 #include "app/WallLayout.h"
+#include "sim/camera/SimCamera.h"
+#include "sim/common/SimService.h"
+#include "sim/stream/ClipCache.h"
 
 namespace orbisight::e2e {
 namespace fs = std::filesystem;
@@ -93,6 +96,29 @@ inline double ChangedShare(const QImage& a, const QImage& b, const QRect& r) {
 // The picture area of a pane, less the title and the status icons.
 inline QRect PictureArea(const PaneBounds& pane) {
     return QRect(pane.x + 8, pane.y + 34, pane.width - 16, pane.height - 74);
+}
+
+// Encodes (or reads from the disk cache) every simulated camera's clips
+// before the client starts, so that the pictures checked are the moving
+// clip and not the still stand-in a camera sends while it warms up: a clean
+// cache on a slow (sanitizer) build takes long to fill. False when the
+// clips are still not ready after `timeoutMs`.
+inline bool WarmClips(const sim::SimServices& services, int timeoutMs = 180000) {
+    for (const auto& service : services) {
+        if (auto* camera = dynamic_cast<sim::SimCamera*>(service.get());
+            camera != nullptr && camera->Media() != nullptr) {
+            camera->Media()->Prefetch();
+        }
+    }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        sim::ClipCache::Counts counts = sim::ClipCache::Instance().Read();
+        if (counts.queued == 0 && counts.encoding == 0) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
 }
 
 }  // namespace orbisight::e2e
