@@ -1,6 +1,5 @@
 #include "app/CDlgDeviceBind.h"
 
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
@@ -9,6 +8,7 @@
 
 #include "account/AccountDialogChecks.h"
 #include "account/CXOMPWorker.h"
+#include "ui/BusyCall.h"
 #include "ui/MessageBoxes.h"
 
 namespace orbisight {
@@ -67,10 +67,10 @@ bool CDlgDeviceBind::Submit() {
         return false;
     }
     bool unbind = mode_ == Mode::kUnbind;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    int result = unbind ? worker_->UnbindDevice(input.account, input.deviceId, input.password)
-                        : worker_->BindDevice(input.account, input.deviceId, input.password);
-    QApplication::restoreOverrideCursor();
+    int result = ui::RunBusy(this, [&] {
+        return unbind ? worker_->UnbindDevice(input.account, input.deviceId, input.password)
+                      : worker_->BindDevice(input.account, input.deviceId, input.password);
+    });
     if (result != 1) {
         ui::ShowNote(this, account_text::kNote,
                      unbind ? account_text::kUnbindFailed : account_text::kBindFailed,

@@ -1,6 +1,5 @@
 #include "app/CDlgUserInfo.h"
 
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -10,6 +9,7 @@
 
 #include "account/AccountDialogChecks.h"
 #include "account/CXOMPWorker.h"
+#include "ui/BusyCall.h"
 #include "ui/MessageBoxes.h"
 
 namespace orbisight {
@@ -73,10 +73,10 @@ bool CDlgUserInfo::Submit() {
         ui::ShowNote(this, account_text::kNote, Text(problem), ui::MessageIcon::kCritical);
         return false;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    int result =
-        worker_->ModifyUser(Utf8(userNameEdit_), password, Utf8(nicknameEdit_), newPassword);
-    QApplication::restoreOverrideCursor();
+    std::string userName = Utf8(userNameEdit_);
+    std::string nickname = Utf8(nicknameEdit_);
+    int result = ui::RunBusy(
+        this, [&] { return worker_->ModifyUser(userName, password, nickname, newPassword); });
     if (result != 1) {
         ui::ShowNote(this, account_text::kNote, account_text::kUserModifyFailed,
                      ui::MessageIcon::kCritical);

@@ -1,6 +1,5 @@
 #include "app/CDlgUserRegister.h"
 
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -10,6 +9,7 @@
 
 #include "account/AccountDialogChecks.h"
 #include "account/CXOMPWorker.h"
+#include "ui/BusyCall.h"
 #include "ui/MessageBoxes.h"
 
 namespace orbisight {
@@ -64,9 +64,9 @@ bool CDlgUserRegister::Submit() {
                      ui::MessageIcon::kCritical);
         return false;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    int result = worker_->RegisterUser(input.email, input.userName, input.password, input.nickname);
-    QApplication::restoreOverrideCursor();
+    int result = ui::RunBusy(this, [&] {
+        return worker_->RegisterUser(input.email, input.userName, input.password, input.nickname);
+    });
     if (result != 1) {
         ui::ShowNote(this, account_text::kError, account_text::kRegisterFailed,
                      ui::MessageIcon::kCritical);

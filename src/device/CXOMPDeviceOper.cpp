@@ -421,12 +421,17 @@ bool CXOMPDeviceOper::RequestSdHourDir(std::string_view name) {
     return SendRequest(message);
 }
 
-bool CXOMPDeviceOper::RequestParameters() {
+// A request that only names its command and asks for an answer.
+bool CXOMPDeviceOper::SendGetRequest(int command) {
     CHalvexProtocolAX message;
     message.SetType(msgtype::kRequest);
-    message.AddNumberField("Command_Param", kCommandGetParameters);
+    message.AddNumberField("Command_Param", command);
     message.AddNumberField("Wait", 1);
     return SendRequest(message);
+}
+
+bool CXOMPDeviceOper::RequestParameters() {
+    return SendGetRequest(kCommandGetParameters);
 }
 
 bool CXOMPDeviceOper::SetParameters(const DevInfoBlock& block) {
@@ -438,11 +443,7 @@ bool CXOMPDeviceOper::SetParameters(const DevInfoBlock& block) {
 }
 
 bool CXOMPDeviceOper::RequestExtendedParameters() {
-    CHalvexProtocolAX message;
-    message.SetType(msgtype::kRequest);
-    message.AddNumberField("Command_Param", kCommandGetExtended);
-    message.AddNumberField("Wait", 1);
-    return SendRequest(message);
+    return SendGetRequest(kCommandGetExtended);
 }
 
 bool CXOMPDeviceOper::SetExtendedParameters(const DevInfoExt& ext) {
@@ -454,11 +455,7 @@ bool CXOMPDeviceOper::SetExtendedParameters(const DevInfoExt& ext) {
 }
 
 bool CXOMPDeviceOper::RequestRfList() {
-    CHalvexProtocolAX message;
-    message.SetType(msgtype::kRequest);
-    message.AddNumberField("Command_Param", kCommandGetRf);
-    message.AddNumberField("Wait", 1);
-    return SendRequest(message);
+    return SendGetRequest(kCommandGetRf);
 }
 
 bool CXOMPDeviceOper::SetRfList(std::string_view list) {

@@ -151,6 +151,7 @@ class CXOMPDeviceOper {
     void SendModeRequest();
     bool Send(CHalvexProtocolAX& message);
     bool SendRequest(CHalvexProtocolAX& message);
+    bool SendGetRequest(int command);
     void CloseCurrentSocket();
     void Post(uint32_t message, uintptr_t wParam, intptr_t lParam, std::string text = {},
               std::shared_ptr<void> object = nullptr);

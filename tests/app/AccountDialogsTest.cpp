@@ -5,13 +5,16 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QLineEdit>
 #include <QTimer>
+#include <thread>
 
 #include "AccountWindowFixture.h"
 #include "app/CDlgUserInfo.h"
 #include "app/CDlgUserRegister.h"
 #include "app/TitleBar.h"
+#include "ui/BusyCall.h"
 
 namespace orbisight {
 namespace {
@@ -26,6 +29,38 @@ void Fill(CDlgUserRegister& d, const char* user, const char* nick, const char* p
     d.PasswordEdit()->setText(password);
     d.RepeatEdit()->setText(repeat);
     d.EmailEdit()->setText(email);
+}
+
+// A request that waits for a slow server: the window keeps handling its
+// events, cannot be closed meanwhile, and is usable again afterwards.
+TEST(BusyCall, RunsOffTheWindowThreadAndHoldsTheDialogOpen) {
+    QDialog dialog;
+    dialog.show();
+    std::thread::id caller = std::this_thread::get_id();
+    std::thread::id ranOn;
+    int ticks = 0;
+    bool enabledDuring = true;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ++ticks;
+        enabledDuring = enabledDuring && dialog.isEnabled();
+        dialog.close();  // the window's close box
+    });
+    timer.start(20);
+    int result = ui::RunBusy(&dialog, [&] {
+        ranOn = std::this_thread::get_id();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return 7;
+    });
+    timer.stop();
+    EXPECT_EQ(result, 7);
+    EXPECT_NE(ranOn, caller);
+    EXPECT_GT(ticks, 3) << "the window's events were not handled during the call";
+    EXPECT_FALSE(enabledDuring);
+    EXPECT_TRUE(dialog.isVisible()) << "closed while the call ran";
+    EXPECT_TRUE(dialog.isEnabled());
+    dialog.close();
+    EXPECT_FALSE(dialog.isVisible());
 }
 
 TEST_F(AccountDialogs, RegistrationChecksItsFieldsAndSendsTheNameTrimmedInLowerCase) {
