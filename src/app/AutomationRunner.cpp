@@ -12,7 +12,9 @@
 #include "app/CDlgDevAllCtrl.h"
 #include "app/CDlgDeviceList.h"
 #include "app/CDlgMyVelaLogin.h"
+#include "app/CDlgVedioShow.h"
 #include "app/CMyVelaExpertDlg.h"
+#include "app/PaneChannel.h"
 #include "app/TitleBar.h"
 #include "app/VideoWall.h"
 #include "ui/MessageBoxes.h"
@@ -47,6 +49,22 @@ void AutomationRunner::Start() {
     }
     clock_.start();
     QTimer::singleShot(0, this, &AutomationRunner::RunNext);
+}
+
+// "Connect all" has gone through its list and every pane in use has shown
+// its first picture.
+bool AutomationRunner::AllPanesPlaying() const {
+    VideoWall* wall = window_->Wall();
+    if (wall->ConnectAllRunning()) {
+        return false;
+    }
+    for (int slot = 0; slot < WallLayout::kPaneCount; ++slot) {
+        CDlgVedioShow* pane = wall->Pane(slot);
+        if (pane->InUse() && !(pane->Channel() && pane->Channel()->Playing())) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void AutomationRunner::RunNext() {
@@ -87,6 +105,20 @@ void AutomationRunner::RunNext() {
         listsDeadline_.invalidate();
         if (!complete) {
             std::fprintf(stderr, "automation: the account lists are not complete\n");
+        }
+    }
+    if (step.verb == "wait-playing") {
+        if (!playingDeadline_.isValid()) {
+            playingDeadline_.start();
+        }
+        bool playing = AllPanesPlaying();
+        if (!playing && playingDeadline_.elapsed() < kPlayingWaitMs) {
+            QTimer::singleShot(200, this, &AutomationRunner::RunNext);
+            return;
+        }
+        playingDeadline_.invalidate();
+        if (!playing) {
+            std::fprintf(stderr, "automation: not every pane shows pictures\n");
         }
     }
     int pause = step.verb == "at" ? 0 : Run(step);

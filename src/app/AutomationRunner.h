@@ -32,6 +32,7 @@ class AutomationRunner : public QObject {
 
   private:
     void RunNext();
+    bool AllPanesPlaying() const;
     // Runs one step; returns the pause before the next one in ms.
     int Run(const AutomationStep& step);
     void Login(const std::string& argument, bool press);
@@ -47,6 +48,8 @@ class AutomationRunner : public QObject {
     QElapsedTimer clock_;
     static constexpr qint64 kListsWaitMs = 60000;
     QElapsedTimer listsDeadline_;  // running while "wait-lists" waits
+    static constexpr qint64 kPlayingWaitMs = 60000;
+    QElapsedTimer playingDeadline_;  // running while "wait-playing" waits
 };
 
 }  // namespace orbisight

@@ -13,7 +13,7 @@ const std::set<std::string> kWithArgument = {
     "setting", "login",  "fill-login", "trace", "wait-file", "expand", "screen"};
 const std::set<std::string> kPlain = {"connect-all",    "fullscreen",   "wall-fullscreen",
                                       "disconnect-all", "cancel-login", "logout",
-                                      "wait-lists",     "quit"};
+                                      "wait-lists",     "wait-playing", "quit"};
 
 bool ParseSeconds(const std::string& text, double& out) {
     if (text.empty()) {

@@ -84,19 +84,15 @@ TEST_F(AccountTree, LoggedInListsShowAndLogoutAsksFirst) {
     EXPECT_EQ(MyRoot()->text(0), "My cameras(0/0)");
 }
 
-TEST_F(AccountTree, StatusPushesMoveTheItemAndItsCountersWithinASecond) {
+TEST_F(AccountTree, StatusPushesMoveTheItemAndItsCountersEvenWhileChangesKeepComing) {
     StartSim();
     Open();
     ASSERT_TRUE(LoginAndFill());
     QTreeWidgetItem* home = MyRoot()->child(0);
     home->setExpanded(true);
 
-    QElapsedTimer clock;
-    clock.start();
     sim_->PushStatus("SRV000000002", 2);
     ASSERT_TRUE(WaitUntil([&] { return MyRoot()->text(0) == "My cameras(2/2)"; }, 5000));
-    // The tree waits at most a second after a change before it rebuilds.
-    EXPECT_LT(clock.elapsed(), 3000);
     home = MyRoot()->child(0);
     EXPECT_EQ(home->text(0), "Home(2/2)");
     EXPECT_TRUE(home->isExpanded()) << "open groups stay open";
@@ -105,8 +101,16 @@ TEST_F(AccountTree, StatusPushesMoveTheItemAndItsCountersWithinASecond) {
     EXPECT_TRUE(ShowsImage(shed, "Tree-Online.png"));
 
     // Porch goes off-line: on-line cameras sort first, so Shed moves up.
+    // Changes that keep coming (Shed's state again and again, every 200 ms)
+    // do not hold the rebuild back: it follows the first change, a second
+    // later, while the others are still arriving.
     sim_->PushStatus("SRV000000001", 0);
-    ASSERT_TRUE(WaitUntil([&] { return MyRoot()->text(0) == "My cameras(1/2)"; }, 5000));
+    bool rebuiltMeanwhile = false;
+    for (int i = 0; i < 25 && !rebuiltMeanwhile; ++i) {
+        sim_->PushStatus("SRV000000002", 2);
+        rebuiltMeanwhile = WaitUntil([&] { return MyRoot()->text(0) == "My cameras(1/2)"; }, 200);
+    }
+    ASSERT_TRUE(rebuiltMeanwhile) << "a stream of changes postponed the rebuild";
     home = MyRoot()->child(0);
     EXPECT_EQ(home->child(0)->text(0), "Shed(SRV000000002)");
     EXPECT_TRUE(ShowsImage(home->child(1), "Tree-Offline.png"));
