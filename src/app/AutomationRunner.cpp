@@ -51,6 +51,23 @@ void AutomationRunner::Start() {
     QTimer::singleShot(0, this, &AutomationRunner::RunNext);
 }
 
+// Keeps the script at a waiting step while `ready` is false, for at most
+// kConditionWaitMs; then it goes on and says what it did not see.
+bool AutomationRunner::HoldUntil(bool ready, const char* missing) {
+    if (!conditionDeadline_.isValid()) {
+        conditionDeadline_.start();
+    }
+    if (!ready && conditionDeadline_.elapsed() < kConditionWaitMs) {
+        QTimer::singleShot(200, this, &AutomationRunner::RunNext);
+        return true;
+    }
+    conditionDeadline_.invalidate();
+    if (!ready) {
+        std::fprintf(stderr, "automation: %s\n", missing);
+    }
+    return false;
+}
+
 // "Connect all" has gone through its list and every pane in use has shown
 // its first picture.
 bool AutomationRunner::AllPanesPlaying() const {
@@ -93,33 +110,13 @@ void AutomationRunner::RunNext() {
             return;
         }
     }
-    if (step.verb == "wait-lists") {
-        if (!listsDeadline_.isValid()) {
-            listsDeadline_.start();
-        }
-        bool complete = window_->Session()->WaitListsComplete(0);
-        if (!complete && listsDeadline_.elapsed() < kListsWaitMs) {
-            QTimer::singleShot(200, this, &AutomationRunner::RunNext);
-            return;
-        }
-        listsDeadline_.invalidate();
-        if (!complete) {
-            std::fprintf(stderr, "automation: the account lists are not complete\n");
-        }
+    if (step.verb == "wait-lists" &&
+        HoldUntil(window_->Session()->WaitListsComplete(0), "the account lists are not complete")) {
+        return;
     }
-    if (step.verb == "wait-playing") {
-        if (!playingDeadline_.isValid()) {
-            playingDeadline_.start();
-        }
-        bool playing = AllPanesPlaying();
-        if (!playing && playingDeadline_.elapsed() < kPlayingWaitMs) {
-            QTimer::singleShot(200, this, &AutomationRunner::RunNext);
-            return;
-        }
-        playingDeadline_.invalidate();
-        if (!playing) {
-            std::fprintf(stderr, "automation: not every pane shows pictures\n");
-        }
+    if (step.verb == "wait-playing" &&
+        HoldUntil(AllPanesPlaying(), "not every pane shows pictures")) {
+        return;
     }
     int pause = step.verb == "at" ? 0 : Run(step);
     ++next_;

@@ -33,6 +33,7 @@ class AutomationRunner : public QObject {
   private:
     void RunNext();
     bool AllPanesPlaying() const;
+    bool HoldUntil(bool ready, const char* missing);
     // Runs one step; returns the pause before the next one in ms.
     int Run(const AutomationStep& step);
     void Login(const std::string& argument, bool press);
@@ -46,10 +47,8 @@ class AutomationRunner : public QObject {
     std::vector<AutomationStep> steps_;
     size_t next_ = 0;
     QElapsedTimer clock_;
-    static constexpr qint64 kListsWaitMs = 60000;
-    QElapsedTimer listsDeadline_;  // running while "wait-lists" waits
-    static constexpr qint64 kPlayingWaitMs = 60000;
-    QElapsedTimer playingDeadline_;  // running while "wait-playing" waits
+    static constexpr qint64 kConditionWaitMs = 60000;
+    QElapsedTimer conditionDeadline_;  // running while "wait-lists" or "wait-playing" waits
 };
 
 }  // namespace orbisight
