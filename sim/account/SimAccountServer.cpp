@@ -132,37 +132,25 @@ void SimAccountServer::Listen() {
 }
 
 void SimAccountServer::Subscribe(SimContext& context) {
-    subscription_ = std::make_shared<Subscription>();
-    subscription_->server = this;
-    std::weak_ptr<Subscription> link = subscription_;
-    context.events.Subscribe([link](const SimEvent& event) {
-        auto subscription = link.lock();
-        if (!subscription) {
-            return;
-        }
-        std::lock_guard lock(subscription->mutex);
-        SimAccountServer* server = subscription->server;
-        if (server == nullptr) {
-            return;
-        }
+    events_.Attach(context.events, this, [](SimAccountServer& server, const SimEvent& event) {
         std::string argument = Argument(event);
         if (event.kind == "status") {
-            server->PushStatus(event.deviceId, ParseDecimal(argument));
+            server.PushStatus(event.deviceId, ParseDecimal(argument));
         } else if (event.kind == "alarm") {
             bool cleared = argument == "off" ||
                            (event.data.is_object() && event.data.contains("on") &&
                             event.data["on"].is_boolean() && !event.data["on"].get<bool>());
             if (!cleared) {
-                server->PushAlarm(event.deviceId, "Alarm", "Motion detected");
+                server.PushAlarm(event.deviceId, "Alarm", "Motion detected");
             }
         } else if (event.kind == "devinfo") {
-            server->PushDevInfo(event.deviceId);
+            server.PushDevInfo(event.deviceId);
         } else if (event.kind == "account-fault") {
             // "account-fault MODE": the mode arrives in the ID position.
             if (event.deviceId == "drop-now") {
-                server->DropConnections();
+                server.DropConnections();
             } else if (auto mode = ParseAccountFault(event.deviceId)) {
-                server->SetFault(*mode);
+                server.SetFault(*mode);
             } else {
                 std::fprintf(stderr, "orbisight-sim: unknown account fault \"%s\"\n",
                              event.deviceId.c_str());
@@ -177,10 +165,7 @@ std::vector<SimServiceInfo> SimAccountServer::Describe() const {
 }
 
 void SimAccountServer::Stop() {
-    if (subscription_) {
-        std::lock_guard lock(subscription_->mutex);
-        subscription_->server = nullptr;
-    }
+    events_.Detach();
     stopping_.store(true);
     int client = registerClient_.load();
     if (client >= 0) {

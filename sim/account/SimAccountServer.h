@@ -106,11 +106,7 @@ class SimAccountServer : public SimService {
     std::map<std::string, int> counts_;  // protected by countsMutex_
     SimViolationLog violations_{"account"};
 
-    struct Subscription {
-        std::mutex mutex;
-        SimAccountServer* server = nullptr;  // protected by mutex; null once stopped
-    };
-    std::shared_ptr<Subscription> subscription_;
+    SimEventLink<SimAccountServer> events_;
 };
 
 }  // namespace orbisight::sim

@@ -19,11 +19,6 @@ std::string ShortName(const std::string& id) {
 
 // The event bus keeps its handlers for the life of the process; they reach
 // the camera through this link, which Stop() cuts.
-struct SimCamera::Subscription {
-    std::mutex mutex;
-    SimCamera* camera = nullptr;  // protected by mutex
-};
-
 SimCamera::SimCamera(const nlohmann::json& config, SimContext& context,
                      const MediaFactory& mediaFactory)
     : state_(config, context.configDir), violations_("camera " + state_.Id()) {
@@ -48,17 +43,8 @@ SimCamera::SimCamera(const nlohmann::json& config, SimContext& context,
     }
     media_ = mediaFactory ? mediaFactory(config) : CreateSimCameraMedia(config);
 
-    subscription_ = std::make_shared<Subscription>();
-    subscription_->camera = this;
-    std::weak_ptr<Subscription> link = subscription_;
-    context.events.Subscribe([link](const SimEvent& event) {
-        auto subscription = link.lock();
-        if (!subscription) {
-            return;
-        }
-        std::lock_guard lock(subscription->mutex);
-        SimCamera* camera = subscription->camera;
-        if (camera == nullptr || event.deviceId != camera->Id()) {
+    events_.Attach(context.events, this, [](SimCamera& camera, const SimEvent& event) {
+        if (event.deviceId != camera.Id()) {
             return;
         }
         std::string args;
@@ -66,20 +52,20 @@ SimCamera::SimCamera(const nlohmann::json& config, SimContext& context,
             event.data["args"].is_string()) {
             args = std::string(Trim(event.data["args"].get<std::string>()));
         }
-        if (event.kind == "alarm" && camera->Media() != nullptr) {
-            camera->Media()->SetAlarm(args == "on");
-        } else if (event.kind == "stream-fault" && camera->Media() != nullptr) {
+        if (event.kind == "alarm" && camera.Media() != nullptr) {
+            camera.Media()->SetAlarm(args == "on");
+        } else if (event.kind == "stream-fault" && camera.Media() != nullptr) {
             // A mode name, or a JSON object as in the "stream" configuration.
             nlohmann::json fault = nlohmann::json::parse(args, nullptr, false);
             if (fault.is_discarded() || !fault.is_object()) {
                 fault = args;
             }
-            if (!camera->Media()->SetStreamFault(fault)) {
+            if (!camera.Media()->SetStreamFault(fault)) {
                 std::fprintf(stderr, "orbisight-sim: unknown stream fault \"%s\"\n", args.c_str());
             }
         } else if (event.kind == "fault") {
             if (auto mode = ParseFaultMode(args)) {
-                camera->SetFault(*mode);
+                camera.SetFault(*mode);
             } else {
                 std::fprintf(stderr, "orbisight-sim: unknown fault mode \"%s\"\n", args.c_str());
             }
@@ -109,10 +95,7 @@ std::vector<SimServiceInfo> SimCamera::Describe() const {
 }
 
 void SimCamera::Stop() {
-    if (subscription_) {
-        std::lock_guard lock(subscription_->mutex);
-        subscription_->camera = nullptr;
-    }
+    events_.Detach();
     server_.Stop();
 }
 

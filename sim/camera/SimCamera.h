@@ -72,12 +72,10 @@ class SimCamera : public SimService {
     // Serves an accepted socket (or turns it away in the refuse mode).
     std::unique_ptr<SimTcpServer::Connection> Accept(int socket);
 
-    struct Subscription;  // the event bus handler's link back to this camera
-
     SimCameraState state_;
     SimSdCard sdCard_;
     std::unique_ptr<SimCameraMedia> media_;
-    std::shared_ptr<Subscription> subscription_;
+    SimEventLink<SimCamera> events_;
     int port_ = 0;  // from the configuration
     std::atomic<SimFaultMode> fault_{SimFaultMode::kNone};
     std::atomic<int> logins_{0};

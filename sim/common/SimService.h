@@ -45,6 +45,45 @@ class SimEventBus {
     std::vector<Handler> handlers_;  // protected by mutex_
 };
 
+// A service's subscription that ends with the service: the bus keeps its
+// handlers for ever, so the handler reaches the service only through this
+// link, and Detach() (from Stop()) waits for a call under way and makes
+// later events pass by.
+template <typename Service>
+class SimEventLink {
+  public:
+    using Handler = std::function<void(Service&, const SimEvent&)>;
+
+    void Attach(SimEventBus& bus, Service* service, Handler handler) {
+        state_ = std::make_shared<State>();
+        state_->service = service;
+        std::weak_ptr<State> link = state_;
+        bus.Subscribe([link, handler = std::move(handler)](const SimEvent& event) {
+            auto state = link.lock();
+            if (!state) {
+                return;
+            }
+            std::lock_guard lock(state->mutex);
+            if (state->service != nullptr) {
+                handler(*state->service, event);
+            }
+        });
+    }
+    void Detach() {
+        if (state_) {
+            std::lock_guard lock(state_->mutex);
+            state_->service = nullptr;
+        }
+    }
+
+  private:
+    struct State {
+        std::mutex mutex;
+        Service* service = nullptr;  // protected by mutex; null once detached
+    };
+    std::shared_ptr<State> state_;
+};
+
 // What the services of one simulator process share.
 struct SimContext {
     SimEventBus events;

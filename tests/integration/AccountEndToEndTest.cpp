@@ -109,14 +109,7 @@ TEST(AccountEndToEnd, LoginListsStatusPushAndLostService) {
         ";screenshot=" + first.string() + ";wait=2;screenshot=" + second.string() +
         ";logout;wait-file=" + gate(3).string() + ";login=demo:demo;wait-file=" + gate(4).string() +
         ";quit";
-    pid_t pid = Spawn({"xvfb-run", "-a", "-s",
-                       "-screen 0 " + std::to_string(kScreenWidth) + "x" +
-                           std::to_string(kScreenHeight) + "x24 -nolisten tcp",
-                       client.string()},
-                      {"ORBISIGHT_HOME=" + home.string(), "HOME=" + (work / "user").string(),
-                       "ORBISIGHT_AUTOMATION=" + script, "ORBISIGHT_AUDIO=null",
-                       // This process reads pictures offscreen; the client draws on Xvfb.
-                       "QT_QPA_PLATFORM=xcb"});
+    pid_t pid = SpawnClient(home, work / "user", script, kScreenWidth, kScreenHeight);
     ASSERT_GT(pid, 0);
     auto finish = [&] {
         int status = WaitFor(pid, 20000);

@@ -67,14 +67,7 @@ TEST(AppEndToEnd, FourCamerasShowMovingPictures) {
     // Pictures are compared once every pane plays, however slow the build.
     std::string script = "at=1;connect-all;wait-playing;wait=1;screenshot=" + first.string() +
                          ";wait=2;screenshot=" + second.string() + ";quit";
-    pid_t pid = Spawn({"xvfb-run", "-a", "-s",
-                       "-screen 0 " + std::to_string(kScreenWidth) + "x" +
-                           std::to_string(kScreenHeight) + "x24 -nolisten tcp",
-                       client.string()},
-                      {"ORBISIGHT_HOME=" + home.string(), "HOME=" + (work / "user").string(),
-                       "ORBISIGHT_AUTOMATION=" + script, "ORBISIGHT_AUDIO=null",
-                       // This process reads pictures offscreen; the client draws on Xvfb.
-                       "QT_QPA_PLATFORM=xcb"});
+    pid_t pid = SpawnClient(home, work / "user", script, kScreenWidth, kScreenHeight);
     ASSERT_GT(pid, 0);
     int status = WaitFor(pid, 90000);
     for (auto& camera : cameras) {

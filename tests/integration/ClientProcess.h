@@ -60,6 +60,20 @@ inline pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::
     return pid;
 }
 
+// Starts the client under its own Xvfb screen of the given size, on the data
+// folder `home`, driven by an automation script. The test's own process
+// reads pictures offscreen; the client draws on Xvfb.
+inline pid_t SpawnClient(const fs::path& home, const fs::path& userHome, const std::string& script,
+                         int width, int height) {
+    fs::path client = fs::path(ORBISIGHT_BIN_DIR) / "orbisight";
+    return Spawn(
+        {"xvfb-run", "-a", "-s",
+         "-screen 0 " + std::to_string(width) + "x" + std::to_string(height) + "x24 -nolisten tcp",
+         client.string()},
+        {"ORBISIGHT_HOME=" + home.string(), "HOME=" + userHome.string(),
+         "ORBISIGHT_AUTOMATION=" + script, "ORBISIGHT_AUDIO=null", "QT_QPA_PLATFORM=xcb"});
+}
+
 // Waits for the process; kills its group after the time-out. Returns the
 // exit status, or -1 when it had to be killed.
 inline int WaitFor(pid_t pid, int timeoutMs) {
