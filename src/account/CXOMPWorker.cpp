@@ -321,15 +321,18 @@ void CXOMPWorker::StartLoginThread() {
 }
 
 void CXOMPWorker::CancelLogin() {
-    if (loggedIn_.load()) {
-        return;
+    {
+        std::lock_guard decision(loginDecisionMutex_);
+        if (loggedIn_.load()) {
+            return;  // the answer was accepted just before: an ordinary session
+        }
+        cancelConnect_.store(true);
     }
-    cancelConnect_.store(true);
     // Shut down, not closed: the receive thread may be waiting on it; it
     // closes the socket itself when it sees the connection end.
     std::lock_guard lock(sendMutex_);
     int socket = loginSocket_.load();
-    if (socket >= 0 && !loggedIn_.load()) {
+    if (socket >= 0) {
         ShutdownSocket(socket);
     }
 }
@@ -399,15 +402,21 @@ void CXOMPWorker::HandleMessage(const std::string& header, const std::string& bo
         // Only the answer to the pending login decides it. A reply that was
         // on its way when the user logged out (cancelConnect_ is set before
         // the flag is cleared) must not log the session in again.
-        if (cancelConnect_.load() || loginAnswered_.load()) {
-            return;
+        bool accepted = parser_.getStatusCode() == 200;
+        {
+            std::lock_guard decision(loginDecisionMutex_);
+            if (cancelConnect_.load() || loginAnswered_.load()) {
+                return;
+            }
+            loginAnswered_.store(true);
+            if (accepted) {
+                loggedIn_.store(true);
+            }
         }
-        loginAnswered_.store(true);
-        if (parser_.getStatusCode() != 200) {
+        if (!accepted) {
             PostSession(kLoginResult, kLoginRefused);
             return;
         }
-        loggedIn_.store(true);
         heartbeatSec_.store(
             HeartbeatSeconds(parser_.getIntegerSectionWithDefault("expire", kDefaultExpireSec)));
         SendRequest(requests::AllDevices());

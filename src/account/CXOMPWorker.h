@@ -227,6 +227,10 @@ class CXOMPWorker : public DeviceDirectory {
     // Session state read by every thread.
     std::atomic<bool> loggedIn_{false};
     std::atomic<bool> loginAnswered_{false};  // a login reply arrived in this attempt
+    // Makes accepting a login answer and cancelling the login one step each:
+    // a cancel either comes before the answer (which is then ignored) or
+    // after it (and then finds the session logged in).
+    std::mutex loginDecisionMutex_;
     std::atomic<bool> cancelConnect_{false};  // ends connect attempts (logout, destruction)
     std::atomic<bool> destroying_{false};
     std::atomic<int> loginAttempt_{0};

@@ -45,7 +45,7 @@ CDlgDevAllCtrl::CDlgDevAllCtrl(QWidget* parent) : QWidget(parent) {
         const char* image;
         const char* tip;
     };
-    const ButtonDef specs[] = {
+    const ButtonDef buttons[] = {
         {kMultiPictures, "TBAR-BtnMulPics-01.png", "Layout"},
         {kCustomLayoutIds[0], "Picture-View-1-1.png", "Layout 1 + 5"},
         {kCustomLayoutIds[1], "Picture-View-2-1.png", "Layout 3 + 4"},
@@ -62,7 +62,7 @@ CDlgDevAllCtrl::CDlgDevAllCtrl(QWidget* parent) : QWidget(parent) {
     };
     int x = 20;
     for (int i = 0; i < 13; ++i) {
-        const ButtonDef& s = specs[i];
+        const ButtonDef& s = buttons[i];
         AddButton(s.id, s.image, s.tip, x, 4);
         x += i == 0 ? 60 : (i == 5 ? 72 : 57);
     }
