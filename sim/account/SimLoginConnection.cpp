@@ -150,17 +150,10 @@ bool SimLoginConnection::HandleLogin(const CXOMPPackageParser& request) {
 
 std::vector<SimListEntry> SimLoginConnection::EntriesOf(const CXOMPPackageParser& request) {
     std::vector<SimListEntry> entries;
-    CXOMPPackageParser walker = request;
-    walker.rewindSections();
-    const char* name = nullptr;
-    const char* value = nullptr;
-    int nameLength = 0;
-    int valueLength = 0;
-    while (walker.getNextSection(name, nameLength, value, valueLength)) {
-        std::string_view sectionName(name, static_cast<size_t>(nameLength));
-        if (sectionName == "group-id" || sectionName == "device-id") {
-            entries.push_back(
-                {sectionName == "group-id", std::string(value, static_cast<size_t>(valueLength))});
+    for (size_t index = 0; index < request.sectionCount(); ++index) {
+        auto [name, value] = request.sectionAt(index);
+        if (name == "group-id" || name == "device-id") {
+            entries.push_back({name == "group-id", std::string(value)});
         }
     }
     return entries;

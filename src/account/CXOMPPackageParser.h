@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace orbisight {
@@ -42,6 +43,13 @@ class CXOMPPackageParser {
     int getNextSection(const char*& name, int& nameLength, const char*& value, int& valueLength);
     void rewindSections() { next_ = 0; }
     size_t sectionCount() const { return sections_.size(); }
+    // Name and value of section `index` (below sectionCount()), without
+    // moving the walk of getNextSection().
+    std::pair<std::string_view, std::string_view> sectionAt(size_t index) const {
+        const Section& section = sections_[index];
+        return {std::string_view(data_).substr(section.name.offset, section.name.length),
+                std::string_view(data_).substr(section.value.offset, section.value.length)};
+    }
     // The leading decimal number of the value ("2 [7]" gives 2), or the
     // default when the section is absent.
     int getIntegerSectionWithDefault(std::string_view name, int defaultValue) const;

@@ -252,15 +252,8 @@ void ListReplyHandler::HandleHeader(const CXOMPPackageParser& header, ListsInPro
     int32_t group = 0;
     ParseListCseq(header.section("cseq"), sequence, group);
 
-    CXOMPPackageParser walker = header;
-    walker.rewindSections();
-    const char* name = nullptr;
-    const char* value = nullptr;
-    int nameLength = 0;
-    int valueLength = 0;
-    while (walker.getNextSection(name, nameLength, value, valueLength)) {
-        std::string_view sectionName(name, static_cast<size_t>(nameLength));
-        std::string_view sectionValue(value, static_cast<size_t>(valueLength));
+    for (size_t index = 0; index < header.sectionCount(); ++index) {
+        auto [sectionName, sectionValue] = header.sectionAt(index);
         if (sectionName == "total") {
             int32_t total = ParseDecimal(sectionValue);
             GroupPageInfo& page = state.groupPages[group];
