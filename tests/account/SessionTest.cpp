@@ -133,13 +133,18 @@ TEST_F(Session, AReplyWithALengthPrefixThatIsNotHexadecimalBreaksTheConnection) 
     sim_->PushStatus("CAM00000001", 0);
     ASSERT_TRUE(Eventually([&] { return sim_->Count("login user") >= 2; }));
     sim_->SetFault(sim::AccountFault::kNone);
-    // Reconnection goes on until an answer arrives whole again.
-    int logins = sim_->Count("login user");
-    ASSERT_TRUE(Eventually([&] { return sim_->Count("login user") > logins; }));
+    // Reconnection goes on until an answer arrives whole again; then a pushed
+    // status reaches the window. (A push made while a reconnection is under
+    // way is lost with that connection, so it is repeated.)
     notices_.Drain();
-    sim_->PushStatus("CAM00000001", 2);
-    Notice notice;
-    EXPECT_TRUE(WaitSession(CXOMPWorker::kListsChanged, notice));
+    bool arrived = false;
+    for (int i = 0; i < 50 && !arrived; ++i) {
+        sim_->PushStatus("CAM00000001", 2);
+        Notice notice;
+        arrived =
+            WaitSession(CXOMPWorker::kListsChanged, notice, 300) && notice.text == "CAM00000001";
+    }
+    EXPECT_TRUE(arrived);
     EXPECT_TRUE(worker->IsLoggedIn());
 }
 
