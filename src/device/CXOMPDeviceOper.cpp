@@ -46,45 +46,84 @@ CXOMPDeviceOper::~CXOMPDeviceOper() {
 }
 
 int CXOMPDeviceOper::Open(const DeviceInfo& record) {
-    if (receiveThread_.Running() || keepAliveThread_.Running()) {
-        Close();
+    uint64_t closesBefore;
+    {
+        std::lock_guard stopLock(stopMutex_);
+        closesBefore = closeRequests_;
     }
-    stopping_ = false;
+    std::lock_guard lifecycle(lifecycleMutex_);
+    if (receiveThread_.Running() || keepAliveThread_.Running() || sendThread_.Running()) {
+        stopping_ = true;
+        SignalStop();
+        StopAndRelease();
+    }
+    {
+        std::lock_guard stopLock(stopMutex_);
+        if (closeRequests_ != closesBefore) {
+            return 0;  // closed while this Open waited: stay closed
+        }
+        stopping_ = false;
+    }
     record_ = CopyDeviceInfo(record);
     address_ = ParseCommandAddress(record_->Url());
 
     int result = LoginStep();
     lastLoginResult_ = result;
 
+    std::lock_guard stopLock(stopMutex_);
+    if (stopping_) {
+        return 0;  // closed while logging in: Close frees what was opened
+    }
     receiveThread_.Start(
         threadName_ + "/recv", [this](AutoResetEvent& stop) { ReceiveLoop(stop); },
         ThreadPriority::kHighest);
     keepAliveThread_.Start(threadName_ + "/alive",
                            [this](AutoResetEvent& stop) { KeepAliveLoop(stop); });
+    sendThread_.Start(threadName_ + "/send", [this](AutoResetEvent& stop) { SendLoop(stop); });
     return result == kLoginOk ? 1 : 0;
 }
 
-void CXOMPDeviceOper::Close() {
-    stopping_ = true;
+void CXOMPDeviceOper::SignalStop() {
     receiveThread_.SignalStop();
     keepAliveThread_.SignalStop();
+    sendThread_.SignalStop();
+    requests_.Wake();
+    // Wakes a thread blocked in a read or a send on the socket. A shared
+    // lock: a send in progress does not hold this up.
+    std::shared_lock lock(socketMutex_);
+    ShutdownSocket(socket_);
+}
+
+void CXOMPDeviceOper::Close() {
+    // Tell everything to stop before waiting for an Open in progress: its
+    // name resolution, connection attempt and login read end at once.
     {
-        // Wakes a thread blocked in a read or a send on the socket.
-        std::lock_guard lock(socketMutex_);
-        ShutdownSocket(socket_);
+        std::lock_guard stopLock(stopMutex_);
+        ++closeRequests_;
+        stopping_ = true;
+        SignalStop();
     }
+    std::lock_guard lifecycle(lifecycleMutex_);
+    StopAndRelease();
+}
+
+void CXOMPDeviceOper::StopAndRelease() {
+    SignalStop();  // again, for threads an Open in progress has started
     receiveThread_.Join(timings_.threadStopWaitMs);
     keepAliveThread_.Join(timings_.threadStopWaitMs);
+    sendThread_.Join(timings_.threadStopWaitMs);
     CloseCurrentSocket();
+    requests_.Clear();
     loggedIn_ = false;
     AbortSdDownload();
     record_.reset();
 }
 
 void CXOMPDeviceOper::CloseCurrentSocket() {
-    std::lock_guard lock(socketMutex_);
+    std::unique_lock lock(socketMutex_);
     CloseSocket(socket_);
     socket_ = kNoSocket;
+    connection_.store(0);
 }
 
 int CXOMPDeviceOper::LoginStep() {
@@ -104,12 +143,13 @@ int CXOMPDeviceOper::LoginStep() {
         // Close() sets stopping_ before it shuts the socket down under this
         // lock, so a socket installed here is either seen by Close() or not
         // installed at all.
-        std::lock_guard lock(socketMutex_);
+        std::unique_lock lock(socketMutex_);
         if (stopping_) {
             CloseSocket(fd);
             return kLoginNoConnection;
         }
         socket_ = fd;
+        connection_.store(++lastConnection_);
     }
 
     CHalvexProtocolAX login;
@@ -127,8 +167,12 @@ int CXOMPDeviceOper::LoginStep() {
 }
 
 bool CXOMPDeviceOper::Send(CHalvexProtocolAX& message) {
-    std::lock_guard lock(socketMutex_);
-    if (socket_ < 0) {
+    return SendOn(connection_.load(), message);
+}
+
+bool CXOMPDeviceOper::SendOn(uint64_t connection, CHalvexProtocolAX& message) {
+    std::shared_lock lock(socketMutex_);
+    if (socket_ < 0 || connection == 0 || connection_.load() != connection) {
         return false;
     }
     int sent = SendMessage(socket_, message, timings_.sendTimeoutMs);
@@ -144,8 +188,18 @@ bool CXOMPDeviceOper::Send(CHalvexProtocolAX& message) {
     return false;
 }
 
-bool CXOMPDeviceOper::SendRequest(CHalvexProtocolAX& message) {
-    return Send(message);
+std::unique_ptr<CHalvexProtocolAX> CXOMPDeviceOper::NewRequest() {
+    auto message = std::make_unique<CHalvexProtocolAX>();
+    message->SetType(msgtype::kRequest);
+    return message;
+}
+
+bool CXOMPDeviceOper::SendRequest(std::unique_ptr<CHalvexProtocolAX> message) {
+    uint64_t connection = connection_.load();
+    if (connection == 0 || stopping_) {
+        return false;  // nothing to send it on, as a send on a closed socket
+    }
+    return requests_.Push(std::move(message), connection);
 }
 
 void CXOMPDeviceOper::Post(uint32_t message, uintptr_t wParam, intptr_t lParam, std::string text,
@@ -339,7 +393,7 @@ void CXOMPDeviceOper::ReceiveLoop(AutoResetEvent& stop) {
         }
         int fd;
         {
-            std::lock_guard lock(socketMutex_);
+            std::shared_lock lock(socketMutex_);
             fd = socket_;
         }
         if (fd >= 0 && ReceiveAndHandle(fd)) {
@@ -373,61 +427,68 @@ void CXOMPDeviceOper::KeepAliveLoop(AutoResetEvent& stop) {
     }
 }
 
+void CXOMPDeviceOper::SendLoop(AutoResetEvent& stop) {
+    RequestQueue::Request request;
+    while (!stop.TryConsume() && !stopping_) {
+        if (!requests_.Pop(request)) {
+            requests_.WaitForRequest(200);
+            continue;
+        }
+        SendOn(request.connection, *request.message);
+        request.message.reset();
+    }
+}
+
 bool CXOMPDeviceOper::RequestSdDirList() {
-    CHalvexProtocolAX message;
-    message.SetType(msgtype::kRequest);
-    message.AddNumberField("Type", 1);
-    message.AddNumberField("Command_Param", kCommandSd);
-    message.AddNumberField("Wait", 1);
-    return SendRequest(message);
+    auto message = NewRequest();
+    message->AddNumberField("Type", 1);
+    message->AddNumberField("Command_Param", kCommandSd);
+    message->AddNumberField("Wait", 1);
+    return SendRequest(std::move(message));
 }
 
 bool CXOMPDeviceOper::RequestSdFileList(std::string_view dir, std::string_view start,
                                         std::string_view end) {
-    CHalvexProtocolAX message;
-    message.SetType(msgtype::kRequest);
-    message.AddNumberField("Type", 2);
-    message.AddNumberField("Command_Param", kCommandSd);
-    message.AddField("DirName", std::string(dir).c_str());
+    auto message = NewRequest();
+    message->AddNumberField("Type", 2);
+    message->AddNumberField("Command_Param", kCommandSd);
+    message->AddField("DirName", std::string(dir).c_str());
     if (!start.empty()) {
-        message.AddField("TimeStart", std::string(start).c_str());
+        message->AddField("TimeStart", std::string(start).c_str());
     }
     if (!end.empty()) {
-        message.AddField("TimeEnd", std::string(end).c_str());
+        message->AddField("TimeEnd", std::string(end).c_str());
     }
-    message.AddNumberField("Wait", 1);
-    return SendRequest(message);
+    message->AddNumberField("Wait", 1);
+    return SendRequest(std::move(message));
 }
 
 bool CXOMPDeviceOper::RequestSdDownload(std::string_view file) {
-    CHalvexProtocolAX message;
-    message.SetType(msgtype::kRequest);
-    message.AddNumberField("Type", 3);
-    message.AddNumberField("Command_Param", kCommandSd);
-    message.AddField("FileName", std::string(file).c_str());
-    message.AddNumberField("nStartPos", -1);
-    message.AddNumberField("nOffSet", -1);
-    message.AddNumberField("Wait", 1);
-    return SendRequest(message);
+    auto message = NewRequest();
+    message->AddNumberField("Type", 3);
+    message->AddNumberField("Command_Param", kCommandSd);
+    message->AddField("FileName", std::string(file).c_str());
+    message->AddNumberField("nStartPos", -1);
+    message->AddNumberField("nOffSet", -1);
+    message->AddNumberField("Wait", 1);
+    return SendRequest(std::move(message));
 }
 
 bool CXOMPDeviceOper::RequestSdHourDir(std::string_view name) {
-    CHalvexProtocolAX message;
-    message.SetType(msgtype::kRequest);
-    message.AddNumberField("Type", 7);
-    message.AddNumberField("Command_Param", kCommandSd);
-    message.AddField("DataHourDirName", std::string(name).c_str());
-    message.AddNumberField("Wait", 1);
-    return SendRequest(message);
+    auto message = NewRequest();
+    message->AddNumberField("Type", 7);
+    message->AddNumberField("Command_Param", kCommandSd);
+    message->AddField("DataHourDirName", std::string(name).c_str());
+    message->AddNumberField("Wait", 1);
+    return SendRequest(std::move(message));
 }
 
 // A request that only names its command and asks for an answer.
 bool CXOMPDeviceOper::SendGetRequest(int command) {
-    CHalvexProtocolAX message;
-    message.SetType(msgtype::kRequest);
-    message.AddNumberField("Command_Param", command);
-    message.AddNumberField("Wait", 1);
-    return SendRequest(message);
+    auto message = NewRequest();
+    message->AddNumberField("Command_Param", command);
+    message->AddNumberField("Wait", 1);
+    return SendRequest(std::move(message));
 }
 
 bool CXOMPDeviceOper::RequestParameters() {
@@ -435,11 +496,10 @@ bool CXOMPDeviceOper::RequestParameters() {
 }
 
 bool CXOMPDeviceOper::SetParameters(const DevInfoBlock& block) {
-    CHalvexProtocolAX message;
-    message.SetType(msgtype::kRequest);
-    message.AddNumberField("Command_Param", kCommandSetParameters);
-    message.AddField("DevInfo", &block, 7, static_cast<int>(sizeof block));
-    return SendRequest(message);
+    auto message = NewRequest();
+    message->AddNumberField("Command_Param", kCommandSetParameters);
+    message->AddField("DevInfo", &block, 7, static_cast<int>(sizeof block));
+    return SendRequest(std::move(message));
 }
 
 bool CXOMPDeviceOper::RequestExtendedParameters() {
@@ -447,11 +507,10 @@ bool CXOMPDeviceOper::RequestExtendedParameters() {
 }
 
 bool CXOMPDeviceOper::SetExtendedParameters(const DevInfoExt& ext) {
-    CHalvexProtocolAX message;
-    message.SetType(msgtype::kRequest);
-    message.AddNumberField("Command_Param", kCommandSetExtended);
-    message.AddField("DevInfo", &ext, 7, static_cast<int>(sizeof ext));
-    return SendRequest(message);
+    auto message = NewRequest();
+    message->AddNumberField("Command_Param", kCommandSetExtended);
+    message->AddField("DevInfo", &ext, 7, static_cast<int>(sizeof ext));
+    return SendRequest(std::move(message));
 }
 
 bool CXOMPDeviceOper::RequestRfList() {
@@ -459,15 +518,14 @@ bool CXOMPDeviceOper::RequestRfList() {
 }
 
 bool CXOMPDeviceOper::SetRfList(std::string_view list) {
-    CHalvexProtocolAX message;
-    message.SetType(msgtype::kRequest);
-    message.AddNumberField("Command_Param", kCommandSetRf);
+    auto message = NewRequest();
+    message->AddNumberField("Command_Param", kCommandSetRf);
     // An empty list (everything cleared) is sent as an empty value; the
     // message layer takes a length of 0 as "measure the text", which gives
     // the same empty value.
     std::string value(list);
-    message.AddField("RfidInfo", value.c_str(), 8, static_cast<int>(value.size()));
-    return SendRequest(message);
+    message->AddField("RfidInfo", value.c_str(), 8, static_cast<int>(value.size()));
+    return SendRequest(std::move(message));
 }
 
 bool CXOMPDeviceOper::BeginSdDownload(const std::filesystem::path& localPath,

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "device/CommandAddress.h"
 #include "device/DevInfoBlock.h"
 #include "device/DevInfoExt.h"
+#include "device/RequestQueue.h"
 #include "device/SdFileList.h"
 #include "platform/Notice.h"
 #include "platform/Socket.h"
@@ -48,10 +50,19 @@ struct DeviceParameters {
 //         ("Type" 7).
 //   13367 an SD reply of "Type" 5.
 //
-// Threads: the owner's thread (Open, Close, requests), the receive thread
-// "<name>/recv" (reads, dispatches, sends the follow-up requests, reconnects)
-// and the keep-alive thread "<name>/alive". Sends from all three go through
-// one lock and SendAll, so whole messages never interleave.
+// Threads: the owner's threads (requests from the window; Open and Close
+// from a worker, or from the window when a short wait is acceptable), the
+// receive thread "<name>/recv" (reads, dispatches, reconnects), the send
+// thread "<name>/send" (sends the queued requests) and the keep-alive
+// thread "<name>/alive". Requests never wait for the socket: they are
+// queued (RequestQueue: 32 requests, a full queue refuses the newest, sent
+// in the order asked, each only on the connection that was open when it
+// was asked). Every send goes through SendAll, whose per-socket lock keeps
+// whole messages from interleaving.
+//
+// Close may come from any thread while Open runs: it abandons the name
+// resolution, connection or login in progress at once, and that Open
+// returns 0 and leaves the channel closed.
 class CXOMPDeviceOper {
   public:
     enum Mode : int { kModeSdRecords = 0, kModeParameters = 1, kModeRfSensors = 2 };
@@ -94,13 +105,17 @@ class CXOMPDeviceOper {
     // (a failed first attempt is retried by the receive thread). Returns 1
     // when a login reply arrived, else 0.
     int Open(const DeviceInfo& record);
-    // Stops both threads (a thread blocked in a read is woken at once), closes
-    // the socket and any download file. Returns within the thread stop wait.
+    // Stops the threads (a thread blocked in a read is woken at once, a
+    // name resolution is abandoned), closes the socket and any download
+    // file and drops the requests not yet sent. Returns within the thread
+    // stop wait, normally in a few ms.
     void Close();
 
-    // Requests (message type 16). Each returns true when the whole message
-    // was handed to the socket, false when the socket is closed or the send
-    // failed.
+    // Requests (message type 16). Each returns at once: true when the
+    // request was queued for the open connection, false when no connection
+    // is open, the channel is closing or the request queue is full. A
+    // queued request that the send thread cannot send whole is lost with
+    // its connection (the receive thread logs in again).
     bool RequestSdDirList();
     // start and end ("HHMMSS") are sent only when not empty.
     bool RequestSdFileList(std::string_view dir, std::string_view start, std::string_view end);
@@ -150,13 +165,21 @@ class CXOMPDeviceOper {
     void HandleSdReply(const CHalvexProtocolAX& message);
     void SendModeRequest();
     bool Send(CHalvexProtocolAX& message);
-    bool SendRequest(CHalvexProtocolAX& message);
+    // Send, but only while `connection` is still the open connection.
+    bool SendOn(uint64_t connection, CHalvexProtocolAX& message);
+    bool SendRequest(std::unique_ptr<CHalvexProtocolAX> message);
+    static std::unique_ptr<CHalvexProtocolAX> NewRequest();
+    // Signals every thread and wakes every blocking call; waits for nothing.
+    void SignalStop();
+    // Close's work once no Open runs: joins the threads, frees the rest.
+    void StopAndRelease();
     bool SendGetRequest(int command);
     void CloseCurrentSocket();
     void Post(uint32_t message, uintptr_t wParam, intptr_t lParam, std::string text = {},
               std::shared_ptr<void> object = nullptr);
     void ReceiveLoop(AutoResetEvent& stop);
     void KeepAliveLoop(AutoResetEvent& stop);
+    void SendLoop(AutoResetEvent& stop);
 
     NoticeTarget* owner_ = nullptr;  // set before Open
     int mode_ = kModeParameters;     // set before Open
@@ -165,8 +188,21 @@ class CXOMPDeviceOper {
     std::unique_ptr<DeviceInfo> record_;  // owned copy; set by Open, freed by Close
     CommandAddress address_;              // set by Open
 
-    mutable std::mutex socketMutex_;
-    int socket_ = kNoSocket;  // protected by socketMutex_; replaced only by the login step
+    // Serialises Open and Close.
+    std::mutex lifecycleMutex_;
+    // Orders Close's stop signal against Open clearing the stop flag and
+    // starting the threads, so a Close is never undone by an Open.
+    std::mutex stopMutex_;
+    uint64_t closeRequests_ = 0;  // protected by stopMutex_
+
+    // Senders share it while they send (and Close while it shuts the socket
+    // down); the login step replaces the socket under it exclusively, so a
+    // message never goes to a descriptor that was closed and reused.
+    mutable std::shared_mutex socketMutex_;
+    int socket_ = kNoSocket;       // protected by socketMutex_; replaced only by the login step
+    uint64_t lastConnection_ = 0;  // protected by socketMutex_
+    std::atomic<uint64_t> connection_{0};  // the open connection's number, 0: none
+    RequestQueue requests_;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> loggedIn_{false};
     std::atomic<bool> loginRefused_{false};
@@ -188,6 +224,7 @@ class CXOMPDeviceOper {
 
     WorkerThread receiveThread_;
     WorkerThread keepAliveThread_;
+    WorkerThread sendThread_;
 };
 
 }  // namespace orbisight

@@ -2,6 +2,7 @@
 
 #include "account/DeviceInfo.h"
 #include "device/CHalvexProtocolAX.h"
+#include "device/RequestQueue.h"
 #include "media/AddressList.h"
 #include "media/CHalvexDecoder.h"
 #include "media/ChannelMessages.h"
@@ -43,8 +44,10 @@ class CXOMPPlayer::ReceiverEvents : public ChannelReceiver::Host {
     }
     void OnLoggedIn() override {
         if (!channel_.mediaOverPeer_.load()) {
+            // Sent from the receive thread itself, ahead of anything the
+            // window queues on this connection.
             channel_.SendPictureStream(true);
-            channel_.SendControl(100);
+            channel_.link_->Send(*channel_.ControlRequest(100));
         }
     }
     void OnMedia(const uint8_t* data, size_t length) override {
@@ -88,6 +91,7 @@ CXOMPPlayer::CXOMPPlayer(LiveChannelOptions options)
       receiver_(std::make_unique<ChannelReceiver>(*link_, *record_, options_.directory,
                                                   options_.offlineRetryMs, stop_, *events_)),
       microphone_(std::make_unique<CQueueBuf>()),
+      requests_(std::make_unique<RequestQueue>()),
       audioBuffer_(std::make_unique<FrameBuffer>(kAudioFrameCapacity)),
       talkBuffer_(std::make_unique<FrameBuffer>(kTalkFrameCapacity)),
       renderer_(std::make_unique<PictureRenderer>()) {
@@ -153,6 +157,7 @@ int CXOMPPlayer::Open(const DeviceInfo* record, NoticeTarget* owner) {
             ThreadPriority::kHighest);
         audioThread_.Start(name_ + "/audio", [this](AutoResetEvent& e) { AudioLoop(e); });
         talkThread_.Start(name_ + "/talk", [this](AutoResetEvent& e) { TalkLoop(e); });
+        sendThread_.Start(name_ + "/send", [this](AutoResetEvent& e) { SendLoop(e); });
     }
 
     if (receiver_->ConnectAndLogin() == 1) {
@@ -174,6 +179,8 @@ void CXOMPPlayer::SignalStop() {
     videoThread_.SignalStop();
     audioThread_.SignalStop();
     talkThread_.SignalStop();
+    sendThread_.SignalStop();
+    requests_->Wake();
     splitter_->VideoQueue().Wake();
     splitter_->AudioQueue().Wake();
     microphone_->Wake();
@@ -200,13 +207,20 @@ void CXOMPPlayer::Close() {
     videoThread_.Join(kThreadStopWaitMs);
     audioThread_.Join(kThreadStopWaitMs);
     talkThread_.Join(kThreadStopWaitMs);
+    // The send thread ends within one send time-out; the joins above and
+    // this one overlap, as every thread was told to stop at once.
+    sendThread_.Join(kThreadStopWaitMs);
 
     if (link_->IsOpen()) {
-        if (!mediaOverPeer_.load()) {
+        // What the window asked before Close still goes out before the
+        // stop; after a failed send (a peer that stopped reading) nothing
+        // more is tried, so this costs at most one send time-out.
+        if (DrainRequests() && !mediaOverPeer_.load()) {
             SendStreamCommand(false, "All");
         }
         link_->CloseSocket();
     }
+    requests_->Clear();
     // The socket is closed right away: the stop command is already in the
     // kernel's hands, and a pause here would only slow down closing a wall.
     splitter_->Clear();
@@ -240,28 +254,58 @@ void CXOMPPlayer::SendPictureStream(bool start) {
     SendStreamCommand(start, start ? (listening_.load() ? "All" : "Video") : "All");
     int quality = lastQuality_.load();
     if (quality != 0) {
-        SendControl(quality);
+        link_->Send(*ControlRequest(quality));
     }
+}
+
+void CXOMPPlayer::Enqueue(std::unique_ptr<CHalvexProtocolAX> message) {
+    uint64_t connection = link_->Connection();
+    if (connection == 0 || stop_.load()) {
+        return;  // nothing to send it on: dropped, like a send on a closed socket
+    }
+    requests_->Push(std::move(message), connection);
+}
+
+bool CXOMPPlayer::DrainRequests() {
+    uint64_t current = link_->Connection();
+    bool healthy = true;
+    RequestQueue::Request request;
+    while (requests_->Pop(request)) {
+        if (healthy && request.connection == current) {
+            healthy = link_->SendOn(current, *request.message);
+        }
+    }
+    return healthy;
 }
 
 void CXOMPPlayer::SetListening(bool on) {
     listening_.store(on);
-    SendStreamCommand(on, "Audio");
+    auto message = std::make_unique<CHalvexProtocolAX>();
+    std::optional<int> streamId =
+        channelmsg::BuildStreamCommand(*message, on, "Audio", CurrentStreamChoice());
+    if (streamId) {
+        streamIdFlag_.store(*streamId);
+    }
+    Enqueue(std::move(message));
+}
+
+std::unique_ptr<CHalvexProtocolAX> CXOMPPlayer::ControlRequest(int code) {
+    auto message = std::make_unique<CHalvexProtocolAX>();
+    channelmsg::BuildControl(*message, code, alert_.load());
+    return message;
 }
 
 void CXOMPPlayer::SendControl(int code) {
     if (channelmsg::IsQualityCode(code)) {
         lastQuality_.store(code);
     }
-    CHalvexProtocolAX message;
-    channelmsg::BuildControl(message, code, alert_.load());
-    link_->Send(message);
+    Enqueue(ControlRequest(code));
 }
 
 void CXOMPPlayer::SendPointPtz(int x, int y) {
-    CHalvexProtocolAX message;
-    channelmsg::BuildPointPtz(message, x, y);
-    link_->Send(message);
+    auto message = std::make_unique<CHalvexProtocolAX>();
+    channelmsg::BuildPointPtz(*message, x, y);
+    Enqueue(std::move(message));
 }
 
 int CXOMPPlayer::ToggleRecording() {
@@ -294,9 +338,9 @@ void CXOMPPlayer::AttachRecorder(std::unique_ptr<FrameRecorder> recorder) {
 }
 
 int CXOMPPlayer::StartTalk() {
-    CHalvexProtocolAX message;
-    channelmsg::BuildTalkStart(message);
-    link_->Send(message);
+    auto message = std::make_unique<CHalvexProtocolAX>();
+    channelmsg::BuildTalkStart(*message);
+    Enqueue(std::move(message));
     // No microphone input yet: capture cannot start, but received sound is
     // muted while the talking flag is set.
     talking_.store(true);
@@ -439,6 +483,24 @@ void CXOMPPlayer::TalkLoop(AutoResetEvent& stop) {
         channelmsg::BuildTalkAudio(message, talkBuffer_->Data(), talkBuffer_->Size());
         link_->Send(message);
     }
+}
+
+void CXOMPPlayer::SendLoop(AutoResetEvent& stop) {
+    RequestQueue::Request request;
+    while (!stop.TryConsume() && !stop_.load()) {
+        if (!requests_->Pop(request)) {
+            requests_->WaitForRequest(kQueueWaitMs);
+            continue;
+        }
+        // Under the socket's send lock with the usual 1 s time-out; a
+        // request of an earlier connection is dropped.
+        link_->SendOn(request.connection, *request.message);
+        request.message.reset();
+    }
+}
+
+uint64_t CXOMPPlayer::RefusedRequests() const {
+    return requests_->Refused();
 }
 
 bool CXOMPPlayer::StartPeer(const std::string&) {

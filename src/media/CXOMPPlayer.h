@@ -23,6 +23,8 @@ class FrameSplitter;
 class LiveLink;
 class LiveVideoStep;
 class CQueueBuf;
+class CHalvexProtocolAX;
+class RequestQueue;
 class FrameBuffer;
 class PictureRenderer;
 namespace channelmsg {
@@ -91,9 +93,15 @@ struct LiveChannelStats {
 // alive and re-establishes it after a failure.
 //
 // Threads: receive ("<name>/recv"), video ("<name>/video"), keep-alive
-// ("<name>/alive"), audio ("<name>/audio"), talk ("<name>/talk"). The
-// operations below are called on the user-interface thread, Open on the
-// pane's opening thread.
+// ("<name>/alive"), audio ("<name>/audio"), talk ("<name>/talk") and send
+// ("<name>/send"). The operations below are called on the user-interface
+// thread, Open and Close on a worker (the pane's opening and closing
+// threads). None of the requests waits for the network: each is built at
+// once and handed to the send thread through the channel's request queue
+// (RequestQueue: 32 requests, a full queue refuses the newest, sent in the
+// order asked, each only on the connection that was open when it was
+// asked; a request made while nothing is connected is dropped, as a send on
+// a closed socket always was).
 class CXOMPPlayer {
   public:
     explicit CXOMPPlayer(LiveChannelOptions options = {});
@@ -110,12 +118,16 @@ class CXOMPPlayer {
     // connected flag (the receive thread owns the connection).
     int Open(const DeviceInfo* record, NoticeTarget* owner);
 
-    // Stops every thread and closes the connection. Returns within about
-    // 7.3 s even when every thread is blocked, normally in a few ms. Safe to
-    // call while Open runs on another thread, and more than once.
+    // Stops every thread, sends the requests still queued for the open
+    // connection (until one fails), then the stream stop, and closes the
+    // connection. Returns within about 7.3 s even when every thread is
+    // blocked, normally in a few ms; a name resolution in progress is
+    // abandoned, not waited for. Safe to call while Open runs on another
+    // thread, and more than once.
     void Close();
 
-    // Asks for the camera's sound ("Start"/"Stop", "Type" "Audio").
+    // Asks for the camera's sound ("Start"/"Stop", "Type" "Audio"); the
+    // listening flag changes at once.
     void SetListening(bool on);
 
     // One control request: 100 ask the motion alert, 101 set it (flip the
@@ -173,6 +185,8 @@ class CXOMPPlayer {
     bool HoverWeb() const { return hoverWeb_.load(); }
 
     LiveChannelStats Stats() const;
+    // Requests refused because the request queue was full.
+    uint64_t RefusedRequests() const;
     const std::string& Name() const { return name_; }
 
     // The title drawn over the picture (the record's name).
@@ -185,6 +199,16 @@ class CXOMPPlayer {
     void VideoLoop(AutoResetEvent& stop);
     void AudioLoop(AutoResetEvent& stop);
     void TalkLoop(AutoResetEvent& stop);
+    void SendLoop(AutoResetEvent& stop);
+
+    // Hands a request to the send thread, tagged with the open connection;
+    // dropped when none is open or the channel is closing.
+    void Enqueue(std::unique_ptr<CHalvexProtocolAX> message);
+    // The control request of SendControl(code), built now.
+    std::unique_ptr<CHalvexProtocolAX> ControlRequest(int code);
+    // Sends the requests still queued for the open connection, in order,
+    // until one fails. False when one failed.
+    bool DrainRequests();
 
     channelmsg::StreamChoice CurrentStreamChoice() const;
     void SendStreamCommand(bool start, const char* type);
@@ -207,6 +231,7 @@ class CXOMPPlayer {
     std::unique_ptr<ReceiverEvents> events_;
     std::unique_ptr<ChannelReceiver> receiver_;  // receive and keep-alive threads
     std::unique_ptr<CQueueBuf> microphone_;      // encoded talk frames (empty without an input)
+    std::unique_ptr<RequestQueue> requests_;     // window -> send thread
     std::unique_ptr<FrameBuffer> audioBuffer_;
     std::unique_ptr<FrameBuffer> talkBuffer_;
     std::unique_ptr<PictureRenderer> renderer_;  // video thread only
@@ -227,6 +252,7 @@ class CXOMPPlayer {
     WorkerThread videoThread_;
     WorkerThread audioThread_;
     WorkerThread talkThread_;
+    WorkerThread sendThread_;
 
     std::atomic<bool> stop_{false};
     std::atomic<bool> connected_{false};

@@ -46,6 +46,7 @@ bool LiveLink::TryConnect(const std::string& host, uint16_t port, bool remote,
         return false;
     }
     socket_ = s;
+    connection_.store(++lastConnection_);
     remote_.store(remote);
     return true;
 }
@@ -66,6 +67,14 @@ bool LiveLink::Connect(bool tryRemote, const std::atomic<bool>* cancel) {
 bool LiveLink::Send(CHalvexProtocolAX& message) {
     std::shared_lock lock(socketMutex_);
     if (socket_ < 0) {
+        return false;
+    }
+    return SendMessage(socket_, message, kSendTimeoutMs) == message.TotalLength();
+}
+
+bool LiveLink::SendOn(uint64_t connection, CHalvexProtocolAX& message) {
+    std::shared_lock lock(socketMutex_);
+    if (socket_ < 0 || connection == 0 || connection_.load() != connection) {
         return false;
     }
     return SendMessage(socket_, message, kSendTimeoutMs) == message.TotalLength();
@@ -137,6 +146,7 @@ void LiveLink::CloseSocket() {
         std::unique_lock lock(socketMutex_);
         s = socket_;
         socket_ = -1;
+        connection_.store(0);
     }
     orbisight::CloseSocket(s);
 }

@@ -52,6 +52,13 @@ class LiveLink {
     // socket is open or the send failed.
     bool Send(CHalvexProtocolAX& message);
 
+    // The number of the open connection (each socket the link opens gets the
+    // next number), or 0 when none is open. Lock-free: the window reads it
+    // to tag a queued request.
+    uint64_t Connection() const { return connection_.load(); }
+    // Send, but only while `connection` is still the open connection.
+    bool SendOn(uint64_t connection, CHalvexProtocolAX& message);
+
     // Receives one message (header time-out 6000 ms, body 10000 ms).
     Received Receive(CHalvexProtocolAX& message);
 
@@ -73,8 +80,10 @@ class LiveLink {
     ChannelAddresses addresses_;  // protected by addressMutex_
 
     mutable std::shared_mutex socketMutex_;
-    int socket_ = -1;                 // protected by socketMutex_
-    bool shutdownRequested_ = false;  // protected by socketMutex_
+    int socket_ = -1;                      // protected by socketMutex_
+    uint64_t lastConnection_ = 0;          // protected by socketMutex_
+    std::atomic<uint64_t> connection_{0};  // written under socketMutex_
+    bool shutdownRequested_ = false;       // protected by socketMutex_
     std::atomic<bool> remote_{false};
 
     // Receive thread only.

@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <ifaddrs.h>
-#include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -13,6 +12,8 @@
 #include <chrono>
 #include <cstring>
 #include <mutex>
+
+#include "platform/Resolver.h"
 
 namespace orbisight {
 namespace {
@@ -34,40 +35,34 @@ void SetTimeout(int socket, int option, int timeoutMs) {
     setsockopt(socket, SOL_SOCKET, option, &tv, sizeof tv);
 }
 
-in_addr ResolveIPv4(const char* host) {
-    in_addr address{};
-    address.s_addr = htonl(INADDR_LOOPBACK);
-    if (host == nullptr || *host == '\0') {
-        return address;
-    }
-    if (inet_pton(AF_INET, host, &address) == 1) {
-        return address;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* result = nullptr;
-    if (getaddrinfo(host, nullptr, &hints, &result) == 0 && result != nullptr) {
-        address = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr;
-        freeaddrinfo(result);
-    } else {
-        address.s_addr = htonl(INADDR_LOOPBACK);
-    }
-    return address;
-}
-
 }  // namespace
 
 int ConnectTcp(const char* host, int port, int timeoutMs, const std::atomic<bool>* cancel) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (host != nullptr && *host != '\0') {
+        in_addr resolved{};
+        switch (ResolveIPv4(host, kResolveTimeoutMs, cancel, resolved)) {
+            case Resolution::kAddress:
+                address.sin_addr = resolved;
+                break;
+            case Resolution::kNoAddress:
+                break;  // a name that does not resolve leaves 127.0.0.1
+            case Resolution::kGaveUp:
+                return kNoSocket;
+        }
+    }
+    if (cancel != nullptr && cancel->load()) {
+        return kNoSocket;
+    }
+
     int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (s < 0) {
         return kNoSocket;
     }
     SetSocketBuffers(65536, s);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr = ResolveIPv4(host);
 
     int flags = fcntl(s, F_GETFL, 0);
     fcntl(s, F_SETFL, flags | O_NONBLOCK);

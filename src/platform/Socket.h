@@ -13,10 +13,17 @@ namespace orbisight {
 // byte counts, 1/0 for yes/no, -1 for a failed call.
 constexpr int kNoSocket = -1;
 
-// Creates a TCP socket with 64 KiB buffers, resolves host (an empty or
-// unresolvable host means 127.0.0.1), connects with a time-out and returns
-// the blocking socket, or -1. When cancel is given and becomes true the
-// attempt is abandoned within about 50 ms.
+// How long ConnectTcp waits for a host name to resolve.
+constexpr int kResolveTimeoutMs = 5000;
+
+// Resolves host (an empty host, or a name the resolver says has no address,
+// means 127.0.0.1), creates a TCP socket with 64 KiB buffers, connects with a
+// time-out and returns the blocking socket, or -1. The name is resolved on a
+// worker (platform/Resolver.h): a resolution that takes longer than
+// kResolveTimeoutMs, or that cannot start because too many are pending,
+// fails this attempt (-1) rather than connecting anywhere. When cancel is
+// given and becomes true the attempt, name resolution included, is abandoned
+// within about 50 ms.
 int ConnectTcp(const char* host, int port, int timeoutMs,
                const std::atomic<bool>* cancel = nullptr);
 

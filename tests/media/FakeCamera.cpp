@@ -79,6 +79,9 @@ void FakeCamera::Run() {
 void FakeCamera::Serve(int client) {
     std::vector<uint8_t> buffer(4 << 20);
     while (!stopping_.load()) {
+        while (!reading_.load() && !stopping_.load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
         CHalvexProtocolAX message;
         if (ReceiveMessage(client, 30000, 10000, static_cast<int>(buffer.size()) - 16,
                            buffer.data(), buffer.size(), message) != ReceiveResult::kOk) {

@@ -48,6 +48,9 @@ class FakeCamera {
     bool SendRaw(const std::vector<uint8_t>& bytes);
     // Closes the current connection.
     void DropConnection();
+    // false: stop reading what the client sends (a stalled camera: the
+    // socket's buffers fill up and the client's sends block); true: read on.
+    void SetReading(bool on) { reading_.store(on); }
 
   private:
     void Run();
@@ -57,6 +60,7 @@ class FakeCamera {
     int port_ = 0;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
+    std::atomic<bool> reading_{true};
     std::atomic<int> client_{-1};
     std::atomic<int> logins_{0};
     std::atomic<int> accepted_{0};
