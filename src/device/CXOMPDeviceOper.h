@@ -55,7 +55,7 @@ struct DeviceParameters {
 // receive thread "<name>/recv" (reads, dispatches, reconnects), the send
 // thread "<name>/send" (sends the queued requests) and the keep-alive
 // thread "<name>/alive". Requests never wait for the socket: they are
-// queued (RequestQueue: 32 requests, a full queue refuses the newest, sent
+// queued (RequestQueue: 256 requests, a full queue refuses the newest, sent
 // in the order asked, each only on the connection that was open when it
 // was asked). Every send goes through SendAll, whose per-socket lock keeps
 // whole messages from interleaving.
@@ -202,7 +202,10 @@ class CXOMPDeviceOper {
     int socket_ = kNoSocket;       // protected by socketMutex_; replaced only by the login step
     uint64_t lastConnection_ = 0;  // protected by socketMutex_
     std::atomic<uint64_t> connection_{0};  // the open connection's number, 0: none
-    RequestQueue requests_;
+    // A dialog's requests are few and each matters (a parameter block to
+    // set); the bound only bites when the camera stops reading.
+    static constexpr size_t kRequestCapacity = 256;
+    RequestQueue requests_{kRequestCapacity};
     std::atomic<bool> stopping_{false};
     std::atomic<bool> loggedIn_{false};
     std::atomic<bool> loginRefused_{false};

@@ -10,7 +10,7 @@ bool RequestQueue::Push(std::unique_ptr<CHalvexProtocolAX> message, uint64_t con
     }
     {
         std::lock_guard lock(mutex_);
-        if (requests_.size() >= kCapacity) {
+        if (requests_.size() >= capacity_) {
             ++refused_;
             return false;
         }

@@ -18,25 +18,26 @@ namespace orbisight {
 // its login, say) and requests asked while nothing is connected are not
 // queued at all.
 //
-// Capacity kCapacity requests, sent in the order they were queued. Drop
-// rule: a full queue refuses the newest request (Push returns false and the
+// Capacity: a fixed number of requests per queue (kDefaultCapacity unless
+// the owner says otherwise), sent in the order they were queued. Drop rule:
+// a full queue refuses the newest request (Push returns false and the
 // request is dropped); what was accepted keeps its order and is never pushed
 // out by later requests.
 class RequestQueue {
   public:
-    static constexpr size_t kCapacity = 32;
+    static constexpr size_t kDefaultCapacity = 32;
 
     struct Request {
         std::unique_ptr<CHalvexProtocolAX> message;
         uint64_t connection = 0;
     };
 
-    RequestQueue() = default;
+    explicit RequestQueue(size_t capacity = kDefaultCapacity) : capacity_(capacity) {}
     RequestQueue(const RequestQueue&) = delete;
     RequestQueue& operator=(const RequestQueue&) = delete;
 
-    // Appends the request when fewer than kCapacity are queued; never waits
-    // for anything but the queue's own lock.
+    // Appends the request when fewer than Capacity() are queued; never
+    // waits for anything but the queue's own lock.
     bool Push(std::unique_ptr<CHalvexProtocolAX> message, uint64_t connection);
 
     // Takes the oldest request. False when none is queued.
@@ -50,9 +51,11 @@ class RequestQueue {
     // Drops every queued request; returns how many.
     size_t Clear();
     size_t Size() const;
+    size_t Capacity() const { return capacity_; }
     uint64_t Refused() const;  // requests refused by a full queue
 
   private:
+    const size_t capacity_;
     mutable std::mutex mutex_;
     std::condition_variable cv_;
     std::deque<Request> requests_;  // protected by mutex_

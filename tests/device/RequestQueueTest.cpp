@@ -25,11 +25,11 @@ int NumberOf(const RequestQueue::Request& request) {
 // come out in the order they went in, each with its connection.
 TEST(RequestQueue, FullQueueRefusesTheNewestAndKeepsTheOrder) {
     RequestQueue queue;
-    for (int i = 0; i < static_cast<int>(RequestQueue::kCapacity) - 1; ++i) {
+    for (int i = 0; i < static_cast<int>(RequestQueue::kDefaultCapacity) - 1; ++i) {
         ASSERT_TRUE(queue.Push(Numbered(i), 7));
     }
     EXPECT_TRUE(queue.Push(Numbered(31), 8));  // the last place
-    EXPECT_EQ(queue.Size(), RequestQueue::kCapacity);
+    EXPECT_EQ(queue.Size(), RequestQueue::kDefaultCapacity);
     EXPECT_FALSE(queue.Push(Numbered(32), 8));  // first refused
     EXPECT_EQ(queue.Refused(), 1u);
     EXPECT_FALSE(queue.Push(nullptr, 8));
@@ -47,6 +47,11 @@ TEST(RequestQueue, FullQueueRefusesTheNewestAndKeepsTheOrder) {
     ASSERT_TRUE(queue.Pop(request));
     EXPECT_EQ(NumberOf(request), 33);
     EXPECT_FALSE(queue.Pop(request));
+
+    RequestQueue small(2);  // an owner's own bound
+    EXPECT_TRUE(small.Push(Numbered(1), 1));
+    EXPECT_TRUE(small.Push(Numbered(2), 1));
+    EXPECT_FALSE(small.Push(Numbered(3), 1));
 }
 
 TEST(RequestQueue, WaitEndsOnARequestOrAWakeAndClearDropsEverything) {
