@@ -1,12 +1,16 @@
 #include "account/CXOMPWorker.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <climits>
 
 #include "account/AccountFraming.h"
 #include "account/ListReplyHandler.h"
 #include "account/ProbeLocalDevice.h"
+#include "platform/Clock.h"
 #include "platform/Debug.h"
 #include "platform/Files.h"
 #include "platform/Socket.h"
@@ -335,11 +339,12 @@ int CXOMPWorker::StartLogin() {
     if (ticket == 0) {
         return 0;
     }
-    ShutdownLoginSocket();
     return RunLoginCycle(ticket);
 }
 
 int CXOMPWorker::RunLoginCycle(uint64_t ticket) {
+    // Wakes a receive thread still waiting for an earlier answer.
+    ShutdownLoginSocket();
     {
         // Threads left from an earlier refused, unanswered or abandoned
         // attempt. The cancel flag is still set, so an answer that reaches
@@ -387,7 +392,6 @@ void CXOMPWorker::StartLoginThread() {
     if (ticket == 0) {
         return;
     }
-    ShutdownLoginSocket();
     RunOnSessionThread([this, ticket] { RunLoginCycle(ticket); });
 }
 
@@ -404,7 +408,6 @@ bool CXOMPWorker::StartLoginThread(std::string_view userName, std::string_view p
         }
         StoreCredentials(userName, password);
     }
-    ShutdownLoginSocket();
     RunOnSessionThread([this, ticket] { RunLoginCycle(ticket); });
     return true;
 }
@@ -667,11 +670,11 @@ void CXOMPWorker::FinishLogout(const std::pair<std::string, std::string>& creden
                                bool notify) {
     // The credentials of the session that ends: a login started since may
     // have stored others.
-    SendRequest(
-        AccountRequest{"Logout",
-                       "user",
-                       false,
-                       {{"username", credentials.first}, {"password", credentials.second}}});
+    AccountRequest logout{"Logout", "user", false, {}};
+    logout.Add("username", credentials.first).Add("password", credentials.second);
+    if (SendRequest(logout)) {
+        DrainUntilServerCloses();
+    }
     StopSessionThreads();
     CloseLoginSocket();
     // A reply handled while the logout began may have added to the lists or
@@ -680,6 +683,25 @@ void CXOMPWorker::FinishLogout(const std::pair<std::string, std::string>& creden
     ClearServerSession(false);
     if (notify) {
         PostSession(kLoggedOut, 0);
+    }
+}
+
+void CXOMPWorker::DrainUntilServerCloses() {
+    // The server closes after a logout. Replies still on their way are read
+    // and dropped meanwhile: a connection closed with unread data is reset,
+    // and a reset can destroy the request before the server has read it.
+    int socket = loginSocket_.load();
+    uint64_t deadline = TickCountMs() + static_cast<uint64_t>(timings_.threadStopWaitMs);
+    char buffer[4096];
+    while (socket >= 0) {
+        uint64_t now = TickCountMs();
+        if (now >= deadline || WaitReadable(socket, static_cast<int>(deadline - now)) <= 0) {
+            return;
+        }
+        ssize_t n = ::recv(socket, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+            return;
+        }
     }
 }
 

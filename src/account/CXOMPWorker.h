@@ -237,6 +237,7 @@ class CXOMPWorker : public DeviceDirectory {
     // The first, immediate part of a logout; false when not logged in.
     bool BeginLogout(std::pair<std::string, std::string>& credentials);
     void FinishLogout(const std::pair<std::string, std::string>& credentials, bool notify);
+    void DrainUntilServerCloses();
     void RunOnSessionThread(std::function<void()> step);
     void SessionThreadLoop();
     void SetRefresh();

@@ -358,7 +358,7 @@ TEST_F(Session, LogoutReturnsLoggedOutAndALoginRightAfterFollowsItsEnd) {
     ASSERT_TRUE(WaitSession(CXOMPWorker::kLoggedOut, notice));
     ASSERT_TRUE(WaitSession(CXOMPWorker::kLoginResult, notice));
     EXPECT_EQ(notice.lParam, CXOMPWorker::kLoginAccepted);
-    EXPECT_EQ(sim_->Count("Logout user"), 1);
+    EXPECT_TRUE(Eventually([&] { return sim_->Count("Logout user") == 1; }));
     EXPECT_TRUE(worker->IsLoggedIn());
     EXPECT_EQ(worker->UserName(), "bob");
     ASSERT_TRUE(Eventually([&] { return worker->UserInfoReceived(); }));
