@@ -1,11 +1,16 @@
 #include "account/CXOMPWorker.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <climits>
 
 #include "account/AccountFraming.h"
 #include "account/ListReplyHandler.h"
 #include "account/ProbeLocalDevice.h"
+#include "platform/Clock.h"
 #include "platform/Debug.h"
 #include "platform/Files.h"
 #include "platform/Socket.h"
@@ -48,27 +53,50 @@ CXOMPWorker::CXOMPWorker(NoticeTarget* target, CXOMPWorkerOptions options)
 CXOMPWorker::~CXOMPWorker() {
     // The LAN listener first: it may still hand answers to the lists.
     lanThread_.Stop(timings_.lanStopWaitMs);
-    destroying_.store(true);
-    cancelConnect_.store(true);  // no reconnection once the server closes
-    if (loggedIn_.exchange(false)) {
-        SendRequest(AccountRequest{"Logout", "user", true, {}});
+    // A logged-in session says goodbye as at any logout, here and now: no
+    // step runs on the session thread while the session is logged in.
+    std::pair<std::string, std::string> credentials;
+    if (BeginLogout(credentials)) {
+        FinishLogout(credentials, false);
     }
-    loginThread_.Join(timings_.threadStopWaitMs + timings_.loginConnectTimeoutMs);
+    {
+        std::lock_guard decision(loginDecisionMutex_);
+        destroying_.store(true);
+        cancelConnect_.store(true);  // no reconnection once the server closes
+        ++loginTicket_;              // queued login cycles are not run
+    }
+    {
+        std::lock_guard lock(sessionStepsMutex_);
+        sessionThreadEnding_ = true;
+    }
+    sessionStepsChanged_.notify_all();
+    // A logout still finishing completes (its send and two joins); a
+    // connect cycle sees the cancel flag, queued cycles are not run. The
+    // receive thread of a cycle waiting for its answer ends below.
+    sessionThread_.Join(timings_.sendTimeoutMs + 2 * timings_.threadStopWaitMs);
     StopSessionThreads();
     fetch_.Shutdown();
     CloseLoginSocket();
 }
 
+void CXOMPWorker::SetNoticeTarget(NoticeTarget* target) {
+    std::lock_guard lock(noticeMutex_);
+    target_ = target;
+}
+
 void CXOMPWorker::PostSession(uintptr_t code, intptr_t value, std::string text,
                               std::shared_ptr<void> object) {
-    if (NoticeTarget* target = target_.load()) {
-        Notice notice;
-        notice.message = notice::kAccountSession;
-        notice.wParam = code;
-        notice.lParam = value;
-        notice.text = std::move(text);
-        notice.object = std::move(object);
-        target->Post(std::move(notice));
+    Notice notice;
+    notice.message = notice::kAccountSession;
+    notice.wParam = code;
+    notice.lParam = value;
+    notice.text = std::move(text);
+    notice.object = std::move(object);
+    // Posting queues and returns, so holding the lock is brief; it keeps
+    // the target alive for the call (see SetNoticeTarget).
+    std::lock_guard lock(noticeMutex_);
+    if (target_ != nullptr) {
+        target_->Post(std::move(notice));
     }
 }
 
@@ -233,6 +261,16 @@ void CXOMPWorker::ComposeLogin(CXOMPPackageBuilder& builder) const {
     builder.addSection("password", password);
 }
 
+void CXOMPWorker::ShutdownLoginSocket() {
+    // Shut down, not closed: the receive thread may be waiting on it; it is
+    // closed by the thread that owns its end.
+    std::lock_guard lock(sendMutex_);
+    int socket = loginSocket_.load();
+    if (socket >= 0) {
+        ShutdownSocket(socket);
+    }
+}
+
 void CXOMPWorker::CloseLoginSocket() {
     std::lock_guard lock(sendMutex_);
     int socket = loginSocket_.exchange(kNoSocket);
@@ -277,23 +315,56 @@ bool CXOMPWorker::ConnectCycle(CXOMPPackageBuilder& login) {
     return false;
 }
 
-int CXOMPWorker::StartLogin() {
-    if (loggedIn_.load()) {
-        return 1;
-    }
-    cancelConnect_.store(false);
-    if (destroying_.load()) {
-        cancelConnect_.store(true);
+uint64_t CXOMPWorker::NewLoginTicketLocked() {
+    if (loggedIn_.load() || destroying_.load()) {
         return 0;
     }
+    // A cycle still under way stops at its next step and its answer, if one
+    // comes, is ignored; the new cycle clears the flag once the old one has
+    // ended.
+    cancelConnect_.store(true);
+    return ++loginTicket_;
+}
+
+int CXOMPWorker::StartLogin() {
+    WaitSessionIdle(INT_MAX);
+    uint64_t ticket = 0;
     {
-        // Threads left from an earlier refused or unanswered attempt.
+        std::lock_guard decision(loginDecisionMutex_);
+        if (loggedIn_.load()) {
+            return 1;
+        }
+        ticket = NewLoginTicketLocked();
+    }
+    if (ticket == 0) {
+        return 0;
+    }
+    return RunLoginCycle(ticket);
+}
+
+int CXOMPWorker::RunLoginCycle(uint64_t ticket) {
+    // Wakes a receive thread still waiting for an earlier answer.
+    ShutdownLoginSocket();
+    {
+        // Threads left from an earlier refused, unanswered or abandoned
+        // attempt. The cancel flag is still set, so an answer that reaches
+        // them now is ignored.
         std::lock_guard lock(lifecycleMutex_);
         receiveThread_.Stop(timings_.threadStopWaitMs);
         heartbeatThread_.Stop(timings_.threadStopWaitMs);
     }
     CloseLoginSocket();
-    loginAnswered_.store(false);
+    {
+        std::lock_guard decision(loginDecisionMutex_);
+        if (loggedIn_.load()) {
+            return 1;
+        }
+        if (destroying_.load() || loginTicket_.load() != ticket) {
+            return 0;  // cancelled, or a newer login replaces this one
+        }
+        cancelConnect_.store(false);
+        loginAnswered_.store(false);
+    }
     heartbeatSec_.store(kDefaultHeartbeatSec);
 
     CXOMPPackageBuilder login;
@@ -313,11 +384,32 @@ int CXOMPWorker::StartLogin() {
 }
 
 void CXOMPWorker::StartLoginThread() {
-    if (loginThread_.Running() && !loginThread_.Finished()) {
-        return;  // an attempt is under way; its answer is still to come
+    uint64_t ticket = 0;
+    {
+        std::lock_guard decision(loginDecisionMutex_);
+        ticket = NewLoginTicketLocked();
     }
-    loginThread_.Join(timings_.threadStopWaitMs);
-    loginThread_.Start("acct/login", [this](AutoResetEvent&) { StartLogin(); });
+    if (ticket == 0) {
+        return;
+    }
+    RunOnSessionThread([this, ticket] { RunLoginCycle(ticket); });
+}
+
+bool CXOMPWorker::StartLoginThread(std::string_view userName, std::string_view password) {
+    uint64_t ticket = 0;
+    {
+        // Storing and starting as one step: an answer accepted for the
+        // cycle under way either comes first (and then nothing changes
+        // here) or is ignored.
+        std::lock_guard decision(loginDecisionMutex_);
+        ticket = NewLoginTicketLocked();
+        if (ticket == 0) {
+            return false;
+        }
+        StoreCredentials(userName, password);
+    }
+    RunOnSessionThread([this, ticket] { RunLoginCycle(ticket); });
+    return true;
 }
 
 void CXOMPWorker::CancelLogin() {
@@ -327,14 +419,52 @@ void CXOMPWorker::CancelLogin() {
             return;  // the answer was accepted just before: an ordinary session
         }
         cancelConnect_.store(true);
+        ++loginTicket_;  // a queued cycle is not run
     }
-    // Shut down, not closed: the receive thread may be waiting on it; it
-    // closes the socket itself when it sees the connection end.
-    std::lock_guard lock(sendMutex_);
-    int socket = loginSocket_.load();
-    if (socket >= 0) {
-        ShutdownSocket(socket);
+    ShutdownLoginSocket();
+}
+
+// ---- Session thread ----
+
+void CXOMPWorker::RunOnSessionThread(std::function<void()> step) {
+    std::lock_guard lock(sessionStepsMutex_);
+    if (sessionThreadEnding_) {
+        return;
     }
+    sessionSteps_.push_back(std::move(step));
+    if (!sessionThread_.Running()) {
+        sessionThread_.Start("acct/session", [this](AutoResetEvent&) { SessionThreadLoop(); });
+    }
+    sessionStepsChanged_.notify_all();
+}
+
+void CXOMPWorker::SessionThreadLoop() {
+    std::unique_lock lock(sessionStepsMutex_);
+    for (;;) {
+        sessionStepsChanged_.wait(
+            lock, [this] { return sessionThreadEnding_ || !sessionSteps_.empty(); });
+        if (sessionSteps_.empty()) {
+            return;  // ending, and every step has run
+        }
+        std::function<void()> step = std::move(sessionSteps_.front());
+        sessionSteps_.pop_front();
+        sessionStepRunning_ = true;
+        lock.unlock();
+        step();
+        lock.lock();
+        sessionStepRunning_ = false;
+        sessionStepsChanged_.notify_all();
+    }
+}
+
+bool CXOMPWorker::WaitSessionIdle(int timeoutMs) {
+    std::unique_lock lock(sessionStepsMutex_);
+    auto idle = [this] { return sessionSteps_.empty() && !sessionStepRunning_; };
+    if (timeoutMs == INT_MAX) {
+        sessionStepsChanged_.wait(lock, idle);
+        return true;
+    }
+    return sessionStepsChanged_.wait_for(lock, std::chrono::milliseconds(timeoutMs), idle);
 }
 
 // ---- Receive thread ----
@@ -343,7 +473,12 @@ void CXOMPWorker::ReceiveLoop(AutoResetEvent& stop) {
     while (!stop.TryConsume()) {
         bool intact = ReceiveOne();
         if (!loggedIn_.load()) {
-            if (!loginAnswered_.load() && !cancelConnect_.load()) {
+            if (cancelConnect_.load()) {
+                // Cancelled or logged out: a logout still sends its request
+                // on this connection; whoever ended the session closes it.
+                return;
+            }
+            if (!loginAnswered_.load()) {
                 // The server took the connection but never answered the
                 // login: tell the login dialog that it failed rather than
                 // leave it waiting for ever.
@@ -494,31 +629,88 @@ void CXOMPWorker::StopSessionThreads() {
     heartbeatThread_.Join(timings_.threadStopWaitMs);
 }
 
-void CXOMPWorker::ClearServerSession() {
+void CXOMPWorker::ClearServerSession(bool withUser) {
     std::lock_guard lock(lists_.Mutex());
     lists_.ListLocked(DeviceListKind::kPublic).clear();
     lists_.ListLocked(DeviceListKind::kMy).clear();
-    state_.ClearSession();
-}
-
-void CXOMPWorker::Logout() {
-    if (!loggedIn_.load()) {
+    if (withUser) {
+        state_.ClearSession();
         return;
     }
-    // The server closes after a logout: no reconnection may start.
-    cancelConnect_.store(true);
-    SendRequest(AccountRequest{"Logout", "user", true, {}});
-    if (!loggedIn_.exchange(false)) {
-        return;  // another thread logged out meanwhile
+    std::vector<UserInfo> users = std::move(state_.users);
+    bool userInfoReceived = state_.userInfoReceived;
+    state_.ClearSession();
+    state_.users = std::move(users);
+    state_.userInfoReceived = userInfoReceived;
+}
+
+bool CXOMPWorker::BeginLogout(std::pair<std::string, std::string>& credentials) {
+    {
+        std::lock_guard decision(loginDecisionMutex_);
+        if (!loggedIn_.load()) {
+            return false;
+        }
+        // The server closes after a logout: no reconnection may start, and
+        // no answer still on its way may log the session in again.
+        cancelConnect_.store(true);
+        loggedIn_.store(false);
+    }
+    {
+        std::lock_guard lock(credentialsMutex_);
+        credentials = {userName_, password_};
+        userName_.clear();
+        password_.clear();
+    }
+    fetch_.EndSession();
+    ClearServerSession();
+    return true;
+}
+
+void CXOMPWorker::FinishLogout(const std::pair<std::string, std::string>& credentials,
+                               bool notify) {
+    // The credentials of the session that ends: a login started since may
+    // have stored others.
+    AccountRequest logout{"Logout", "user", false, {}};
+    logout.Add("username", credentials.first).Add("password", credentials.second);
+    if (SendRequest(logout)) {
+        DrainUntilServerCloses();
     }
     StopSessionThreads();
     CloseLoginSocket();
+    // A reply handled while the logout began may have added to the lists or
+    // started a walk; the user of a login asked for since stays.
     fetch_.EndSession();
-    ClearServerSession();
-    PostSession(kLoggedOut, 0);
-    std::lock_guard lock(credentialsMutex_);
-    userName_.clear();
-    password_.clear();
+    ClearServerSession(false);
+    if (notify) {
+        PostSession(kLoggedOut, 0);
+    }
+}
+
+void CXOMPWorker::DrainUntilServerCloses() {
+    // The server closes after a logout. Replies still on their way are read
+    // and dropped meanwhile: a connection closed with unread data is reset,
+    // and a reset can destroy the request before the server has read it.
+    int socket = loginSocket_.load();
+    uint64_t deadline = TickCountMs() + static_cast<uint64_t>(timings_.threadStopWaitMs);
+    char buffer[4096];
+    while (socket >= 0) {
+        uint64_t now = TickCountMs();
+        if (now >= deadline || WaitReadable(socket, static_cast<int>(deadline - now)) <= 0) {
+            return;
+        }
+        ssize_t n = ::recv(socket, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+            return;
+        }
+    }
+}
+
+void CXOMPWorker::Logout() {
+    std::pair<std::string, std::string> credentials;
+    if (!BeginLogout(credentials)) {
+        return;
+    }
+    RunOnSessionThread([this, credentials] { FinishLogout(credentials, true); });
 }
 
 // ---- Commands ----

@@ -2,7 +2,9 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -77,8 +79,10 @@ class CXOMPWorker : public DeviceDirectory {
     CXOMPWorker(const CXOMPWorker&) = delete;
     CXOMPWorker& operator=(const CXOMPWorker&) = delete;
 
-    // The window that receives the session notices; null drops them.
-    void SetNoticeTarget(NoticeTarget* target) { target_.store(target); }
+    // The window that receives the session notices; null drops them. A
+    // post runs under the same lock: once this returns, no thread is still
+    // posting to the previous target, which may then be destroyed.
+    void SetNoticeTarget(NoticeTarget* target);
     const std::filesystem::path& DataFolderPath() const { return dataFolder_; }
     const AccountSettings& Settings() const { return settings_; }
 
@@ -134,13 +138,22 @@ class CXOMPWorker : public DeviceDirectory {
     std::string SessionPassword() const;
     // Connects to the login server (up to six attempts, alternating hosts)
     // and sends the login request; starts the receive thread when connected
-    // and the heartbeat thread in every case. Blocks for the connect cycle:
-    // call it on a thread of its own, or use StartLoginThread(). Returns 1
-    // when a connection was made (the answer arrives as notice (0, 0|1)).
+    // and the heartbeat thread in every case. Blocks for the connect cycle
+    // (and first for a logout still finishing): call it on a thread of its
+    // own, or use StartLoginThread(). A cycle still running elsewhere is
+    // abandoned. Returns 1 when a connection was made (the answer arrives as
+    // notice (0, 0|1)).
     int StartLogin();
-    // Runs StartLogin() on the thread "acct/login" (user-interface thread;
-    // nothing happens while an earlier attempt is still connecting).
+    // Runs the login cycle on the session thread "acct/session" and returns
+    // at once (user-interface thread). A cycle still running is abandoned
+    // (its remaining attempts are not made, its pending connection closed,
+    // its late answer ignored) and the new one uses the credentials stored
+    // now; a logout still finishing ends first. With a user name, the
+    // credentials are stored as one step with the start: false, and nothing
+    // stored or started, when the session is logged in already (an answer
+    // accepted just before).
     void StartLoginThread();
+    bool StartLoginThread(std::string_view userName, std::string_view password);
     // Abandons a login that has not been answered yet (the login dialog's
     // "Cancel"): the remaining connect attempts are not made, the pending
     // connection is closed and a late answer is ignored. Nothing once the
@@ -149,10 +162,16 @@ class CXOMPWorker : public DeviceDirectory {
     bool IsLoggedIn() const { return loggedIn_.load(); }
     int LoginAttempt() const { return loginAttempt_.load(); }
     int HeartbeatIntervalSec() const { return heartbeatSec_.load(); }
-    // Ends a logged-in session: "Logout" request, threads stopped, server
-    // lists and user information freed, notice (1, 0). Nothing when not
-    // logged in.
+    // Ends a logged-in session and returns at once: the session counts as
+    // logged out, its credentials, server lists and user information are
+    // freed, and no answer still on its way logs it in again. The "Logout"
+    // request and stopping the threads finish behind on the session thread,
+    // then notice (1, 0) follows. A login started meanwhile runs after that.
+    // Nothing when not logged in.
     void Logout();
+    // Waits until no login cycle or logout is queued or running on the
+    // session thread. False on time-out.
+    bool WaitSessionIdle(int timeoutMs);
 
     // Composes a request on the shared builder and sends it on the login
     // connection, as one step under the send lock. Nothing is sent (false)
@@ -208,7 +227,19 @@ class CXOMPWorker : public DeviceDirectory {
     void HeartbeatLoop(AutoResetEvent& stop);
     void StopSessionThreads();
     void CloseLoginSocket();
-    void ClearServerSession();
+    void ShutdownLoginSocket();
+    // Empties the server lists; withUser also frees the user information.
+    void ClearServerSession(bool withUser = true);
+    // Takes a new login ticket and abandons any cycle under way; 0 when the
+    // session is logged in (or being destroyed). Under loginDecisionMutex_.
+    uint64_t NewLoginTicketLocked();
+    int RunLoginCycle(uint64_t ticket);
+    // The first, immediate part of a logout; false when not logged in.
+    bool BeginLogout(std::pair<std::string, std::string>& credentials);
+    void FinishLogout(const std::pair<std::string, std::string>& credentials, bool notify);
+    void DrainUntilServerCloses();
+    void RunOnSessionThread(std::function<void()> step);
+    void SessionThreadLoop();
     void SetRefresh();
     void BroadcastLanSetInfo(std::string_view deviceId, bool bind);
     int ManagementRequest(const char* command,
@@ -218,7 +249,8 @@ class CXOMPWorker : public DeviceDirectory {
     const std::filesystem::path dataFolder_;
     const AccountTimings timings_;
     const AccountSettings settings_;
-    std::atomic<NoticeTarget*> target_;
+    std::mutex noticeMutex_;  // taken last: nothing else is locked under it
+    NoticeTarget* target_;    // protected by noticeMutex_
 
     SessionLists lists_;
     ServerListState state_;  // protected by lists_.Mutex()
@@ -233,6 +265,9 @@ class CXOMPWorker : public DeviceDirectory {
     std::mutex loginDecisionMutex_;
     std::atomic<bool> cancelConnect_{false};  // ends connect attempts (logout, destruction)
     std::atomic<bool> destroying_{false};
+    // The login asked for last; a queued cycle with an older ticket is not
+    // run. Changed under loginDecisionMutex_.
+    std::atomic<uint64_t> loginTicket_{0};
     std::atomic<int> loginAttempt_{0};
     std::atomic<unsigned> rotation_{0};  // shared by login and register connects
     std::atomic<int> heartbeatSec_{kDefaultHeartbeatSec};
@@ -253,10 +288,18 @@ class CXOMPWorker : public DeviceDirectory {
 
     CXOMPPackageParser parser_;  // receive thread only
 
-    // Starting and joining the receive and heartbeat threads (the login
-    // thread starts them, the user-interface thread stops them).
+    // The session thread: login cycles and the end of logouts, one after
+    // another, so a login never overlaps a logout still finishing.
+    std::mutex sessionStepsMutex_;
+    std::condition_variable sessionStepsChanged_;
+    std::deque<std::function<void()>> sessionSteps_;  // protected by sessionStepsMutex_
+    bool sessionStepRunning_ = false;                 // protected by sessionStepsMutex_
+    bool sessionThreadEnding_ = false;                // protected by sessionStepsMutex_
+    WorkerThread sessionThread_;                      // started under sessionStepsMutex_
+
+    // Starting and joining the receive and heartbeat threads (the session
+    // thread starts them and stops them).
     std::mutex lifecycleMutex_;
-    WorkerThread loginThread_;      // user-interface thread
     WorkerThread receiveThread_;    // protected by lifecycleMutex_
     WorkerThread heartbeatThread_;  // protected by lifecycleMutex_
     WorkerThread lanThread_;        // user-interface thread

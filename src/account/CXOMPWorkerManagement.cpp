@@ -1,10 +1,12 @@
 // The management requests of the account session: one-shot exchanges with
 // the register server, and what follows a successful one.
 
+#include <cstddef>
 #include <cstring>
 
 #include "account/AccountFraming.h"
 #include "account/CXOMPWorker.h"
+#include "device/DevInfoBlock.h"
 #include "platform/Debug.h"
 #include "platform/Socket.h"
 #include "platform/Text.h"
@@ -16,8 +18,11 @@ namespace {
 constexpr int32_t kLanSetCode = 135;
 constexpr size_t kLanCommandOffset = 4;
 constexpr size_t kLanCommandBytes = 24;
-constexpr size_t kLanBoundAccountOffset = 836;
-constexpr size_t kLanBoundAccountBytes = 48;
+// The bound-account field: the whole field is written, the name cut to
+// leave its terminator.
+constexpr size_t kLanBoundAccountOffset = offsetof(DevInfoBlock, boundUser);
+constexpr size_t kLanBoundAccountBytes = sizeof(DevInfoBlock::boundUser);
+static_assert(sizeof(DevInfoBlock) == CXOMPWorker::kLanBlockBytes);
 
 }  // namespace
 

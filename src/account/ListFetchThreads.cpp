@@ -1,6 +1,8 @@
 #include "account/ListFetchThreads.h"
 
 #include <optional>
+#include <string>
+#include <unordered_set>
 
 namespace orbisight {
 
@@ -113,15 +115,20 @@ bool ListFetchThreads::Busy() const {
     return detail_.running || devInfo_.running || status_.running;
 }
 
-std::vector<ListEntry> ListFetchThreads::TakeEntries(size_t first,
+std::vector<ListEntry> ListFetchThreads::TakeEntries(std::unordered_set<std::string>& asked,
                                                      int32_t ServerListState::*counter) {
-    // The list may grow (or be emptied by a logout) between batches, so each
-    // batch is taken afresh from the current list.
+    // The list may grow, shrink or be emptied by a logout between batches,
+    // and every status reply sorts it again: a walk by position would skip
+    // some entries and repeat others. The walk goes by ID instead, taking
+    // each batch afresh from the current list.
     std::lock_guard lock(lists_.Mutex());
     const DeviceList& my = lists_.ListLocked(DeviceListKind::kMy);
     std::vector<ListEntry> entries;
-    for (size_t i = first; i < my.size() && entries.size() < requests::kBatchSize; ++i) {
-        entries.push_back({my[i]->isGroup != 0, std::string(my[i]->Id())});
+    for (size_t i = 0; i < my.size() && entries.size() < requests::kBatchSize; ++i) {
+        std::string id(my[i]->Id());
+        if (asked.insert(id).second) {
+            entries.push_back({my[i]->isGroup != 0, std::move(id)});
+        }
     }
     if (counter != nullptr) {
         state_.*counter += static_cast<int32_t>(entries.size());
@@ -169,9 +176,9 @@ void ListFetchThreads::DetailBody(uint64_t generation) {
 }
 
 void ListFetchThreads::DevInfoBody(uint64_t generation) {
-    size_t next = 0;
+    std::unordered_set<std::string> asked;
     for (bool first = true;; first = false) {
-        std::vector<ListEntry> batch = TakeEntries(next, nullptr);
+        std::vector<ListEntry> batch = TakeEntries(asked, nullptr);
         if (batch.empty()) {
             break;
         }
@@ -184,7 +191,6 @@ void ListFetchThreads::DevInfoBody(uint64_t generation) {
             return;
         }
         send_(requests::InfoBatch(batch, 0, batch.size()));
-        next += batch.size();
     }
     if (Stopped(generation)) {
         return;
@@ -197,15 +203,14 @@ void ListFetchThreads::DevInfoBody(uint64_t generation) {
 }
 
 void ListFetchThreads::StatusBody(uint64_t generation) {
-    size_t next = 0;
+    std::unordered_set<std::string> asked;
     for (;;) {
-        std::vector<ListEntry> batch = TakeEntries(next, &ServerListState::devStatusCounter);
+        std::vector<ListEntry> batch = TakeEntries(asked, &ServerListState::devStatusCounter);
         if (batch.empty() || Stopped(generation)) {
             break;
         }
         statusReceived_.Reset();
         send_(requests::StatusBatch(batch, 0, batch.size()));
-        next += batch.size();
         statusReceived_.Wait(timings_.statusReplyWaitMs);
     }
     if (Stopped(generation)) {

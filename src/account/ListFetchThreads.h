@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "account/AccountRequest.h"
 #include "account/AccountTimings.h"
@@ -67,7 +70,11 @@ class ListFetchThreads {
     bool Stopped(uint64_t generation) const {
         return shutdown_.load() || generation_.load() != generation;
     }
-    std::vector<ListEntry> TakeEntries(size_t first, int32_t ServerListState::*counter);
+    // The next batch of a walk: up to 50 entries of the current list, in
+    // list order, that this walk has not asked for yet. They are added to
+    // asked.
+    std::vector<ListEntry> TakeEntries(std::unordered_set<std::string>& asked,
+                                       int32_t ServerListState::*counter);
 
     void PagerBody();
     void DetailBody(uint64_t generation);

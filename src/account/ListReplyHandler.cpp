@@ -285,8 +285,11 @@ void ListReplyHandler::HandleHeader(const CXOMPPackageParser& header, ListsInPro
             }
             continue;
         }
-        // A public entry listed twice would otherwise be added twice.
-        if (known || FindDeviceById(lists.publicList, sectionValue, IdMatch::kExact) != nullptr) {
+        // A public entry listed twice would otherwise be added twice. A
+        // camera that is public and also the account's own belongs in both
+        // lists: the public list does not keep it out of my list.
+        if (known || (sequence == 1 &&
+                      FindDeviceById(lists.publicList, sectionValue, IdMatch::kExact) != nullptr)) {
             continue;
         }
         DeviceList& target = sequence == 1 ? lists.publicList : lists.myList;

@@ -84,19 +84,21 @@ void SavedLogins::Load() {
 }
 
 bool SavedLogins::Save() {
-    if (!registry_.CreateKey(kKeyPath)) {
-        return false;
-    }
+    // Values 0..199 give way to the records, in one step of the store: a
+    // write that fails leaves every saved login as it was.
+    std::vector<std::string> remove;
+    remove.reserve(kMaxRead);
     for (int i = 0; i < kMaxRead; ++i) {
-        registry_.DeleteValue(kKeyPath, ValueName(i));
+        remove.push_back(ValueName(i));
     }
-    bool ok = true;
+    std::vector<NamedRegistryValue> values(logins_.size());
     for (size_t i = 0; i < logins_.size(); ++i) {
-        ok = registry_.WriteValue(kKeyPath, ValueName(static_cast<int>(i)), RegistryType::kDword,
-                                  logins_[i].get(), sizeof(UserLoginInfo)) &&
-             ok;
+        values[i].name = ValueName(static_cast<int>(i));
+        values[i].value.type = RegistryType::kDword;
+        const auto* bytes = reinterpret_cast<const uint8_t*>(logins_[i].get());
+        values[i].value.data.assign(bytes, bytes + sizeof(UserLoginInfo));
     }
-    return ok;
+    return registry_.ReplaceValues(kKeyPath, remove, values);
 }
 
 UserLoginInfo* SavedLogins::At(size_t index) {
@@ -139,8 +141,7 @@ bool SavedLogins::Remove(size_t index) {
         inUse_ = nullptr;  // never leave a pointer to a freed record
     }
     logins_.erase(logins_.begin() + static_cast<std::ptrdiff_t>(index));
-    Save();
-    return true;
+    return Save();
 }
 
 }  // namespace orbisight

@@ -29,8 +29,9 @@ class SavedLogins {
     // The record in use is kept when a record with its user name is read
     // again, else cleared.
     void Load();
-    // Deletes values 0..199 and writes record i as value i for every record.
-    // Returns false when the key cannot be created or a write fails.
+    // Replaces values 0..199 with record i as value i for every record, as
+    // one step of the registry store. Returns false when the key cannot be
+    // created or a write fails; the stored logins are then unchanged.
     bool Save();
 
     size_t Count() const { return logins_.size(); }
@@ -46,13 +47,17 @@ class SavedLogins {
     // A zeroed record with the user name and password, inserted at the front.
     UserLoginInfo& Add(const std::string& userName, const std::string& password);
     // Removes the entry and stores the list. Returns false for an index out
-    // of range (nothing stored then).
+    // of range (nothing stored then) or when storing fails (the entry is
+    // gone from memory, the store keeps it).
     bool Remove(size_t index);
 
     // The record chosen at the last login (settings and loop play change
     // it), or nullptr.
     UserLoginInfo* InUse() const { return inUse_; }
     void SetInUse(UserLoginInfo* record) { inUse_ = record; }
+
+    // The registry store the logins live in.
+    Registry& Store() { return registry_; }
 
   private:
     Registry registry_;

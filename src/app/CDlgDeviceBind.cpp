@@ -82,6 +82,7 @@ bool CDlgDeviceBind::Submit() {
                  ui::MessageIcon::kInformation);
     if (unbind) {
         worker_->PostDeleteTreeItem(treeItem_);
+        emit unbound(Text(input.deviceId));
     }
     LastId() = input.deviceId;
     return true;

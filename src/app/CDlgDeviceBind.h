@@ -37,6 +37,10 @@ class CDlgDeviceBind : public QDialog {
     QLineEdit* PasswordEdit() const { return passwordEdit_; }
     QPushButton* OkButton() const { return ok_; }
 
+  signals:
+    // An unbind succeeded for this device ID.
+    void unbound(const QString& deviceId);
+
   private:
     CXOMPWorker* worker_;
     Mode mode_;

@@ -386,13 +386,25 @@ void CDlgDeviceList::ListRefresh() {
     worker_->RefreshList();
 }
 
-void CDlgDeviceList::BindDialog(QTreeWidgetItem* item, bool unbind) {
+std::unique_ptr<CDlgDeviceBind> CDlgDeviceList::MakeBindDialog(QTreeWidgetItem* item, bool unbind) {
     const DeviceInfo* record = RecordOf(item);
     std::string id = record && !record->isGroup ? std::string(record->Id()) : std::string();
-    CDlgDeviceBind dialog(worker_,
-                          unbind ? CDlgDeviceBind::Mode::kUnbind : CDlgDeviceBind::Mode::kBind, id,
-                          unbind ? HandleOf(item) : 0, this);
-    dialog.exec();
+    auto dialog = std::make_unique<CDlgDeviceBind>(
+        worker_, unbind ? CDlgDeviceBind::Mode::kUnbind : CDlgDeviceBind::Mode::kBind, id,
+        unbind ? HandleOf(item) : 0, this);
+    if (unbind) {
+        // The camera is no longer the account's: its pane lets it go.
+        connect(dialog.get(), &CDlgDeviceBind::unbound, this, [this](const QString& unboundId) {
+            if (CDlgVedioShow* pane = wall_->PaneShowing(unboundId.toUtf8().toStdString())) {
+                wall_->DisconnectOne(pane);
+            }
+        });
+    }
+    return dialog;
+}
+
+void CDlgDeviceList::BindDialog(QTreeWidgetItem* item, bool unbind) {
+    MakeBindDialog(item, unbind)->exec();
 }
 
 // ---- probe ----
@@ -487,6 +499,47 @@ void CDlgDeviceList::Activate(QTreeWidgetItem* item) {
 
 // ---- the context menu ----
 
+CDlgDeviceList::ItemRef CDlgDeviceList::RefOf(QTreeWidgetItem* item) const {
+    ItemRef ref;
+    if (!item) {
+        return ref;
+    }
+    ref.valid = true;
+    ref.branch = BranchOf(item);
+    const DeviceInfo* record = RecordOf(item);
+    if (!record) {
+        ref.root = true;
+        return ref;
+    }
+    ref.group = record->isGroup != 0;
+    ref.groupNumber = record->groupNumber;
+    ref.id = std::string(record->Id());
+    return ref;
+}
+
+QTreeWidgetItem* CDlgDeviceList::ItemFor(const ItemRef& ref) const {
+    if (!ref.valid) {
+        return nullptr;
+    }
+    if (ref.root) {
+        return RootItem(ref.branch);  // roots live as long as the panel
+    }
+    if (!ref.group) {
+        return FindItem(ref.branch, ref.id);
+    }
+    QTreeWidgetItem* root = RootItem(ref.branch);
+    if (!root) {
+        return nullptr;
+    }
+    for (QTreeWidgetItemIterator it(root); *it && BranchOf(*it) == ref.branch; ++it) {
+        const DeviceInfo* r = RecordOf(*it);
+        if (r && r->isGroup && r->groupNumber == ref.groupNumber && r->Id() == ref.id) {
+            return *it;
+        }
+    }
+    return nullptr;
+}
+
 std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
     auto menu = std::make_unique<QMenu>(this);
     const DeviceInfo* record = RecordOf(item);
@@ -501,22 +554,34 @@ std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
     bool shown = camera && wall_->IsShown(record->Id());
     // A camera of the account (public cameras belong to nobody's account).
     bool boundCamera = camera && branch == tree::Branch::kMy;
+    bool serverRecord = record && record->type != 0;
+    // The actions run while the menu is open or later; a rebuild meanwhile
+    // (a status notice) deletes the item and its record. They hold what the
+    // item shows and find it again; an item gone since does nothing.
+    ItemRef ref = RefOf(item);
+    auto onItem = [this, ref](void (CDlgDeviceList::*action)(QTreeWidgetItem*)) {
+        return [this, ref, action] {
+            if (QTreeWidgetItem* now = ItemFor(ref)) {
+                (this->*action)(now);
+            }
+        };
+    };
 
-    menu->addAction("Refresh list(&R)", this, [this, local, record, publicRoot] {
+    menu->addAction("Refresh list(&R)", this, [this, local, serverRecord, publicRoot] {
         if (local) {
             RefreshLocal();
-        } else if ((record && record->type != 0) || publicRoot) {
+        } else if (serverRecord || publicRoot) {
             ListRefresh();
         } else {
             Update();
         }
     });
     menu->addSeparator();
-    menu->addAction("Connect all(&C)", this, [this, item] {
-        if (item && (RecordOf(item) == nullptr || RecordOf(item)->isGroup)) {
-            ConnectBelow(item);
-        } else {
+    menu->addAction("Connect all(&C)", this, [this, ref] {
+        if (!ref.valid || (!ref.root && !ref.group)) {
             wall_->ConnectAll([this] { return DevicesForConnectAll(); });
+        } else if (QTreeWidgetItem* now = ItemFor(ref)) {
+            ConnectBelow(now);
         }
     });
     menu->addAction("Disconnect all(&D)", this, [this] { wall_->DisconnectAll(true); });
@@ -535,7 +600,11 @@ std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
         menu->addSeparator();
     }
     if (camera && local) {
-        menu->addAction("Bind device(&B)", this, [this, item] { BindDialog(item, false); });
+        menu->addAction("Bind device(&B)", this, [this, ref] {
+            if (QTreeWidgetItem* now = ItemFor(ref)) {
+                BindDialog(now, false);
+            }
+        });
         if (!copy.HostAddress().empty()) {
             menu->addAction("Visit Web (&S)", this, [copy] {
                 QString url = QString("http://%1/sd/ipnc/")
@@ -545,7 +614,11 @@ std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
         }
     }
     if (boundCamera) {
-        menu->addAction("Unbind device(&U)", this, [this, item] { BindDialog(item, true); });
+        menu->addAction("Unbind device(&U)", this, [this, ref] {
+            if (QTreeWidgetItem* now = ItemFor(ref)) {
+                BindDialog(now, true);
+            }
+        });
     }
     if (myRoot) {
         menu->addSeparator();
@@ -553,19 +626,27 @@ std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
     }
     if (localRoot || localGroup) {
         menu->addSeparator();
-        menu->addAction("Add group(&M)", this, [this, item] { AddLocal(item, true); });
-        menu->addAction("Add device(&N)", this, [this, item] { AddLocal(item, false); });
+        menu->addAction("Add group(&M)", this, [this, ref] {
+            if (QTreeWidgetItem* now = ItemFor(ref)) {
+                AddLocal(now, true);
+            }
+        });
+        menu->addAction("Add device(&N)", this, [this, ref] {
+            if (QTreeWidgetItem* now = ItemFor(ref)) {
+                AddLocal(now, false);
+            }
+        });
         if (localGroup) {
-            menu->addAction("Delete group(&O)", this, [this, item] { DeleteLocal(item); });
-            menu->addAction("Edit group(&Q)", this, [this, item] { EditLocal(item); });
+            menu->addAction("Delete group(&O)", this, onItem(&CDlgDeviceList::DeleteLocal));
+            menu->addAction("Edit group(&Q)", this, onItem(&CDlgDeviceList::EditLocal));
         }
     }
     if (local && record) {
         menu->addSeparator();
         if (!shown) {
-            menu->addAction("Delete device(&O)", this, [this, item] { DeleteLocal(item); });
+            menu->addAction("Delete device(&O)", this, onItem(&CDlgDeviceList::DeleteLocal));
         }
-        menu->addAction("Edit device(&Q)", this, [this, item] { EditLocal(item); });
+        menu->addAction("Edit device(&Q)", this, onItem(&CDlgDeviceList::EditLocal));
     }
     if (localRoot) {
         menu->addAction("Empty list(&X)", this, [this] { EmptyLocalList(); });

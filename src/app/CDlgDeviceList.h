@@ -4,7 +4,9 @@
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
+#include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "account/DeviceInfo.h"
@@ -22,6 +24,7 @@ class QTreeWidgetItem;
 namespace orbisight {
 
 class CDeviceSyncDlg;
+class CDlgDeviceBind;
 class CDlgMyVelaLogin;
 class CXOMPWorker;
 class GuiNoticeTarget;
@@ -78,6 +81,9 @@ class CDlgDeviceList : public QWidget {
     intptr_t HandleOf(QTreeWidgetItem* item) const;
     // Opens the bind dialog (unbind: for the camera of the item).
     void BindDialog(QTreeWidgetItem* item, bool unbind);
+    // The bind dialog as BindDialog opens it (not shown): an unbind that
+    // succeeds also closes the pane that shows the camera.
+    std::unique_ptr<CDlgDeviceBind> MakeBindDialog(QTreeWidgetItem* item, bool unbind);
     // The commands of "Refresh list": the account's update and list refresh.
     void Update();
     void ListRefresh();
@@ -114,6 +120,21 @@ class CDlgDeviceList : public QWidget {
     void mousePressEvent(class QMouseEvent* event) override;
 
   private:
+    // An item named by what it shows rather than by pointer: a rebuild
+    // deletes the items and their records, so anything that outlives the
+    // moment (an open context menu) keeps this and looks the item up again.
+    struct ItemRef {
+        bool valid = false;  // false: no item
+        tree::Branch branch = tree::Branch::kMy;
+        bool root = false;
+        bool group = false;
+        int32_t groupNumber = 0;
+        std::string id;
+    };
+    ItemRef RefOf(QTreeWidgetItem* item) const;
+    // The item now showing the reference, or nullptr when it is gone.
+    QTreeWidgetItem* ItemFor(const ItemRef& ref) const;
+
     void Populate(tree::Branch branch, const std::vector<DeviceInfo>& records);
     void AddNodes(QTreeWidgetItem* parent, const std::vector<tree::Node>& nodes,
                   tree::Branch branch, const std::vector<DeviceInfo>& records);

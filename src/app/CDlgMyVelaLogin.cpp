@@ -186,16 +186,27 @@ bool CDlgMyVelaLogin::PressLogin() {
     record->autoLogin = autoLogin_->isChecked() ? 1 : 0;
     logins.SetInUse(record);
     settings_.Save();
-    logins.Save();
+    bool stored = logins.Save();
     FillAccounts(0);
     // The typed password is the one to log in with, remembered or not.
     password_->setText(Utf8(password));
+    if (!stored) {
+        ReportSaveFailure();
+    }
 
+    // A cycle still under way for other credentials is abandoned: the
+    // session logs in as the account typed now, or (when an answer was
+    // accepted just before) stays the session it is.
+    if (!worker_->StartLoginThread(name, password)) {
+        return false;
+    }
     SetButtonsEnabled(false);
-    worker_->StoreCredentials(name, password);
-    worker_->StartLoginThread();
     ShowTip(account_text::kFirstAttempt, false);
     return true;
+}
+
+void CDlgMyVelaLogin::ReportSaveFailure() {
+    ui::ShowNote(this, account_text::kError, kSaveFailedText, ui::MessageIcon::kWarning);
 }
 
 void CDlgMyVelaLogin::OnLoginNotice(intptr_t result, int attempt) {
@@ -255,8 +266,11 @@ void CDlgMyVelaLogin::ForgetSelected() {
     if (chosen_ < 0) {
         return;
     }
-    worker_->Logins().Remove(static_cast<size_t>(chosen_));
+    bool stored = worker_->Logins().Remove(static_cast<size_t>(chosen_));
     FillAccounts(0);
+    if (!stored) {
+        ReportSaveFailure();
+    }
 }
 
 void CDlgMyVelaLogin::showEvent(QShowEvent* event) {

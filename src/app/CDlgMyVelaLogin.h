@@ -26,6 +26,11 @@ class LoginTipWindow;
 class CDlgMyVelaLogin : public QDialog {
     Q_OBJECT
   public:
+    // Shown (title "Error") when the saved logins could not be written.
+    static constexpr const char* kSaveFailedText =
+        "The saved accounts could not be stored. The list kept before this change is "
+        "still saved; please check the disk and try again.";
+
     // firstOpen: the first login dialog since the program started; with
     // auto login on it then presses "Login" by itself once shown.
     CDlgMyVelaLogin(CXOMPWorker* worker, AppSettings& settings, bool firstOpen, QWidget* parent);
@@ -73,6 +78,7 @@ class CDlgMyVelaLogin : public QDialog {
     void OnAccountEdited(const QString& text);
     void ShowTip(const QString& text, bool closable);
     void SetButtonsEnabled(bool enabled);
+    void ReportSaveFailure();
 
     CXOMPWorker* worker_;
     AppSettings& settings_;

@@ -484,6 +484,7 @@ void CMyVelaExpertDlg::closeEvent(QCloseEvent* event) {
         return;
     }
     closing_ = true;
+    worker_->Logout();  // finishes behind while the wall empties
     EmptyWallForClose();
     event->accept();
 }

@@ -1,8 +1,12 @@
 #include "platform/Registry.h"
 
+#include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <set>
 
 #include "platform/Files.h"
 
@@ -64,6 +68,14 @@ std::string UnescapeName(const std::string& file) {
 }
 
 constexpr size_t kTypeBytes = 4;
+
+void SyncFolder(const fs::path& folder) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
 
 }  // namespace
 
@@ -132,6 +144,21 @@ bool Registry::WriteValue(const std::string& keyPath, const std::string& name, R
     if (!CreateKey(keyPath)) {
         return false;
     }
+    fs::path file = ValueFile(keyPath, name);
+    std::error_code ec;
+    fs::create_directories(file.parent_path(), ec);
+    ::chmod(file.parent_path().c_str(), 0700);
+    return WriteValueFile(file, type, data, size);
+}
+
+bool Registry::WriteValueFile(const fs::path& file, RegistryType type, const void* data,
+                              size_t size) {
+    if (failWritesAfter_ == 0) {
+        return false;
+    }
+    if (failWritesAfter_ > 0) {
+        --failWritesAfter_;
+    }
     std::vector<uint8_t> bytes(kTypeBytes + size);
     uint32_t tag = static_cast<uint32_t>(type);
     for (size_t i = 0; i < kTypeBytes; ++i) {
@@ -140,11 +167,82 @@ bool Registry::WriteValue(const std::string& keyPath, const std::string& name, R
     if (size > 0) {
         std::memcpy(bytes.data() + kTypeBytes, data, size);
     }
-    fs::path file = ValueFile(keyPath, name);
-    std::error_code ec;
-    fs::create_directories(file.parent_path(), ec);
-    ::chmod(file.parent_path().c_str(), 0700);
     return WriteFileAtomically(file, bytes.data(), bytes.size(), 0600);
+}
+
+bool Registry::ReplaceValues(const std::string& keyPath, const std::vector<std::string>& remove,
+                             const std::vector<NamedRegistryValue>& values) {
+    if (!CreateKey(keyPath)) {
+        return false;
+    }
+    fs::path key = KeyFolder(keyPath);
+    fs::path live = key / ".values";
+    fs::path staged = key / ".values.new";
+    fs::path previous = key / ".values.old";
+    std::error_code ec;
+    // A swap interrupted between its two renames left the values here.
+    if (!fs::exists(live, ec) && fs::is_directory(previous, ec)) {
+        fs::rename(previous, live, ec);
+    }
+    fs::remove_all(staged, ec);
+    fs::remove_all(previous, ec);
+    if (!fs::create_directory(staged, ec) || ec) {
+        return false;
+    }
+    ::chmod(staged.c_str(), 0700);
+    auto abandon = [&] {
+        fs::remove_all(staged, ec);
+        return false;
+    };
+
+    // The values that stay, then the new ones.
+    std::set<std::string> replaced(remove.begin(), remove.end());
+    for (const auto& value : values) {
+        replaced.insert(value.name);
+    }
+    for (fs::directory_iterator it(live, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string file = it->path().filename().string();
+        if (file.empty() || file[0] == '.' || replaced.count(UnescapeName(file)) != 0) {
+            continue;
+        }
+        std::vector<uint8_t> bytes;
+        if (!ReadWholeFile(it->path(), bytes) ||
+            !WriteFileAtomically(staged / file, bytes.data(), bytes.size(), 0600)) {
+            return abandon();
+        }
+    }
+    if (ec && fs::exists(live)) {
+        return abandon();
+    }
+    for (const auto& value : values) {
+        if (!WriteValueFile(staged / EscapeName(value.name), value.value.type,
+                            value.value.data.data(), value.value.data.size())) {
+            return abandon();
+        }
+    }
+    SyncFolder(staged);
+
+    // The swap: one exchange of the two folders where the file system
+    // offers it, else two renames (recovered above if interrupted).
+    if (!fs::exists(live, ec)) {
+        if (::rename(staged.c_str(), live.c_str()) != 0) {
+            return abandon();
+        }
+    } else if (::renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, live.c_str(), RENAME_EXCHANGE) ==
+               0) {
+        fs::remove_all(staged, ec);
+    } else {
+        if (::rename(live.c_str(), previous.c_str()) != 0) {
+            return abandon();
+        }
+        if (::rename(staged.c_str(), live.c_str()) != 0) {
+            ::rename(previous.c_str(), live.c_str());
+            return abandon();
+        }
+        fs::remove_all(previous, ec);
+    }
+    SyncFolder(key);
+    return true;
 }
 
 std::optional<RegistryValue> Registry::ReadValue(const std::string& keyPath,

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -28,6 +31,9 @@ class ListFetchThreadsTest : public ::testing::Test {
                 {
                     std::lock_guard lock(sentMutex_);
                     sent_.push_back(request);
+                }
+                if (onSend_) {
+                    onSend_(request);
                 }
                 if (answerStatus && request.resource == "dev-status") {
                     fetch_->StatusReceived();
@@ -78,6 +84,7 @@ class ListFetchThreadsTest : public ::testing::Test {
     ListFetchThreads* fetch_ = nullptr;
     std::mutex sentMutex_;
     std::vector<AccountRequest> sent_;
+    std::function<void(const AccountRequest&)> onSend_;  // set before Start
 };
 
 TEST_F(ListFetchThreadsTest, SixtyGroupsAndTenDevicesGoOutInBatchesOfFifty) {
@@ -102,6 +109,46 @@ TEST_F(ListFetchThreadsTest, SixtyGroupsAndTenDevicesGoOutInBatchesOfFifty) {
     EXPECT_EQ(status[0].sections.back().second, "5");
     std::lock_guard lock(lists_.Mutex());
     EXPECT_EQ(state_.devStatusCounter, 70);
+}
+
+TEST_F(ListFetchThreadsTest, AListSortedAgainMidWalkHasEveryEntryAskedForExactlyOnce) {
+    // Every status reply sorts the list again (and device information may
+    // arrive meanwhile): here each request turns the list round and the
+    // list grows by one device while the walks run.
+    AddEntries(2, 128);
+    int added = 0;
+    onSend_ = [&](const AccountRequest&) {
+        lists_.Edit(DeviceListKind::kMy, [&](DeviceList& my) {
+            std::reverse(my.begin(), my.end());
+            if (added++ == 0) {
+                auto record = NewDeviceInfo();
+                record->SetId("LATE");
+                my.push_back(std::move(record));
+            }
+        });
+    };
+    auto fetch = Start();
+    fetch->GroupComplete();
+    ASSERT_TRUE(fetch->WaitComplete(10000));
+
+    for (const char* resource : {"dev-info", "dev-status"}) {
+        std::map<std::string, int> asked;
+        for (const auto& request : Sent(resource)) {
+            for (const auto& [name, value] : request.sections) {
+                if (name == "device-id" || name == "group-id") {
+                    ++asked[value];
+                }
+            }
+        }
+        size_t expected = std::string(resource) == "dev-info" ? 131u : 129u;  // no groups
+        EXPECT_EQ(asked.size(), expected) << resource;
+        for (const auto& [id, times] : asked) {
+            EXPECT_EQ(times, 1) << resource << " " << id;
+        }
+        EXPECT_EQ(asked.count("LATE"), 1u) << resource;
+    }
+    std::lock_guard lock(lists_.Mutex());
+    EXPECT_EQ(state_.devStatusCounter, 131);
 }
 
 TEST_F(ListFetchThreadsTest, PagerAsksForEachDuePageOnceAndWaitsForTheNextSignal) {

@@ -312,6 +312,20 @@ TEST_F(ListReplyHandlerTest, VersionsAndPublicListReplies) {
     EXPECT_EQ(actions.requests[1].sections.size(), 11u);
     EXPECT_EQ(actions.requests[2].resource, "dev-status");
     EXPECT_EQ(actions.requests[3].sections.back().second, "5 [dev-status]");
+
+    // A public camera that is also the account's own is an entry of my list
+    // too, counted toward its group's total like any other.
+    auto mine = Devices(58, 4);  // D58, D59 public; D60, D61 not
+    mine.insert(mine.begin(), {"total", "4"});
+    mine.emplace_back("cseq", "2 [3]");
+    ReplyActions own = Reply(mine);
+    ASSERT_EQ(myList_.size(), 4u);
+    EXPECT_NE(My("D58"), nullptr);
+    EXPECT_NE(My("D59"), nullptr);
+    EXPECT_EQ(My("D59")->parentGroup, 3);
+    EXPECT_EQ(state_.groupPages[3].received, 4);
+    EXPECT_TRUE(own.groupComplete);
+    EXPECT_EQ(publicList_.size(), 60u);
 }
 
 TEST(ListCseq, SequenceAndGroupAreReadLikeScanf) {

@@ -223,14 +223,35 @@ TEST_F(Management, BindBroadcastsTheAccountToACameraOnTheLan) {
     EXPECT_EQ(code, 135);
     EXPECT_STREQ(reinterpret_cast<const char*>(block.data() + 4), "VidxSetInfo");
     EXPECT_STREQ(reinterpret_cast<const char*>(block.data() + 836), "alice");
-    EXPECT_EQ(block[836 + 47], 0);
-    EXPECT_EQ(block[836 + 48], 0x11);  // nothing past the account field changes
+    for (int i = 5; i < 100; ++i) {
+        EXPECT_EQ(block[836 + i], 0) << i;  // the whole field, terminated and cleared
+    }
+    EXPECT_EQ(block[836 + 100], 0x11);  // nothing past the account field changes
 
     EXPECT_EQ(worker->UnbindDevice("", "FREE00000001", ""), 1);
     ASSERT_EQ(ReceiveExact(2000, listener, 1088, block.data(), true), 1088);
-    for (int i = 0; i < 48; ++i) {
-        EXPECT_EQ(block[836 + i], 0);
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_EQ(block[836 + i], 0) << i;
     }
+    EXPECT_EQ(block[836 + 100], 0x11);
+
+    // The session's name goes into the field: up to 99 bytes whole, a
+    // longer one cut to 99 bytes, always terminated.
+    for (size_t length : {48u, 99u, 100u, 120u}) {
+        std::string name(length, 'n');
+        worker->StoreCredentials(name, "secret");
+        EXPECT_EQ(worker->BindDevice("alice", "FREE00000001", "secret"), 1) << length;
+        ASSERT_EQ(ReceiveExact(2000, listener, 1088, block.data(), true), 1088);
+        std::string sent(reinterpret_cast<const char*>(block.data() + 836),
+                         strnlen(reinterpret_cast<const char*>(block.data() + 836), 100));
+        EXPECT_EQ(sent, name.substr(0, 99)) << length;
+        EXPECT_EQ(block[836 + 99], 0) << length;
+        EXPECT_EQ(block[836 + 100], 0x11) << length;
+        std::array<uint8_t, 1088> unbound{};
+        EXPECT_EQ(worker->UnbindDevice("alice", "FREE00000001", "secret"), 1);
+        ASSERT_EQ(ReceiveExact(2000, listener, 1088, unbound.data(), true), 1088);
+    }
+    worker->StoreCredentials("alice", "secret");  // the logout names the session's user
     CloseSocket(listener);
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "account/SavedLogins.h"
@@ -134,6 +135,40 @@ TEST_F(SavedLoginsTest, ReloadKeepsTheRecordInUseByName) {
     ASSERT_NE(logins.InUse(), nullptr);
     EXPECT_EQ(logins.InUse()->UserName(), "a");
     EXPECT_EQ(logins.InUse(), logins.At(0));
+}
+
+TEST_F(SavedLoginsTest, AFailedSaveKeepsEveryStoredLogin) {
+    SavedLogins logins(Store());
+    for (const char* name : {"carol", "bob", "alice"}) {
+        logins.Add(name, "pw");
+    }
+    ASSERT_TRUE(logins.Save());
+
+    // The second of the three writes fails: nothing of the save may stay.
+    logins.Add("dave", "");
+    logins.Store().FailWritesAfter(1);
+    EXPECT_FALSE(logins.Save());
+    // Removing an entry stores the list too, and reports the failure.
+    logins.Store().FailWritesAfter(0);
+    EXPECT_FALSE(logins.Remove(3));
+    SavedLogins stored(Store());
+    stored.Load();
+    ASSERT_EQ(stored.Count(), 3u);
+    EXPECT_EQ(stored.At(0)->UserName(), "alice");
+    EXPECT_EQ(stored.At(2)->UserName(), "carol");
+
+    logins.Store().FailWritesAfter(-1);
+    ASSERT_TRUE(logins.Save());
+    stored.Load();
+    ASSERT_EQ(stored.Count(), 3u);
+    EXPECT_EQ(stored.At(0)->UserName(), "dave");
+
+    // A store that cannot be created at all (its folder's parent is a
+    // file): a failure, reported.
+    std::ofstream(folder_.Path() / "plain") << "x";
+    SavedLogins nowhere(Registry(folder_.Path() / "plain" / "registry"));
+    nowhere.Add("erin", "");
+    EXPECT_FALSE(nowhere.Save());
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "account/AccountDialogChecks.h"
@@ -331,6 +333,113 @@ TEST_F(Session, DestructionStopsEverythingPromptly) {
     uint64_t start = TickCountMs();
     worker.reset();
     EXPECT_LT(TickCountMs() - start, 3000u);
+}
+
+TEST_F(Session, LogoutReturnsLoggedOutAndALoginRightAfterFollowsItsEnd) {
+    StartSim();
+    auto worker = MakeWorker();
+    ASSERT_EQ(Login(*worker), CXOMPWorker::kLoginAccepted);
+    ASSERT_TRUE(worker->WaitListsComplete(15000));
+    notices_.Drain();
+
+    // The state is that of a logged-out session as soon as Logout returns;
+    // the request and the threads finish behind.
+    worker->Logout();
+    EXPECT_FALSE(worker->IsLoggedIn());
+    EXPECT_EQ(worker->UserName(), "");
+    EXPECT_TRUE(worker->SnapshotList(DeviceListKind::kMy).empty());
+    EXPECT_FALSE(worker->CurrentUser().has_value());
+
+    // Another account logs in at once: the logout ends first (with the old
+    // account's name: the simulator reports a logout for another user),
+    // and the new session is wholly the new account's.
+    ASSERT_TRUE(worker->StartLoginThread("bob", "builder"));
+    Notice notice;
+    ASSERT_TRUE(WaitSession(CXOMPWorker::kLoggedOut, notice));
+    ASSERT_TRUE(WaitSession(CXOMPWorker::kLoginResult, notice));
+    EXPECT_EQ(notice.lParam, CXOMPWorker::kLoginAccepted);
+    EXPECT_TRUE(Eventually([&] { return sim_->Count("Logout user") == 1; }));
+    EXPECT_TRUE(worker->IsLoggedIn());
+    EXPECT_EQ(worker->UserName(), "bob");
+    ASSERT_TRUE(Eventually([&] { return worker->UserInfoReceived(); }));
+    EXPECT_EQ(worker->CurrentUser()->UserName(), "bob");
+    ASSERT_TRUE(Eventually([&] {
+        return worker->FindDevice(DeviceListKind::kMy, "BOB000000001", IdMatch::kExact).has_value();
+    }));
+    SleepMs(300);  // a stray list reply of the old session would land by now
+    EXPECT_FALSE(worker->FindDevice(DeviceListKind::kMy, "CAM00000001", IdMatch::kExact));
+    // Logged in already: a further start stores nothing.
+    EXPECT_FALSE(worker->StartLoginThread("alice", "secret"));
+    EXPECT_EQ(worker->UserName(), "bob");
+
+    // Logout then destruction at once: the finishing logout completes.
+    worker->Logout();
+    worker.reset();
+    EXPECT_TRUE(Eventually([&] { return sim_->Count("Logout user") == 2; }));
+}
+
+TEST_F(Session, ASecondLoginReplacesACycleStillWaitingForItsAnswer) {
+    // The first press meets a server that takes the login and never
+    // answers; the user then types another account and presses again.
+    auto account = Account();
+    account["fault"] = "stall";
+    StartSim(account);
+    auto timings = AccountTimings::Fast();
+    timings.readableWaitMs = 10000;  // the first cycle would wait long
+    timings.headerTimeoutMs = 10000;
+    auto worker = MakeWorker(timings);
+    ASSERT_TRUE(worker->StartLoginThread("alice", "secret"));
+    ASSERT_TRUE(Eventually([&] { return sim_->Count("login user") == 1; }));
+    sim_->SetFault(sim::AccountFault::kNone);
+
+    ASSERT_TRUE(worker->StartLoginThread("bob", "builder"));
+    Notice notice;
+    ASSERT_TRUE(WaitSession(CXOMPWorker::kLoginResult, notice));
+    EXPECT_EQ(notice.lParam, CXOMPWorker::kLoginAccepted);
+    EXPECT_EQ(sim_->Count("login user"), 2);
+    EXPECT_EQ(worker->UserName(), "bob");
+    ASSERT_TRUE(Eventually([&] { return worker->UserInfoReceived(); }));
+    EXPECT_EQ(worker->CurrentUser()->UserName(), "bob");
+    EXPECT_FALSE(WaitSession(CXOMPWorker::kLoginResult, notice, 300)) << "one answer only";
+}
+
+// A notice target that takes its time and knows whether it still exists.
+class SlowTarget : public NoticeTarget {
+  public:
+    void Post(Notice) override {
+        posting_.store(true);
+        SleepMs(20);
+        if (gone_.load()) {
+            postedWhileGone_.fetch_add(1);
+        }
+        posts_.fetch_add(1);
+        posting_.store(false);
+    }
+    std::atomic<bool> posting_{false};
+    std::atomic<bool> gone_{false};
+    std::atomic<int> postedWhileGone_{0};
+    std::atomic<int> posts_{0};
+};
+
+TEST_F(Session, NoPostReachesATargetOnceItIsDetached) {
+    auto worker = MakeWorker();
+    auto target = std::make_unique<SlowTarget>();
+    worker->SetNoticeTarget(target.get());
+    std::atomic<bool> stop{false};
+    std::thread poster([&] {
+        while (!stop.load()) {
+            worker->PostDeleteTreeItem(1);
+        }
+    });
+    ASSERT_TRUE(Eventually([&] { return target->posting_.load(); }));
+    // The window detaches in its destructor and is gone right after.
+    worker->SetNoticeTarget(nullptr);
+    target->gone_.store(true);
+    SleepMs(60);
+    stop.store(true);
+    poster.join();
+    EXPECT_EQ(target->postedWhileGone_.load(), 0);
+    EXPECT_GE(target->posts_.load(), 1);
 }
 
 }  // namespace

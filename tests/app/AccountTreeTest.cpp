@@ -232,6 +232,55 @@ TEST_F(AccountTree, UnbindDropsTheItemAndBindBringsTheCameraIn) {
         WaitUntil([&] { return Tree()->FindItem(tree::Branch::kMy, "FREE00000001"); }, 10000));
 }
 
+TEST_F(AccountTree, AnUnboundCameraLeavesItsPane) {
+    StartSim();
+    Open();
+    ASSERT_TRUE(LoginAndFill());
+    QTreeWidgetItem* porch = Tree()->FindItem(tree::Branch::kMy, "SRV000000001");
+    ASSERT_NE(porch, nullptr);
+    Tree()->Activate(porch);
+    ASSERT_NE(window_->Wall()->PaneShowing("SRV000000001"), nullptr);
+    MessageRecorder messages;
+    auto unbind = Tree()->MakeBindDialog(porch, true);
+    unbind->DeviceIdEdit()->setText("srv000000001");  // any letter case names it
+    ASSERT_TRUE(unbind->Submit());
+    EXPECT_EQ(window_->Wall()->PaneShowing("SRV000000001"), nullptr);
+}
+
+TEST_F(AccountTree, MenuActionsFindTheirItemAgainAfterARebuild) {
+    StartSim();
+    Open();
+    Session()->AddLocalDevice("LOC000000001", "127.0.0.1:6001", "Desk", "", 0);
+    Session()->AddLocalDevice("LOC000000002", "127.0.0.1:6002", "Hall", "", 0);
+    Session()->AddLocalDevice("LOC000000003", "127.0.0.1:6003", "Attic", "", 0);
+    Tree()->RebuildLocal();
+    auto menuFor = [&](const char* id) {
+        QTreeWidgetItem* item = Tree()->FindItem(tree::Branch::kLocal, id);
+        EXPECT_NE(item, nullptr) << id;
+        return Tree()->BuildMenu(item);
+    };
+    auto hallMenu = menuFor("LOC000000002");
+    auto atticMenu = menuFor("LOC000000003");
+
+    // A status notice rebuilds the tree while the menus are open: their
+    // items and records are freed (an ASan build catches any use).
+    Tree()->RebuildAll();
+    MenuAction(*hallMenu, "Delete device(&O)")->trigger();
+    EXPECT_FALSE(
+        Session()->FindDevice(DeviceListKind::kLocal, "LOC000000002", IdMatch::kExact).has_value());
+    EXPECT_EQ(Session()->SnapshotList(DeviceListKind::kLocal).size(), 2u) << "that one only";
+
+    // A device gone meanwhile: the action does nothing.
+    Session()->DeleteLocalEntry(LocalEntryRef{false, 0, "LOC000000003"});
+    Tree()->RebuildAll();
+    MenuAction(*atticMenu, "Delete device(&O)")->trigger();
+    MenuAction(*atticMenu, "Edit device(&Q)")->trigger();  // would open a dialog
+    MenuAction(*atticMenu, "Bind device(&B)")->trigger();  // would open a dialog
+    auto local = Session()->SnapshotList(DeviceListKind::kLocal);
+    ASSERT_EQ(local.size(), 1u);
+    EXPECT_EQ(local[0].Id(), "LOC000000001");
+}
+
 TEST_F(AccountTree, BindDialogRefusesBadInputBeforeAnyRequestAndReportsFailures) {
     StartSim();
     Open();

@@ -140,6 +140,39 @@ TEST_F(LoginDialog, LoginSavesTheChoiceAndClosesOnceAccepted) {
     EXPECT_EQ(Session()->Logins().InUse(), Session()->Logins().At(0));
 }
 
+TEST_F(LoginDialog, AStoreThatCannotBeWrittenIsReportedAndLosesNoSavedLogin) {
+    StartSim();
+    StoreTwoAccounts();
+    Open();
+    CDlgMyVelaLogin* dialog = window_->OpenLoginDialog();
+    MessageRecorder messages;
+    Session()->Logins().Store().FailWritesAfter(1);  // the second value fails
+    dialog->TypeAccount("demo", "demo");
+    dialog->RememberBox()->setChecked(true);
+    ASSERT_TRUE(dialog->PressLogin()) << "the login goes ahead";
+    ASSERT_EQ(messages.asked.size(), 1u);
+    EXPECT_EQ(messages.asked[0].title, "Error");
+    EXPECT_EQ(messages.asked[0].text, CDlgMyVelaLogin::kSaveFailedText);
+    SavedLogins stored = Stored();
+    stored.Load();
+    ASSERT_EQ(stored.Count(), 2u);
+    EXPECT_EQ(stored.At(0)->UserName(), "demo");
+    EXPECT_EQ(stored.At(0)->Password(), "") << "as before the press";
+    EXPECT_EQ(stored.At(1)->UserName(), "alice");
+
+    // Forgetting an account that cannot be stored says so as well.
+    ASSERT_TRUE(WaitUntil([&] { return Session()->IsLoggedIn(); }, 10000));
+    Session()->Logins().Store().FailWritesAfter(0);
+    CDlgMyVelaLogin again(Session(), *settings_, false, window_.get());
+    again.AccountBox()->setCurrentIndex(1);
+    emit again.AccountBox()->activated(1);
+    again.ForgetSelected();
+    ASSERT_EQ(messages.asked.size(), 2u);
+    EXPECT_EQ(messages.asked[1].text, CDlgMyVelaLogin::kSaveFailedText);
+    stored.Load();
+    EXPECT_EQ(stored.Count(), 2u);
+}
+
 TEST_F(LoginDialog, AChosenAccountMovesToTheFrontAndForgetsAnUncheckedPassword) {
     StartSim();
     {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/Registry.h"
@@ -82,6 +83,52 @@ TEST_F(RegistryTest, ValueAndSubKeyOfTheSameNameCoexist) {
     ASSERT_TRUE(registry.WriteDword("K/Same", "inner", 6));
     EXPECT_EQ(registry.ReadDword("K", "Same"), 5u);
     EXPECT_EQ(registry.ReadDword("K/Same", "inner"), 6u);
+}
+
+TEST_F(RegistryTest, ReplaceValuesIsOneStepThatAFailedWriteLeavesUndone) {
+    Registry registry(root_);
+    const std::string key = "Software\\Orbisight\\Logins";
+    ASSERT_TRUE(registry.WriteDword(key, "A", 1));
+    ASSERT_TRUE(registry.WriteDword(key, "B", 2));
+    ASSERT_TRUE(registry.WriteDword(key, "Other", 9));
+    ASSERT_TRUE(registry.WriteDword(key + "\\Sub", "A", 5));
+    auto dword = [](uint32_t v) {
+        return RegistryValue{RegistryType::kDword,
+                             {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}};
+    };
+
+    // A and B give way to B and C; values not named stay.
+    ASSERT_TRUE(registry.ReplaceValues(key, {"A", "B"}, {{"B", dword(20)}, {"C", dword(30)}}));
+    EXPECT_FALSE(registry.ReadDword(key, "A").has_value());
+    EXPECT_EQ(registry.ReadDword(key, "B"), 20u);
+    EXPECT_EQ(registry.ReadDword(key, "C"), 30u);
+    EXPECT_EQ(registry.ReadDword(key, "Other"), 9u);
+    EXPECT_EQ(registry.ReadDword(key + "\\Sub", "A"), 5u) << "sub-keys untouched";
+    auto names = registry.ValueNames(key);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"B", "C", "Other"}));
+
+    // The second new value fails to be written: every value is as before,
+    // and no half-written set is left beside them.
+    registry.FailWritesAfter(1);
+    EXPECT_FALSE(registry.ReplaceValues(key, {"B", "C"}, {{"B", dword(200)}, {"D", dword(400)}}));
+    EXPECT_EQ(registry.ReadDword(key, "B"), 20u);
+    EXPECT_EQ(registry.ReadDword(key, "C"), 30u);
+    EXPECT_FALSE(registry.ReadDword(key, "D").has_value());
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator(root_ / "Software" / "Orbisight" / "Logins")) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 2u) << "the values and the sub-key only";
+
+    // Removing everything leaves an empty key; a key that did not exist is
+    // created.
+    registry.FailWritesAfter(-1);
+    ASSERT_TRUE(registry.ReplaceValues(key, {"B", "C", "Other"}, {}));
+    EXPECT_TRUE(registry.ValueNames(key).empty());
+    ASSERT_TRUE(registry.ReplaceValues("Fresh", {}, {{"X", dword(7)}}));
+    EXPECT_EQ(registry.ReadDword("Fresh", "X"), 7u);
 }
 
 }  // namespace
