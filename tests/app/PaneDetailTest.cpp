@@ -70,8 +70,8 @@ QRect Changed(const QImage& a, const QImage& b) {
 }
 
 // Answers the next popup menu: records its checked entry and closes it.
-QString CheckedEntryOfNextMenu(const std::function<void()>& open) {
-    QString checked = "none";
+std::string CheckedEntryOfNextMenu(const std::function<void()>& open) {
+    std::string checked = "none";
     QTimer::singleShot(0, [&] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         if (!menu) {
@@ -80,7 +80,7 @@ QString CheckedEntryOfNextMenu(const std::function<void()>& open) {
         }
         for (QAction* action : menu->actions()) {
             if (action->isChecked()) {
-                checked = action->text();
+                checked = action->text().toStdString();
             }
         }
         menu->close();
@@ -238,9 +238,9 @@ TEST_F(PaneFixture, QualityFollowsTheReceivedFrameRateAtTheScaleEdges) {
         log_->streamIdFlag = c.streamId;
         log_->frameRate = c.rate;
         bar->Refresh();
-        EXPECT_EQ(bar->Button(CDlgVideoCtrl::kQualityButton)->toolTip(), c.tooltip);
+        EXPECT_EQ(bar->Button(CDlgVideoCtrl::kQualityButton)->toolTip().toStdString(), c.tooltip);
         panel.RefreshTexts();
-        EXPECT_EQ(panel.Button(1306)->toolTip(), c.tooltip);
+        EXPECT_EQ(panel.Button(1306)->toolTip().toStdString(), c.tooltip);
         EXPECT_EQ(CheckedEntryOfNextMenu([&] { bar->Trigger(CDlgVideoCtrl::kQualityButton); }),
                   c.entry);
         EXPECT_EQ(CheckedEntryOfNextMenu([&] { panel.Trigger(1306); }), c.entry);
@@ -333,22 +333,23 @@ TEST_F(PaneFixture, PanTiltArrowsAndHandCursorOnTheBottomRightBox) {
     EXPECT_FALSE(pane->PanTiltHover());
 }
 
-// A channel whose stream changes size between the two halves of a split
-// read: the width comes from one picture, the height from the next.
+// A channel whose stream changes size right after the first half of a split
+// read: whichever half is read first comes from one picture, the other from
+// the next.
 class ResizingChannel : public FakePaneChannel {
   public:
     using FakePaneChannel::FakePaneChannel;
-    int PictureWidth() const override {
-        int w = current_.width;
-        current_ = next_;
-        return w;
-    }
-    int PictureHeight() const override { return current_.height; }
+    int PictureWidth() const override { return Half().width; }
+    int PictureHeight() const override { return Half().height; }
     PictureSize PictureSizeForPoints() const override { return current_; }
 
   private:
+    PictureSize Half() const {
+        PictureSize read = current_;
+        current_ = {640, 480};
+        return read;
+    }
     mutable PictureSize current_{1280, 720};
-    PictureSize next_{640, 480};
 };
 
 TEST(PanePictureSize, DragPointUsesOneConsistentPictureSize) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <algorithm>
 #include <fstream>
 
 #include "ClientProcess.h"
