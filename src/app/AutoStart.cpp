@@ -19,20 +19,44 @@ fs::path AutoStart::DefaultFolder() {
 AutoStart::AutoStart(fs::path folder) : folder_(std::move(folder)) {}
 
 std::string AutoStart::ExecLine(const std::string& programPath) {
-    // Inside a quoted Exec argument, '"', '`', '$' and '\' must be escaped
-    // with a backslash; a path holding them would otherwise start something
-    // else than this program.
-    std::string quoted = "\"";
+    // The command line first: inside a quoted argument '"', '`', '$' and '\'
+    // are escaped with a backslash, and '%' (a field code) is written "%%";
+    // a path holding them would otherwise start something else than this
+    // program.
+    std::string command = "\"";
     for (char c : programPath) {
         if (c == '"' || c == '`' || c == '$' || c == '\\') {
-            quoted += '\\';
+            command += '\\';
+        } else if (c == '%') {
+            command += '%';
         }
-        quoted += c;
+        command += c;
     }
-    quoted += '"';
     // "\"%s\" %s" with " /OnSysStart": the quoted path, a blank, then the
     // argument with its own leading blank.
-    return quoted + " " + " /OnSysStart";
+    command += "\"  /OnSysStart";
+    // Then the command line as a string value: its backslashes doubled, line
+    // breaks and tabs written as escapes.
+    std::string value;
+    for (char c : command) {
+        switch (c) {
+            case '\\':
+                value += "\\\\";
+                break;
+            case '\n':
+                value += "\\n";
+                break;
+            case '\t':
+                value += "\\t";
+                break;
+            case '\r':
+                value += "\\r";
+                break;
+            default:
+                value += c;
+        }
+    }
+    return value;
 }
 
 std::string AutoStart::EntryText(const std::string& programPath) {

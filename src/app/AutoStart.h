@@ -22,8 +22,10 @@ class AutoStart {
     // The entry's path and its text for a program path.
     std::filesystem::path EntryPath() const { return folder_ / "orbisight.desktop"; }
     static std::string EntryText(const std::string& programPath);
-    // The Exec value: "\"PATH\"  /OnSysStart", with the characters that the
-    // desktop entry format reserves inside quotes escaped.
+    // The Exec value as written in the entry: "\"PATH\"  /OnSysStart", the
+    // path escaped as a quoted argument ('"', '`', '$', '\\' behind a
+    // backslash, '%' as "%%"), then the whole as a string value (every
+    // backslash doubled, line breaks and tabs as "\\n", "\\t", "\\r").
     static std::string ExecLine(const std::string& programPath);
 
   private:

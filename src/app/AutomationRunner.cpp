@@ -64,6 +64,7 @@ bool AutomationRunner::HoldUntil(bool ready, const char* missing) {
     conditionDeadline_.invalidate();
     if (!ready) {
         std::fprintf(stderr, "automation: %s\n", missing);
+        Trace(QString("hold: ") + missing);
     }
     return false;
 }
@@ -221,6 +222,8 @@ int AutomationRunner::Run(const AutomationStep& step) {
         }
     } else if (step.verb == "trace") {
         StartTrace(arg);
+    } else if (step.verb == "mark") {
+        Trace(QString::fromStdString("mark: " + arg));
     } else if (step.verb == "quit") {
         window_->CloseWithoutPrompt();
     }

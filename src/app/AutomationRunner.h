@@ -47,7 +47,8 @@ class AutomationRunner : public QObject {
     std::vector<AutomationStep> steps_;
     size_t next_ = 0;
     QElapsedTimer clock_;
-    static constexpr qint64 kConditionWaitMs = 60000;
+    // Long enough for a sanitizer build on a busy machine.
+    static constexpr qint64 kConditionWaitMs = 180000;
     QElapsedTimer conditionDeadline_;  // running while "wait-lists" or "wait-playing" waits
 };
 

@@ -37,11 +37,14 @@ namespace orbisight {
 //   trace=FILE           from now on appends to FILE one line per login tip
 //                        ("tip: TEXT"), per tree rebuild ("tree: MY | LOCAL",
 //                        the root texts), per account change ("account:
-//                        LABEL") and per pane state ("pane: SLOT ID STATE",
+//                        LABEL"), per pane state ("pane: SLOT ID STATE",
 //                        STATE idle, opening, connected or not connected)
+//                        and per waiting step that gave up ("hold: WHAT")
 //   wait-file=PATH       pause until PATH exists (a test's go-ahead)
+//   mark=TEXT            writes "mark: TEXT" to the trace: the steps before it
+//                        are done
 //   wait-lists           pause until the account's lists are complete (names,
-//                        groups and states fetched), at most 60 s
+//                        groups and states fetched), at most 180 s
 //   quit                 close the client without the close prompt
 struct AutomationStep {
     std::string verb;

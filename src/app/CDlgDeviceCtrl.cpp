@@ -169,8 +169,7 @@ void CDlgDeviceCtrl::RefreshTexts() {
                                       : (channel->Alert() ? "Alert ON" : "Alert OFF"));
     Button(1056)->SetBackdrop(channel && channel->Alert() ? QColor(0xf6, 0xc9, 0xc9) : QColor());
     if (channel) {
-        int level = QualityLevel(channel->PeerToPeer(), false, channel->StreamIdFlag(),
-                                 pane_->PicturesPerSecond());
+        int level = pane_->QualityLevelNow();
         const char* direct[] = {"Low qulity", "Mid qulity", "High qulity"};
         const char* peer[] = {"Low Video Quality", "Middle Video Quality", "High Video Quality"};
         Button(1306)->setToolTip(channel->PeerToPeer() ? peer[level] : direct[level]);
@@ -241,9 +240,7 @@ void CDlgDeviceCtrl::Trigger(int id) {
 }
 
 void CDlgDeviceCtrl::ShowQualityMenu() {
-    PaneChannel* channel = pane_->Channel();
-    int level = QualityLevel(channel->PeerToPeer(), false, channel->StreamIdFlag(),
-                             pane_->PicturesPerSecond());
+    int level = pane_->QualityLevelNow();
     QMenu menu(this);
     auto* group = new QActionGroup(&menu);
     const std::pair<int, const char*> entries[] = {{kQualityMenuHigh, "Video Quality:High"},

@@ -46,12 +46,14 @@ CDlgVedioShow::CDlgVedioShow(int slot, const PaneContext* context, QWidget* pare
         }
     });
     alertTimer_.start(kAlertPollFirstMs);
-    connect(&rateTimer_, &QTimer::timeout, this, [this] {
-        uint64_t now = sink_->Pictures();
-        picturesPerSecond_ = static_cast<int>(now - picturesAtLastTick_);
-        picturesAtLastTick_ = now;
+    // A pane that stops showing a camera forgets the toolbar zone: the
+    // toolbar must follow the next camera shown here.
+    connect(this, &CDlgVedioShow::connectionChanged, this, [this] {
+        if (!inUse_) {
+            ResetToolbarZone();
+            hoverPanTilt_ = false;
+        }
     });
-    rateTimer_.start(1000);
 }
 
 CDlgVedioShow::~CDlgVedioShow() {
@@ -241,6 +243,14 @@ void CDlgVedioShow::ToggleListening() {
     }
 }
 
+int CDlgVedioShow::QualityLevelNow() const {
+    if (!channel_) {
+        return 0;
+    }
+    return QualityLevel(channel_->PeerToPeer(), false, channel_->StreamIdFlag(),
+                        channel_->ReceivedFrameRate());
+}
+
 void CDlgVedioShow::ToggleAlert() {
     if (channel_) {
         channel_->SetAlert(!channel_->Alert());
@@ -292,7 +302,8 @@ void CDlgVedioShow::paintEvent(QPaintEvent*) {
 
     bool playing = channel_ && channel_->Playing() && inUse_;
     const PictureSlots::Picture* picture = playing ? &sink_->Latest() : nullptr;
-    if (picture && picture->Valid()) {
+    bool shown = picture && picture->Valid();
+    if (shown) {
         PaintPicture(p, *picture);
     } else {
         PaintIdle(p);
@@ -310,6 +321,10 @@ void CDlgVedioShow::paintEvent(QPaintEvent*) {
     p.setPen(outline);
     p.setBrush(Qt::NoBrush);
     p.drawRect(QRectF(client).adjusted(3, 3, -3, -3));
+    // The alarm border is the camera's signal and lies over the outline.
+    if (shown && picture->overlay.alarmBorder) {
+        PaintAlarmBorder(p, picture->overlay.borderRgb);
+    }
 }
 
 void CDlgVedioShow::PaintIdle(QPainter& p) {
@@ -383,16 +398,56 @@ void CDlgVedioShow::PaintPicture(QPainter& p, const PictureSlots::Picture& pic) 
     if (overlay.talking) {
         icon("Intercom.bmp");
     }
+    if (hoverPanTilt_) {
+        PaintPanTiltArrows(p, area);
+    }
     if (hoverClose_) {
+        // The 27 x 25 close icon with its top-left corner on the close box's,
+        // cut at the picture's edge.
         QPixmap close = ui::SkinImages::Get("VClose.bmp");
-        p.drawPixmap(zones_.close.right - 24, zones_.close.top - 2, close);
+        p.save();
+        p.setClipRect(area);
+        p.drawPixmap(QRect(zones_.close.left, zones_.close.top, 27, 25), close);
+        p.restore();
     }
-    if (overlay.alarmBorder) {
-        QPen pen(QColor::fromRgb(overlay.borderRgb), 4);
-        p.setPen(pen);
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(rect().adjusted(3, 3, -3, -3));
+}
+
+void CDlgVedioShow::PaintPanTiltArrows(QPainter& p, const QRect& area) {
+    // One arrow in the middle of each edge of the picture, pointing outwards:
+    // the directions the camera turns to.
+    const int size = std::max(6, std::min({18, area.width() / 12, area.height() / 12}));
+    const int margin = 10;
+    QPointF c = QRectF(area).center();
+    auto arrow = [&](QPointF tip, QPointF direction) {
+        QPointF side(-direction.y(), direction.x());
+        QPointF base = tip - direction * size;
+        QPolygonF shape({tip, base + side * size, base - side * size});
+        p.drawPolygon(shape);
+    };
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0, 0, 0, 160), 1));
+    p.setBrush(QColor(255, 255, 255, 200));
+    arrow(QPointF(c.x(), area.top() + margin), QPointF(0, -1));
+    arrow(QPointF(c.x(), area.bottom() - margin), QPointF(0, 1));
+    arrow(QPointF(area.left() + margin, c.y()), QPointF(-1, 0));
+    arrow(QPointF(area.right() - margin, c.y()), QPointF(1, 0));
+    p.restore();
+}
+
+void CDlgVedioShow::PaintAlarmBorder(QPainter& p, uint32_t rgb) {
+    // 4 pixels wide, 1 pixel inside the pane's edge: rows and columns 1..4
+    // from every side.
+    QColor colour = QColor::fromRgb(rgb);
+    QRect outer = rect().adjusted(1, 1, -1, -1);
+    if (outer.width() < 8 || outer.height() < 8) {
+        p.fillRect(outer, colour);
+        return;
     }
+    p.fillRect(QRect(outer.left(), outer.top(), outer.width(), 4), colour);
+    p.fillRect(QRect(outer.left(), outer.bottom() - 3, outer.width(), 4), colour);
+    p.fillRect(QRect(outer.left(), outer.top() + 4, 4, outer.height() - 8), colour);
+    p.fillRect(QRect(outer.right() - 3, outer.top() + 4, 4, outer.height() - 8), colour);
 }
 
 // ---- mouse and keys ----
@@ -401,25 +456,22 @@ void CDlgVedioShow::mouseMoveEvent(QMouseEvent* event) {
     QPoint pos = event->position().toPoint();
     zones_ = PaneZones::For(width(), height());
     bool overClose = inUse_ && zones_.close.Contains(pos.x(), pos.y());
-    if (overClose != hoverClose_) {
-        hoverClose_ = overClose;
-        update();
-    }
-    setCursor(overClose ? Qt::PointingHandCursor : Qt::ArrowCursor);
-    if (channel_) {
+    bool panTilt = false;
+    bool hand = overClose;
+    if (channel_ && inUse_) {
         channel_->SetZones(zones_);
         bool inside = zones_.inner.Contains(pos.x(), pos.y());
-        channel_->SetHover(inside && hoverClose_, false, false);
+        channel_->SetHover(inside && overClose, false, false);
+        panTilt = inside && device_ && IsPtzName(std::string(device_->Name()));
+        hand = hand || zones_.bottomRight.Contains(pos.x(), pos.y());
     }
-    if (context_ && context_->wallFullScreen && context_->wallFullScreen()) {
-        ZoneRect deflated{zones_.inner.left + 4, zones_.inner.top + 4, zones_.inner.right - 4,
-                          zones_.inner.bottom - 4};
-        bool inZone = deflated.Contains(pos.x(), pos.y()) && pos.y() >= deflated.bottom - 100;
-        if (inZone != inToolbarZone_) {
-            inToolbarZone_ = inZone;
-            emit toolbarZone(this, inZone);
-        }
+    if (overClose != hoverClose_ || panTilt != hoverPanTilt_) {
+        hoverClose_ = overClose;
+        hoverPanTilt_ = panTilt;
+        update();
     }
+    setCursor(hand ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    UpdateToolbarZone(pos);
     if (dragStart_ && (event->buttons() & Qt::LeftButton)) {
         dragRect_ = QRect(*dragStart_, pos).normalized();
         update();
@@ -427,14 +479,33 @@ void CDlgVedioShow::mouseMoveEvent(QMouseEvent* event) {
     alertTimer_.start(kAlertPollMs);
 }
 
+void CDlgVedioShow::UpdateToolbarZone(QPoint pos) {
+    if (!context_ || !context_->wallFullScreen || !context_->wallFullScreen()) {
+        ResetToolbarZone();
+        return;
+    }
+    // The bottom 100 pixels of the inner rectangle deflated by 4.
+    ZoneRect deflated{zones_.inner.left + 4, zones_.inner.top + 4, zones_.inner.right - 4,
+                      zones_.inner.bottom - 4};
+    bool inZone = deflated.Contains(pos.x(), pos.y()) && pos.y() >= deflated.bottom - 100;
+    ToolbarZoneState state = inZone ? ToolbarZoneState::kInside : ToolbarZoneState::kOutside;
+    if (state != toolbarZone_) {
+        toolbarZone_ = state;
+        emit toolbarZone(this, inZone);
+    }
+}
+
 void CDlgVedioShow::leaveEvent(QEvent*) {
-    if (hoverClose_ || hoverRecordings_ || hoverWeb_) {
-        hoverClose_ = hoverRecordings_ = hoverWeb_ = false;
+    if (hoverClose_ || hoverRecordings_ || hoverWeb_ || hoverPanTilt_) {
+        hoverClose_ = hoverRecordings_ = hoverWeb_ = hoverPanTilt_ = false;
         update();
     }
     if (channel_) {
         channel_->SetHover(false, false, false);
     }
+    // The pointer may come back anywhere (or onto the floating toolbar,
+    // which must not hide for that): the next move reports afresh.
+    ResetToolbarZone();
 }
 
 void CDlgVedioShow::mousePressEvent(QMouseEvent* event) {
@@ -477,8 +548,10 @@ void CDlgVedioShow::FinishDrag(QPoint end) {
     }
     dragRect_ = QRect(start, end).normalized();
     ZoneRect surface = VideoSurface(width(), height());
-    auto point = PointPtzFromDrag(start.x(), start.y(), end.x(), end.y(), channel_->PictureWidth(),
-                                  channel_->PictureHeight(), surface.Width(), surface.Height());
+    // One read of the picture size: the stream may change it at any time.
+    PictureSize picture = channel_->PictureSizeForPoints();
+    auto point = PointPtzFromDrag(start.x(), start.y(), end.x(), end.y(), picture.width,
+                                  picture.height, surface.Width(), surface.Height());
     if (point) {
         channel_->SendPointPtz(point->x, point->y);
     }

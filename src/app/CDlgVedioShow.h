@@ -82,9 +82,10 @@ class CDlgVedioShow : public QWidget {
     void TakeSnapshot();
     void ToggleListening();
     void ToggleAlert();
-    // Pictures per second painted during the last second: the quality
-    // tooltips' measure of the stream.
-    int PicturesPerSecond() const { return picturesPerSecond_; }
+    // The channel's quality level (0 low, 1 middle, 2 high) for the quality
+    // tooltips and the quality menus, judged by the frame rate the channel
+    // receives; 0 without a channel.
+    int QualityLevelNow() const;
 
     // The right-button menu ("Begin record"/"Stop record", "Snap",
     // "Disconnect"), or nullptr when the pane is not connected.
@@ -92,6 +93,13 @@ class CDlgVedioShow : public QWidget {
 
     // Test access: a drag on the picture as the mouse would do it.
     void SimulateDrag(QPoint from, QPoint to);
+
+    // The pointer is over the picture of a pan/tilt camera: the arrows show.
+    bool PanTiltHover() const { return hoverPanTilt_; }
+    // Forgets whether the pointer was in the floating toolbar's zone, so the
+    // next move reports where it is (the wall calls this when full screen is
+    // entered or left).
+    void ResetToolbarZone() { toolbarZone_ = ToolbarZoneState::kUnknown; }
 
   signals:
     void selectRequested(CDlgVedioShow* pane);
@@ -120,6 +128,9 @@ class CDlgVedioShow : public QWidget {
     void UpdateWantedSize();
     void PaintIdle(class QPainter& p);
     void PaintPicture(class QPainter& p, const PictureSlots::Picture& picture);
+    void PaintPanTiltArrows(class QPainter& p, const QRect& area);
+    void PaintAlarmBorder(class QPainter& p, uint32_t rgb);
+    void UpdateToolbarZone(QPoint pos);
     void OnChannelNotice(uint64_t generation, intptr_t state);
     void OnOpenDone(uint64_t generation);
     void OnPictureReady();
@@ -144,14 +155,15 @@ class CDlgVedioShow : public QWidget {
     bool hoverClose_ = false;
     bool hoverRecordings_ = false;
     bool hoverWeb_ = false;
-    bool inToolbarZone_ = false;
+    bool hoverPanTilt_ = false;
+    // Unknown after a leave, a disconnect or a change of full screen: the
+    // next move reports either way.
+    enum class ToolbarZoneState { kUnknown, kOutside, kInside };
+    ToolbarZoneState toolbarZone_ = ToolbarZoneState::kUnknown;
     std::optional<QPoint> dragStart_;
     std::optional<QRect> dragRect_;  // drawn until the next repaint request
 
     QTimer alertTimer_;
-    QTimer rateTimer_;
-    uint64_t picturesAtLastTick_ = 0;
-    int picturesPerSecond_ = 0;
 };
 
 }  // namespace orbisight

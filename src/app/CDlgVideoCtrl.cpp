@@ -153,8 +153,7 @@ void CDlgVideoCtrl::ShowQualityMenu() {
     // Opening the menu sends nothing: a quality request with parameter 0
     // would switch the camera to its lowest quality even when the user then
     // closes the menu without a choice.
-    int level = QualityLevel(channel->PeerToPeer(), false, channel->StreamIdFlag(),
-                             pane->PicturesPerSecond());
+    int level = pane->QualityLevelNow();
     QMenu menu(this);
     auto* group = new QActionGroup(&menu);
     const std::pair<int, const char*> entries[] = {{kQualityMenuHigh, "Video Quality:High"},
@@ -191,8 +190,9 @@ void CDlgVideoCtrl::Refresh() {
     }
     if (channel) {
         Button(kQualityButton)
-            ->setToolTip(QString::fromStdString(PaneQualityTooltip(
-                channel->PeerToPeer(), false, channel->StreamIdFlag(), pane->PicturesPerSecond())));
+            ->setToolTip(QString::fromStdString(PaneQualityTooltip(channel->PeerToPeer(), false,
+                                                                   channel->StreamIdFlag(),
+                                                                   channel->ReceivedFrameRate())));
     }
 }
 

@@ -418,9 +418,13 @@ void CMyVelaExpertDlg::OpenSettings() {
         return;
     }
     diskGuard_->SetRecordFolder(std::string(settings_.Record().RecordFolder()));
+    // "Local only play I frame" reaches the cameras of the local list only,
+    // wherever on the wall they are; account cameras keep their own flag.
     bool keyFramesOnly = settings_.Record().localOnlyKeyFrames != 0;
-    for (int slot = 0; slot < 64; ++slot) {
-        if (PaneChannel* channel = wall_->Pane(slot)->Channel()) {
+    for (int slot = 0; slot < WallLayout::kPaneCount; ++slot) {
+        CDlgVedioShow* pane = wall_->Pane(slot);
+        PaneChannel* channel = pane->Channel();
+        if (channel && pane->Device() && pane->Device()->local) {
             channel->SetKeyFramesOnly(keyFramesOnly);
         }
     }

@@ -35,8 +35,8 @@ class LivePaneChannel : public PaneChannel {
     void SetKeyFramesOnly(bool on) override { player_.SetKeyFramesOnly(on); }
     int StreamIdFlag() const override { return player_.StreamIdFlag(); }
     bool PeerToPeer() const override { return player_.MediaOverPeer(); }
-    int PictureWidth() const override { return player_.PictureSizeForPoints().width; }
-    int PictureHeight() const override { return player_.PictureSizeForPoints().height; }
+    PictureSize PictureSizeForPoints() const override { return player_.PictureSizeForPoints(); }
+    int ReceivedFrameRate() const override { return player_.ReceivedFrameRate(); }
     void SetZones(const PaneZones& zones) override {
         PaneButtonBoxes boxes;
         boxes.inner = ToMedia(zones.inner);

@@ -5,13 +5,13 @@
 #include <string>
 
 #include "app/PaneGeometry.h"
+#include "media/VideoSink.h"
 #include "platform/Notice.h"
 
 namespace orbisight {
 
 struct DeviceInfo;
 class DeviceDirectory;
-class VideoSink;
 
 // What a pane's live channel needs from the settings record and the pane.
 struct PaneChannelSettings {
@@ -51,9 +51,17 @@ class PaneChannel {
     virtual void SetKeyFramesOnly(bool on) = 0;
     virtual int StreamIdFlag() const = 0;
     virtual bool PeerToPeer() const = 0;
-    // The decoder's picture size (490 x 385 before the first picture).
-    virtual int PictureWidth() const = 0;
-    virtual int PictureHeight() const = 0;
+    // The decoder's picture size as one pair (490 x 385 before the first
+    // picture): width and height of the same picture, also while the stream
+    // changes its size.
+    virtual PictureSize PictureSizeForPoints() const = 0;
+    // One half each of the size above; two calls may straddle a size
+    // change, so drag points use PictureSizeForPoints.
+    virtual int PictureWidth() const { return PictureSizeForPoints().width; }
+    virtual int PictureHeight() const { return PictureSizeForPoints().height; }
+    // The frame rate of the last video frame received (0 before the first):
+    // the channel's quality value for the quality tooltips and menus.
+    virtual int ReceivedFrameRate() const = 0;
 
     // The pane's boxes and hover flags, for the overlay drawn over video.
     virtual void SetZones(const PaneZones& zones) = 0;

@@ -319,6 +319,7 @@ void VideoWall::ToggleFullScreen() {
     if (!layout_.FullScreen()) {
         paneToolbar_->hide();
     }
+    ResetToolbarZones();
     emit frameLayoutRequested(false);
     ReapplyLayout();
     host_->setFocus();
@@ -329,9 +330,18 @@ void VideoWall::EnterWallFullScreen() {
         return;
     }
     layout_.EnterWallFullScreen();
+    ResetToolbarZones();
     emit frameLayoutRequested(false);
     ReapplyLayout();
     host_->setFocus();
+}
+
+// Whether a pane had the pointer in the toolbar's zone belongs to the full
+// screen just left (or not yet entered): every pane reports afresh.
+void VideoWall::ResetToolbarZones() {
+    for (CDlgVedioShow* pane : panes_) {
+        pane->ResetToolbarZone();
+    }
 }
 
 }  // namespace orbisight

@@ -109,6 +109,7 @@ class VideoWall : public QObject {
   private:
     void Place();
     void ConnectNext(size_t index);
+    void ResetToolbarZones();
 
     QWidget* host_;
     PaneContext context_;

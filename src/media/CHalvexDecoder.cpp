@@ -130,14 +130,13 @@ void CHalvexDecoder::ReceivePictures() {
     AVFrame* picture = codec_->picture.get();
     while (avcodec_receive_frame(context, picture) >= 0) {
         if (picture->width > 0 && picture->height > 0) {
+            uint64_t size = Pack({picture->width, picture->height});
             bool changed = pictures_.load(std::memory_order_relaxed) == 0 ||
-                           picture->width != width_.load(std::memory_order_relaxed) ||
-                           picture->height != height_.load(std::memory_order_relaxed);
+                           size != size_.load(std::memory_order_relaxed);
             if (changed) {
                 sizeChanges_.fetch_add(1, std::memory_order_relaxed);
             }
-            width_.store(picture->width, std::memory_order_relaxed);
-            height_.store(picture->height, std::memory_order_relaxed);
+            size_.store(size, std::memory_order_relaxed);
             pictures_.fetch_add(1, std::memory_order_relaxed);
             if (callback_) {
                 callback_(*picture);
@@ -148,7 +147,8 @@ void CHalvexDecoder::ReceivePictures() {
 }
 
 PictureSize CHalvexDecoder::Size() const {
-    return {width_.load(std::memory_order_relaxed), height_.load(std::memory_order_relaxed)};
+    uint64_t size = size_.load(std::memory_order_relaxed);
+    return {static_cast<int>(size >> 32), static_cast<int>(size & 0xffffffffu)};
 }
 
 void CHalvexDecoder::Flush() {

@@ -59,8 +59,13 @@ class CHalvexDecoder {
     int slot_ = kNoSlot;
     std::unique_ptr<Codec> codec_;
     PictureCallback callback_;
-    std::atomic<int> width_{kInitialSize.width};
-    std::atomic<int> height_{kInitialSize.height};
+    // Width in the high half, height in the low half: one load gives a
+    // matching pair even while a size change is being stored.
+    static constexpr uint64_t Pack(PictureSize size) {
+        return (static_cast<uint64_t>(static_cast<uint32_t>(size.width)) << 32) |
+               static_cast<uint32_t>(size.height);
+    }
+    std::atomic<uint64_t> size_{Pack(kInitialSize)};
     std::atomic<uint64_t> pictures_{0};
     std::atomic<uint64_t> sizeChanges_{0};
 };

@@ -377,6 +377,9 @@ int CXOMPPlayer::LastQualityCode() const {
 PictureSize CXOMPPlayer::PictureSizeForPoints() const {
     return decoder_->Size();
 }
+int CXOMPPlayer::ReceivedFrameRate() const {
+    return static_cast<int>(splitter_->VideoRate());
+}
 
 void CXOMPPlayer::SetButtonBoxes(const PaneButtonBoxes& boxes) {
     std::lock_guard lock(boxesMutex_);

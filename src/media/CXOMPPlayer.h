@@ -175,6 +175,9 @@ class CXOMPPlayer {
     // The decoder's picture size: 490 x 385 until the first picture; the pane
     // scales drag points with it.
     PictureSize PictureSizeForPoints() const;
+    // The frame rate of the last video frame received (its header's rate):
+    // the measure the quality menus and tooltips read.
+    int ReceivedFrameRate() const;
 
     // Overlay button boxes and hover flags, set by the pane.
     void SetButtonBoxes(const PaneButtonBoxes& boxes);

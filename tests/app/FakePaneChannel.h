@@ -31,6 +31,8 @@ struct FakeChannelLog {
     bool released = false;
     bool playing = true;
     int streamIdFlag = 1;
+    int frameRate = 0;                   // ReceivedFrameRate
+    PictureSize pictureSize{1280, 720};  // PictureSizeForPoints
 
     void Release() {
         std::lock_guard lock(mutex);
@@ -95,6 +97,8 @@ class FakePaneChannel : public PaneChannel {
     bool PeerToPeer() const override { return false; }
     int PictureWidth() const override { return 1280; }
     int PictureHeight() const override { return 720; }
+    PictureSize PictureSizeForPoints() const override { return log_->pictureSize; }
+    int ReceivedFrameRate() const override { return log_->frameRate; }
     void SetZones(const PaneZones&) override {}
     void SetHover(bool, bool, bool) override {}
 

@@ -58,15 +58,19 @@ TEST(PaneQualityTest, MenuIdentifiersMapToControlCodes) {
 TEST(AutomationScriptTest, ParsesStepsAndReportsMistakes) {
     std::string error;
     auto steps = ParseAutomation(
-        "connect-all; wait=1.5;screenshot=/tmp/a b.png@8;bogus;layout=;quit;wait=x", &error);
-    ASSERT_EQ(steps.size(), 4u);
+        "connect-all; wait=1.5;screenshot=/tmp/a b.png@8;bogus;layout=;mark=shots;mark;quit;wait=x",
+        &error);
+    ASSERT_EQ(steps.size(), 5u);
     EXPECT_EQ(steps[0].verb, "connect-all");
     EXPECT_EQ(steps[1].argument, "1.5");
     EXPECT_EQ(steps[2].argument, "/tmp/a b.png");
     EXPECT_EQ(steps[2].atSeconds, 8.0);
-    EXPECT_EQ(steps[3].verb, "quit");
+    EXPECT_EQ(steps[3].verb, "mark");
+    EXPECT_EQ(steps[3].argument, "shots");
+    EXPECT_EQ(steps[4].verb, "quit");
     EXPECT_NE(error.find("bogus"), std::string::npos);
     EXPECT_NE(error.find("layout"), std::string::npos);
+    EXPECT_NE(error.find("mark"), std::string::npos) << "a mark needs its text";
     EXPECT_NE(error.find("wait"), std::string::npos);
 }
 

@@ -160,8 +160,54 @@ TEST(AutoStartTest, OnWritesQuotedPathWithArgumentOffRemoves) {
     EXPECT_TRUE(autostart.Apply(false, "/x")) << "removing an absent entry is fine";
 }
 
-TEST(AutoStartTest, ReservedCharactersInThePathAreEscaped) {
-    EXPECT_EQ(AutoStart::ExecLine("/a/$b\"c`d\\e"), "\"/a/\\$b\\\"c\\`d\\\\e\"  /OnSysStart");
+// What a desktop entry reader does with an Exec value: the string-value
+// escapes first, then the quoting of the first argument, then "%%". Returns
+// the program path and the rest of the command line.
+std::pair<std::string, std::string> ReadExecValue(const std::string& value) {
+    std::string command;
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\' && i + 1 < value.size()) {
+            char e = value[++i];
+            command += e == 'n' ? '\n' : e == 't' ? '\t' : e == 'r' ? '\r' : e == 's' ? ' ' : e;
+        } else {
+            command += value[i];
+        }
+    }
+    std::string program;
+    size_t i = 1;
+    if (command.empty() || command[0] != '"') {
+        return {};
+    }
+    for (; i < command.size() && command[i] != '"'; ++i) {
+        if (command[i] == '\\' && i + 1 < command.size()) {
+            ++i;
+        } else if (command[i] == '%' && i + 1 < command.size() && command[i + 1] == '%') {
+            ++i;
+        }
+        program += command[i];
+    }
+    return {program, i < command.size() ? command.substr(i + 1) : std::string()};
+}
+
+TEST(AutoStartTest, ReservedCharactersInThePathAreEscapedTwice) {
+    // Quoted argument: '"', '`', '$', '\' behind a backslash, '%' doubled;
+    // then, as a string value, every backslash doubled again.
+    const std::string path = "/opt/o\"b`$c\\d%e/run";
+    EXPECT_EQ(AutoStart::ExecLine(path), R"("/opt/o\\"b\\`\\$c\\\\d%%e/run"  /OnSysStart)");
+    EXPECT_EQ(ReadExecValue(AutoStart::ExecLine(path)),
+              (std::pair<std::string, std::string>{path, "  /OnSysStart"}));
+    // A plain path is only quoted.
+    EXPECT_EQ(AutoStart::ExecLine("/opt/orbisight/bin/orbisight"),
+              "\"/opt/orbisight/bin/orbisight\"  /OnSysStart");
+    // Line breaks and tabs cannot stand in a value as they are.
+    EXPECT_EQ(AutoStart::ExecLine("/a\nb\tc"), R"("/a\nb\tc"  /OnSysStart)");
+    for (const std::string& odd : {std::string("/a\nb\tc"), std::string("/x/100%%/\\\\$HOME"),
+                                   std::string("/\"\"/`ls`/%f")}) {
+        EXPECT_EQ(ReadExecValue(AutoStart::ExecLine(odd)).first, odd);
+    }
+    // The entry carries the value as it is.
+    std::string text = AutoStart::EntryText(path);
+    EXPECT_NE(text.find("\nExec=" + AutoStart::ExecLine(path) + "\n"), std::string::npos);
 }
 
 }  // namespace

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QImage>
+#include <algorithm>
 #include <fstream>
 
 #include "ClientProcess.h"
@@ -24,34 +24,6 @@ using namespace orbisight::e2e;
 
 constexpr int kScreenWidth = 1280;
 constexpr int kScreenHeight = 800;
-
-std::vector<std::string> ReadLines(const fs::path& file) {
-    std::vector<std::string> lines;
-    std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-// Waits until a trace line from index `from` on satisfies the predicate;
-// returns its index or -1.
-template <typename Predicate>
-int WaitForLine(const fs::path& trace, size_t from, Predicate predicate, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < timeoutMs) {
-        std::vector<std::string> lines = ReadLines(trace);
-        for (size_t i = from; i < lines.size(); ++i) {
-            if (predicate(lines[i])) {
-                return static_cast<int>(i);
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return -1;
-}
 
 void Touch(const fs::path& file) {
     std::ofstream(file) << "go\n";
@@ -103,79 +75,80 @@ TEST(AccountEndToEnd, LoginListsStatusPushAndLostService) {
     auto gate = [&](int n) { return work / ("go" + std::to_string(n)); };
     fs::path first = work / "first.png";
     fs::path second = work / "second.png";
+    // The marks tell the test that the steps before them are done.
     std::string script =
         "trace=" + trace.string() + ";login=demo:wrong;wait-file=" + gate(1).string() +
         ";login=demo:demo;wait-lists;open=ACCT00000001;wait-playing;wait-file=" + gate(2).string() +
         ";screenshot=" + first.string() + ";wait=2;screenshot=" + second.string() +
-        ";logout;wait-file=" + gate(3).string() + ";login=demo:demo;wait-file=" + gate(4).string() +
-        ";quit";
-    pid_t pid = SpawnClient(home, work / "user", script, kScreenWidth, kScreenHeight);
-    ASSERT_GT(pid, 0);
-    auto finish = [&] {
-        int status = WaitFor(pid, 20000);
+        ";mark=screenshots;logout;wait-file=" + gate(3).string() +
+        ";login=demo:demo;wait-file=" + gate(4).string() + ";quit";
+    // Every wait below follows the client's trace and lasts at most until
+    // the run's overall limit: a slow step (a sanitizer build on a busy
+    // machine) only makes the run longer.
+    ClientRun run(SpawnClient(home, work / "user", script, kScreenWidth, kScreenHeight));
+    ASSERT_TRUE(run.Started());
+    auto stopServices = [&] {
         for (auto& camera : cameras) {
             camera->Stop();
         }
         account->Stop();
-        return status;
+    };
+    auto line = [&](size_t from, auto predicate) {
+        return WaitForLine(run, trace, from, predicate);
     };
 
     // A wrong password: its tip, and the login dialog stays.
     const std::string passwordError = "tip: Password error, please try it again\xEF\xBC\x81";
-    int at = WaitForLine(
-        trace, 0, [&](const std::string& l) { return l == passwordError; }, 60000);
+    int at = line(0, [&](const std::string& l) { return l == passwordError; });
     if (at < 0) {
-        finish();
+        stopServices();
         FAIL() << "no password error tip; trace in " << trace;
     }
     Touch(gate(1));
 
     // The right one: the account label and "My cameras" with both cameras,
     // the simulated one on-line.
-    at = WaitForLine(
-        trace, at, [](const std::string& l) { return StartsWith(l, "tree: My cameras(1/2)"); },
-        30000);
-    EXPECT_GE(
-        WaitForLine(
-            trace, 0, [](const std::string& l) { return StartsWith(l, "account: User: "); }, 1000),
-        0);
+    at = line(at, [](const std::string& l) { return StartsWith(l, "tree: My cameras(1/2)"); });
     if (at < 0) {
-        finish();
+        stopServices();
         FAIL() << "My cameras did not fill; trace in " << trace;
     }
+    EXPECT_GE(line(0, [](const std::string& l) { return StartsWith(l, "account: User: "); }), 0);
     // The camera of the account opens and logs in with the usual user name.
-    int opened = WaitForLine(
-        trace, 0, [](const std::string& l) { return l == "pane: 0 ACCT00000001 connected"; },
-        30000);
+    int opened =
+        line(0, [](const std::string& l) { return l == "pane: 0 ACCT00000001 connected"; });
     EXPECT_GE(opened, 0) << "the account camera did not connect";
 
     // A status push shows in the tree (its delay is the tree tests' matter).
     size_t before = ReadLines(trace).size();
     account->PushStatus("ACCT00000002", 2);
-    int pushed = WaitForLine(
-        trace, before, [](const std::string& l) { return StartsWith(l, "tree: My cameras(2/2)"); },
-        10000);
+    int pushed =
+        line(before, [](const std::string& l) { return StartsWith(l, "tree: My cameras(2/2)"); });
     EXPECT_GE(pushed, 0) << "the status push never showed";
     Touch(gate(2));
 
-    // Logged out, then the service goes away: every attempt is shown, then
-    // the network message.
-    at = WaitForLine(
-        trace, before, [](const std::string& l) { return StartsWith(l, "tree: My cameras(0/0)"); },
-        30000);
+    // The screenshots taken, then logged out; then the service goes away:
+    // every attempt is shown, then the network message.
+    int shots = line(before, [](const std::string& l) { return l == "mark: screenshots"; });
+    EXPECT_GE(shots, 0) << "the screenshots were not taken";
+    at = line(std::max(shots, 0),
+              [](const std::string& l) { return StartsWith(l, "tree: My cameras(0/0)"); });
     EXPECT_GE(at, 0) << "logout did not empty My cameras";
     account->Stop();
     before = ReadLines(trace).size();
     Touch(gate(3));
     const std::string noServer =
         "tip: Could not login in the server, please check your network\xEF\xBC\x81";
-    int failed = WaitForLine(
-        trace, before, [&](const std::string& l) { return l == noServer; }, 60000);
+    int failed = line(before, [&](const std::string& l) { return l == noServer; });
     Touch(gate(4));
-    int status = finish();
+    int status = run.Finish();
+    stopServices();
     EXPECT_EQ(status, 0) << "the client ends normally after the script";
     ASSERT_GE(failed, 0) << "no final network message; trace in " << trace;
     std::vector<std::string> lines = ReadLines(trace);
+    for (const std::string& l : lines) {
+        EXPECT_FALSE(StartsWith(l, "hold: ")) << "a waiting step gave up: " << l;
+    }
     std::vector<std::string> tips;
     for (size_t i = before; i <= static_cast<size_t>(failed); ++i) {
         if (StartsWith(lines[i], "tip: ")) {

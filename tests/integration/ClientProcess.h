@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -74,20 +76,95 @@ inline pid_t SpawnClient(const fs::path& home, const fs::path& userHome, const s
          "ORBISIGHT_AUTOMATION=" + script, "ORBISIGHT_AUDIO=null", "QT_QPA_PLATFORM=xcb"});
 }
 
-// Waits for the process; kills its group after the time-out. Returns the
-// exit status, or -1 when it had to be killed.
-inline int WaitFor(pid_t pid, int timeoutMs) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        if (::waitpid(pid, &status, WNOHANG) == pid) {
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+// One run of the client with the whole script's time limit. A test's waits
+// for single steps follow the script's own progress (trace lines, gate
+// files) and end only at this overall limit, or when the client has ended:
+// a busy machine may make one step slow without the run being wrong.
+class ClientRun {
+  public:
+    // Generous: a sanitizer build on a busy machine is many times slower
+    // than a plain one.
+    static constexpr int kScriptLimitMs = 300000;
+
+    explicit ClientRun(pid_t pid, int limitMs = kScriptLimitMs)
+        : pid_(pid),
+          deadline_(std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs)) {}
+    ClientRun(const ClientRun&) = delete;
+    ClientRun& operator=(const ClientRun&) = delete;
+    ~ClientRun() {
+        if (!Ended()) {
+            Kill();
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    ::kill(-pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-    return -1;
+
+    bool Started() const { return pid_ > 0; }
+    bool Expired() const { return std::chrono::steady_clock::now() >= deadline_; }
+    // True once the client has ended (its status is then kept).
+    bool Ended() {
+        if (status_ || pid_ <= 0) {
+            return true;
+        }
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return true;
+        }
+        return false;
+    }
+    // Waits for the end of the client until the overall limit; then kills
+    // its process group. The exit status, or -1 when it had to be killed.
+    int Finish() {
+        while (!Ended()) {
+            if (Expired()) {
+                Kill();
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return *status_;
+    }
+
+  private:
+    void Kill() {
+        ::kill(-pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+        status_ = -1;
+    }
+
+    pid_t pid_;
+    std::chrono::steady_clock::time_point deadline_;
+    std::optional<int> status_;
+};
+
+inline std::vector<std::string> ReadLines(const fs::path& file) {
+    std::vector<std::string> lines;
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Waits until a trace line from index `from` on satisfies the predicate, as
+// long as the client runs and its overall limit has not passed; returns the
+// line's index or -1.
+template <typename Predicate>
+int WaitForLine(ClientRun& run, const fs::path& trace, size_t from, Predicate predicate) {
+    while (true) {
+        // Read once more after the client ended: its last lines are there.
+        bool last = run.Ended() || run.Expired();
+        std::vector<std::string> lines = ReadLines(trace);
+        for (size_t i = from; i < lines.size(); ++i) {
+            if (predicate(lines[i])) {
+                return static_cast<int>(i);
+            }
+        }
+        if (last) {
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 // Share of pixels in the rectangle whose colour differs by more than 24 in

@@ -1,0 +1,443 @@
+// The pane's details with a fake live channel: the floating toolbar's zone,
+// the quality shown by the toolbars, the alarm border and the close icon
+// drawn over a picture, the pan/tilt hover and cursors, the picture size read
+// for drag points, and "Local only play I frame" applied from the settings
+// dialog.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QImage>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QWidget>
+
+#include "FakePaneChannel.h"
+#include "QtTestEnvironment.h"
+#include "app/AppSettings.h"
+#include "app/CDlgDeviceCtrl.h"
+#include "app/CDlgSystemSetting.h"
+#include "app/CDlgVedioShow.h"
+#include "app/CDlgVideoCtrl.h"
+#include "app/CMyVelaExpertDlg.h"
+#include "app/VideoWall.h"
+#include "ui/ImageButton.h"
+
+namespace orbisight {
+namespace {
+using namespace orbisight::testing;
+namespace fs = std::filesystem;
+
+DeviceInfo Camera(const char* id, const char* name = "Cam", bool local = true) {
+    DeviceInfo d{};
+    d.SetId(id);
+    d.SetName(name);
+    d.status = 2;
+    d.local = local ? 1 : 0;
+    return d;
+}
+
+void Move(QWidget* w, QPoint pos) {
+    QMouseEvent e(QEvent::MouseMove, QPointF(pos), w->mapToGlobal(QPointF(pos)), Qt::NoButton,
+                  Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+void Leave(QWidget* w) {
+    QEvent e(QEvent::Leave);
+    QApplication::sendEvent(w, &e);
+}
+
+QImage Render(QWidget* w) {
+    QImage image(w->size(), QImage::Format_RGB32);
+    image.fill(Qt::black);
+    w->render(&image);
+    return image;
+}
+
+// The bounding box of the pixels that differ between two renderings.
+QRect Changed(const QImage& a, const QImage& b) {
+    QRect box;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            if (a.pixel(x, y) != b.pixel(x, y)) {
+                box = box.united(QRect(x, y, 1, 1));
+            }
+        }
+    }
+    return box;
+}
+
+// Answers the next popup menu: records its checked entry and closes it.
+std::string CheckedEntryOfNextMenu(const std::function<void()>& open) {
+    std::string checked = "none";
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) {
+            checked = "no menu";
+            return;
+        }
+        for (QAction* action : menu->actions()) {
+            if (action->isChecked()) {
+                checked = action->text().toStdString();
+            }
+        }
+        menu->close();
+    });
+    open();
+    return checked;
+}
+
+class PaneFixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        log_ = std::make_shared<FakeChannelLog>();
+        host_ = std::make_unique<QWidget>();
+        host_->resize(800, 600);
+        PaneContext context;
+        context.createChannel = FakeFactory(log_);
+        context.channelSettings = [](const DeviceInfo&, int slot) {
+            PaneChannelSettings s;
+            s.name = "cam" + std::to_string(slot);
+            return s;
+        };
+        wall_ = new VideoWall(host_.get(), context, host_.get());
+        wall_->SetConnectPauses({0, 0, 0});
+        wall_->SetClientSize(800, 600);
+        host_->show();
+    }
+    void TearDown() override {
+        log_->Release();
+        host_.reset();
+    }
+    CDlgVedioShow* OpenCamera(const DeviceInfo& device) {
+        CDlgVedioShow* pane = wall_->OpenDevice(device);
+        EXPECT_NE(pane, nullptr);
+        EXPECT_TRUE(WaitUntil([&] { return pane->OpenFinished(); }));
+        QCoreApplication::processEvents();
+        return pane;
+    }
+    // A picture of one colour through the pane's sink, as the video thread
+    // delivers it.
+    void Deliver(const VideoOverlay& overlay, QRgb colour = qRgb(0x12, 0x34, 0x56)) {
+        VideoSink* sink = log_->lastSettings.videoSink;
+        ASSERT_NE(sink, nullptr);
+        PictureSize size = sink->WantedSize();
+        ASSERT_FALSE(size.Empty());
+        PictureSlot slot = sink->BeginPicture(size);
+        ASSERT_TRUE(slot.Valid());
+        for (int y = 0; y < slot.height; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(slot.pixels) +
+                                                    y * slot.strideBytes);
+            std::fill(row, row + slot.width, colour);
+        }
+        sink->EndPicture(overlay);
+        QCoreApplication::processEvents();
+    }
+    // The point at the middle of the floating toolbar's zone.
+    static QPoint InToolbarZone(CDlgVedioShow* pane) {
+        return QPoint(pane->width() / 2, pane->height() - 40);
+    }
+    static QPoint AboveToolbarZone(CDlgVedioShow* pane) {
+        return QPoint(pane->width() / 2, pane->height() / 3);
+    }
+
+    std::shared_ptr<FakeChannelLog> log_;
+    std::unique_ptr<QWidget> host_;
+    VideoWall* wall_ = nullptr;
+};
+
+TEST_F(PaneFixture, ToolbarZoneIsReportedAfreshAfterLeaveDisconnectAndFullScreen) {
+    CDlgVedioShow* pane = OpenCamera(Camera("ORBI1"));
+    CDlgVideoCtrl* bar = wall_->PaneToolbar();
+    std::vector<bool> reports;
+    QObject::connect(pane, &CDlgVedioShow::toolbarZone,
+                     [&](CDlgVedioShow*, bool inside) { reports.push_back(inside); });
+    Move(pane, InToolbarZone(pane));
+    EXPECT_TRUE(reports.empty()) << "outside full screen there is no toolbar zone";
+
+    wall_->ToggleFullScreen();
+    Move(pane, InToolbarZone(pane));
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(wall_->FullScreenPane(), pane);
+    Move(pane, AboveToolbarZone(pane));
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(reports, (std::vector<bool>{true, false}));
+
+    // Left and come back into the zone: reported again.
+    Move(pane, InToolbarZone(pane));
+    Leave(pane);
+    Move(pane, InToolbarZone(pane));
+    EXPECT_EQ(reports, (std::vector<bool>{true, false, true, true}));
+
+    // Full screen left and entered again with the pointer still in the zone:
+    // the toolbar comes back at the next move.
+    wall_->ToggleFullScreen();
+    EXPECT_FALSE(bar->isVisible());
+    wall_->ToggleFullScreen();
+    Move(pane, InToolbarZone(pane));
+    EXPECT_TRUE(bar->isVisible()) << "the toolbar must appear again";
+
+    // A camera taken away and another shown in the same pane in full screen.
+    reports.clear();
+    pane->Disconnect();
+    pane->Assign(Camera("ORBI2"));
+    ASSERT_TRUE(WaitUntil([&] { return pane->OpenFinished(); }));
+    Move(pane, InToolbarZone(pane));
+    EXPECT_EQ(reports, (std::vector<bool>{true}));
+    EXPECT_EQ(wall_->FullScreenPane(), pane);
+}
+
+TEST_F(PaneFixture, ToolbarFollowsThePaneNowInFullScreen) {
+    CDlgVedioShow* a = OpenCamera(Camera("A"));
+    CDlgVedioShow* b = OpenCamera(Camera("B"));
+    CDlgVideoCtrl* bar = wall_->PaneToolbar();
+    wall_->SelectPane(a);
+    wall_->ToggleFullScreen();
+    Move(a, InToolbarZone(a));
+    ASSERT_TRUE(bar->isVisible());
+    wall_->ToggleFullScreen();
+    wall_->SelectPane(b);
+    wall_->ToggleFullScreen();
+    Move(b, InToolbarZone(b));
+    EXPECT_EQ(wall_->FullScreenPane(), b);
+    wall_->ToggleFullScreen();
+    // Back to the first pane, whose pointer was last in the zone.
+    wall_->SelectPane(a);
+    wall_->ToggleFullScreen();
+    Move(a, InToolbarZone(a));
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(wall_->FullScreenPane(), a);
+    bar->Trigger(1065);
+    EXPECT_EQ(log_->controls.back(), 3);
+}
+
+TEST_F(PaneFixture, QualityFollowsTheReceivedFrameRateAtTheScaleEdges) {
+    CDlgVedioShow* pane = OpenCamera(Camera("ORBI1"));
+    wall_->ToggleFullScreen();
+    CDlgVideoCtrl* bar = wall_->PaneToolbar();
+    CDlgDeviceCtrl panel(wall_, host_.get());
+    panel.SetPane(pane);
+    ASSERT_EQ(pane->PicturesShown(), 0u) << "nothing painted: only the channel's rate counts";
+
+    struct Case {
+        int streamId;
+        int rate;
+        const char* tooltip;
+        const char* entry;
+    };
+    const Case cases[] = {
+        {1, 3, "Low qulity", "Video Quality:Low"},     {1, 4, "Mid qulity", "Video Quality:Middle"},
+        {1, 8, "Mid qulity", "Video Quality:Middle"},  {1, 9, "High qulity", "Video Quality:High"},
+        {0, 8, "Low qulity", "Video Quality:Low"},     {0, 9, "Mid qulity", "Video Quality:Middle"},
+        {0, 15, "Mid qulity", "Video Quality:Middle"}, {0, 16, "High qulity", "Video Quality:High"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.streamId) + "/" + std::to_string(c.rate));
+        log_->streamIdFlag = c.streamId;
+        log_->frameRate = c.rate;
+        bar->Refresh();
+        EXPECT_EQ(bar->Button(CDlgVideoCtrl::kQualityButton)->toolTip().toStdString(), c.tooltip);
+        panel.RefreshTexts();
+        EXPECT_EQ(panel.Button(1306)->toolTip().toStdString(), c.tooltip);
+        EXPECT_EQ(CheckedEntryOfNextMenu([&] { bar->Trigger(CDlgVideoCtrl::kQualityButton); }),
+                  c.entry);
+        EXPECT_EQ(CheckedEntryOfNextMenu([&] { panel.Trigger(1306); }), c.entry);
+    }
+}
+
+TEST_F(PaneFixture, AlarmBorderLiesOneInsideTheEdgeOverTheOutline) {
+    CDlgVedioShow* pane = OpenCamera(Camera("ORBI1"));
+    ASSERT_TRUE(pane->Selected()) << "the red outline is drawn";
+    const QRgb amber = qRgb(0xff, 0xc8, 0x0e);
+    VideoOverlay overlay;
+    overlay.title = "Cam";
+    overlay.alarm = true;
+    overlay.alarmBorder = true;
+    overlay.borderRgb = 0xffc80e;
+    Deliver(overlay);
+    QImage image = Render(pane);
+    const int w = image.width();
+    const int h = image.height();
+    const int midX = w / 2;
+    const int midY = h / 2;
+    for (int d = 0; d <= 5; ++d) {
+        bool border = d >= 1 && d <= 4;
+        SCOPED_TRACE("distance from the edge " + std::to_string(d));
+        EXPECT_EQ(image.pixel(d, midY) == amber, border);
+        EXPECT_EQ(image.pixel(w - 1 - d, midY) == amber, border);
+        EXPECT_EQ(image.pixel(midX, d) == amber, border);
+        EXPECT_EQ(image.pixel(midX, h - 1 - d) == amber, border);
+    }
+    EXPECT_EQ(image.pixel(2, 2), amber) << "the corners are closed";
+    EXPECT_EQ(image.pixel(w - 3, h - 3), amber);
+
+    // Without the alarm the outline is there again.
+    Deliver(VideoOverlay{});
+    image = Render(pane);
+    EXPECT_EQ(image.pixel(3, midY), qRgb(255, 0, 0));
+}
+
+TEST_F(PaneFixture, CloseIconSitsOnTheCloseBoxOverThePicture) {
+    CDlgVedioShow* pane = OpenCamera(Camera("ORBI1"));
+    Deliver(VideoOverlay{});
+    PaneZones zones = PaneZones::For(pane->width(), pane->height());
+    Move(pane, QPoint(zones.inner.left + 40, zones.inner.top + 40));
+    QImage plain = Render(pane);
+    Move(pane, QPoint(zones.close.left + 5, zones.close.top + 5));
+    EXPECT_EQ(pane->cursor().shape(), Qt::PointingHandCursor);
+    QImage hovered = Render(pane);
+    QRect changed = Changed(plain, hovered);
+    ASSERT_FALSE(changed.isEmpty()) << "no close icon";
+    EXPECT_EQ(changed.topLeft(), QPoint(zones.close.left, zones.close.top));
+    // 27 x 25, cut at the picture's edge (4 pixels in from the pane's).
+    EXPECT_EQ(changed.right(), std::min(zones.close.left + 26, pane->width() - 5));
+    EXPECT_EQ(changed.bottom(), zones.close.top + 24);
+    Leave(pane);
+    EXPECT_EQ(Render(pane), plain) << "leaving clears the hover";
+}
+
+TEST_F(PaneFixture, PanTiltArrowsAndHandCursorOnTheBottomRightBox) {
+    CDlgVedioShow* pane = OpenCamera(Camera("PTZ00001", "ptz Porch"));
+    Deliver(VideoOverlay{});
+    QImage plain = Render(pane);
+    PaneZones zones = PaneZones::For(pane->width(), pane->height());
+    QPoint centre((zones.inner.left + zones.inner.right) / 2,
+                  (zones.inner.top + zones.inner.bottom) / 2);
+    Move(pane, centre);
+    EXPECT_TRUE(pane->PanTiltHover());
+    EXPECT_EQ(pane->cursor().shape(), Qt::ArrowCursor);
+    QRect arrows = Changed(plain, Render(pane));
+    ASSERT_FALSE(arrows.isEmpty()) << "no arrows drawn";
+    EXPECT_LT(arrows.top(), pane->height() / 4) << "an arrow at the top";
+    EXPECT_GT(arrows.bottom(), pane->height() * 3 / 4) << "an arrow at the bottom";
+
+    Move(pane, QPoint(zones.bottomRight.right - 2, zones.bottomRight.bottom - 2));
+    EXPECT_EQ(pane->cursor().shape(), Qt::PointingHandCursor);
+    Move(pane, QPoint(zones.bottomRight.left - 1, zones.bottomRight.bottom - 2));
+    EXPECT_EQ(pane->cursor().shape(), Qt::ArrowCursor) << "first pixel left of the box";
+    Move(pane, QPoint(zones.bottomRight.left, zones.bottomRight.top));
+    EXPECT_EQ(pane->cursor().shape(), Qt::PointingHandCursor) << "the box's first pixel";
+
+    Move(pane, QPoint(2, 2));  // outside the inner rectangle
+    EXPECT_FALSE(pane->PanTiltHover());
+    Move(pane, centre);
+    Leave(pane);
+    EXPECT_FALSE(pane->PanTiltHover());
+
+    // A camera without pan and tilt shows no arrows.
+    pane->Assign(Camera("CAM00001", "Porch"));
+    ASSERT_TRUE(WaitUntil([&] { return pane->OpenFinished(); }));
+    Move(pane, centre);
+    EXPECT_FALSE(pane->PanTiltHover());
+}
+
+// A channel whose stream changes size right after the first half of a split
+// read: whichever half is read first comes from one picture, the other from
+// the next.
+class ResizingChannel : public FakePaneChannel {
+  public:
+    using FakePaneChannel::FakePaneChannel;
+    int PictureWidth() const override { return Half().width; }
+    int PictureHeight() const override { return Half().height; }
+    PictureSize PictureSizeForPoints() const override { return current_; }
+
+  private:
+    PictureSize Half() const {
+        PictureSize read = current_;
+        current_ = {640, 480};
+        return read;
+    }
+    mutable PictureSize current_{1280, 720};
+};
+
+TEST(PanePictureSize, DragPointUsesOneConsistentPictureSize) {
+    auto log = std::make_shared<FakeChannelLog>();
+    QWidget host;
+    host.resize(400, 300);
+    PaneContext context;
+    context.createChannel = [log](const PaneChannelSettings& s) {
+        return std::make_unique<ResizingChannel>(log, s);
+    };
+    CDlgVedioShow pane(0, &context, &host);
+    pane.resize(400, 300);
+    host.show();
+    pane.show();
+    pane.Assign(Camera("ORBI1"));
+    ASSERT_TRUE(WaitUntil([&] { return pane.OpenFinished(); }));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(pane.Connected());
+    pane.SimulateDrag(QPoint(100, 100), QPoint(200, 180));
+    ZoneRect surface = VideoSurface(400, 300);
+    auto expected =
+        PointPtzFromDrag(100, 100, 200, 180, 1280, 720, surface.Width(), surface.Height());
+    ASSERT_TRUE(expected);
+    ASSERT_EQ(log->points.size(), 1u);
+    EXPECT_EQ(log->points[0], std::make_pair(expected->x, expected->y))
+        << "width and height of one picture";
+    log->Release();
+}
+
+// "Local only play I frame" from the settings dialog reaches the local
+// cameras on every pane and leaves account cameras alone.
+TEST(SettingsKeyFrames, OkAppliesTheSettingToLocalCamerasOnly) {
+    TempFolder dir;
+    auto log = std::make_shared<FakeChannelLog>();
+    AppSettings::Places places{dir.Path() / "data", dir.Path() / "autostart", dir.Path() / "record",
+                               "/opt/orbisight/bin/orbisight"};
+    fs::create_directories(places.dataFolder);
+    AppSettings settings(places);
+    settings.Load();
+    CMyVelaExpertDlg::Options options;
+    options.channelFactory = FakeFactory(log);
+    options.updateListener = false;
+    options.startDiskGuard = false;
+    options.probeAtStart = false;
+    options.loginAtStart = false;
+    auto window = std::make_unique<CMyVelaExpertDlg>(settings, options);
+    window->resize(1600, 900);
+    window->show();
+    VideoWall* wall = window->Wall();
+    ASSERT_TRUE(WaitUntil([&] { return wall->Pane(0)->isVisible(); }));
+
+    // Local cameras in slots 0 and 70 (beyond the first 64), an account
+    // camera in slot 1.
+    wall->Pane(0)->Assign(Camera("LOCAL0001"));
+    wall->Pane(1)->Assign(Camera("ACCT00001", "Porch", false));
+    wall->Pane(70)->Assign(Camera("LOCAL0070"));
+    for (int slot : {0, 1, 70}) {
+        ASSERT_TRUE(WaitUntil([&] { return wall->Pane(slot)->OpenFinished(); }));
+    }
+    auto keyFramesOnly = [&](int slot) { return wall->Pane(slot)->Channel()->KeyFramesOnly(); };
+    auto answerSettings = [&](bool check) {
+        QTimer::singleShot(0, [check] {
+            if (auto* dialog =
+                    qobject_cast<CDlgSystemSetting*>(QApplication::activeModalWidget())) {
+                dialog->LocalOnlyKeyFrames()->setChecked(check);
+                dialog->accept();
+            }
+        });
+    };
+    MessageRecorder messages;
+    answerSettings(true);
+    window->OpenSettings();
+    EXPECT_EQ(settings.Record().localOnlyKeyFrames, 1);
+    EXPECT_TRUE(keyFramesOnly(0));
+    EXPECT_TRUE(keyFramesOnly(70));
+    EXPECT_FALSE(keyFramesOnly(1)) << "an account camera is not forced";
+
+    // Turned off: the local cameras follow; the account camera keeps the
+    // flag the device panel gave it.
+    wall->Pane(1)->Channel()->SetKeyFramesOnly(true);
+    answerSettings(false);
+    window->OpenSettings();
+    EXPECT_FALSE(keyFramesOnly(0));
+    EXPECT_FALSE(keyFramesOnly(70));
+    EXPECT_TRUE(keyFramesOnly(1));
+    log->Release();
+    window.reset();
+}
+
+}  // namespace
+}  // namespace orbisight
