@@ -15,6 +15,7 @@
 #include "app/CDlgVedioShow.h"
 #include "app/CMyVelaExpertDlg.h"
 #include "app/PaneChannel.h"
+#include "app/StallWatch.h"
 #include "app/TitleBar.h"
 #include "app/VideoWall.h"
 #include "ui/MessageBoxes.h"
@@ -221,6 +222,8 @@ int AutomationRunner::Run(const AutomationStep& step) {
         }
     } else if (step.verb == "trace") {
         StartTrace(arg);
+    } else if (step.verb == "stall-watch") {
+        new StallWatch(arg, this);
     } else if (step.verb == "quit") {
         window_->CloseWithoutPrompt();
     }

@@ -42,6 +42,9 @@ namespace orbisight {
 //   wait-file=PATH       pause until PATH exists (a test's go-ahead)
 //   wait-lists           pause until the account's lists are complete (names,
 //                        groups and states fetched), at most 60 s
+//   stall-watch=FILE     from now on measure the longest time the window
+//                        thread does not handle its events (StallWatch),
+//                        written to FILE when the client ends
 //   quit                 close the client without the close prompt
 struct AutomationStep {
     std::string verb;
