@@ -10,9 +10,11 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QThread>
 #include <QTreeWidget>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "FakePaneChannel.h"
 #include "QtTestEnvironment.h"
@@ -52,6 +54,7 @@ class MainWindowFixture : public ::testing::Test {
     }
     void TearDown() override {
         log_->Release();
+        log_->ReleaseClose();
         window_.reset();
     }
     // Local cameras stored before the window opens.
@@ -167,12 +170,27 @@ TEST_F(MainWindowFixture, ClosePromptNoKeepsTheWindowYesEmptiesTheWall) {
     EXPECT_TRUE(window_->isVisible());
     EXPECT_TRUE(window_->Wall()->Pane(0)->InUse());
 
+    // The camera's Close does not return for a while (a stalled camera):
+    // closing the window does not wait for it, the end of the window does.
+    ASSERT_TRUE(WaitUntil([&] { return window_->Wall()->Pane(0)->OpenFinished(); }));
+    {
+        std::lock_guard lock(log_->mutex);
+        log_->holdClose = true;
+    }
     messages.SetAnswer(ui::MessageAnswer::kYes);
     window_->Command(CMyVelaExpertDlg::kCmdClose);
     EXPECT_TRUE(window_->Closing());
     EXPECT_FALSE(window_->isVisible());
     EXPECT_FALSE(window_->Wall()->Pane(0)->InUse());
-    EXPECT_EQ(log_->closes, 1);
+    ASSERT_EQ(log_->Closes(), 0) << "the window thread waited for Close";
+    std::thread release([log = log_] {
+        QThread::msleep(100);
+        log->ReleaseClose();
+    });
+    window_.reset();
+    release.join();
+    EXPECT_EQ(log_->Closes(), 1);
+    EXPECT_EQ(log_->Destroyed(), 1) << "the window ended before its channel was closed";
 }
 
 TEST_F(MainWindowFixture, UpdaterMessages) {
