@@ -34,11 +34,11 @@ struct FakeChannelLog {
     int openResult = 1;
     bool holdOpen = false;  // Open waits until released (or Close)
     bool released = false;
-    // Close waits until ReleaseClose (at most kCloseHoldMs, so a test of a
+    // Close waits until ReleaseClose (at most closeHoldMs, so a test of a
     // window that waits for it fails instead of hanging).
     bool holdClose = false;
     bool closeReleased = false;
-    static constexpr int kCloseHoldMs = 3000;
+    int closeHoldMs = 3000;
     bool playing = true;
     int streamIdFlag = 1;
 
@@ -91,7 +91,7 @@ class FakePaneChannel : public PaneChannel {
         ++log_->closesStarted;
         log_->cv.notify_all();
         if (log_->holdClose) {
-            log_->cv.wait_for(lock, std::chrono::milliseconds(FakeChannelLog::kCloseHoldMs),
+            log_->cv.wait_for(lock, std::chrono::milliseconds(log_->closeHoldMs),
                               [&] { return log_->closeReleased; });
         }
         closed_ = true;

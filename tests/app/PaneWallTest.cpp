@@ -242,6 +242,35 @@ TEST_F(WallFixture, DisconnectAllNeverWaitsAndTheWallWaitsForItsClosesWhenItGoes
     EXPECT_EQ(log_->destroyed, 4);
 }
 
+// The closer's list is bounded by refusing new channels, never by waiting:
+// while 256 released channels wait to be closed a new assignment gets no
+// channel and shows its camera as not connected.
+TEST_F(WallFixture, NoNewChannelWhile256WaitToBeClosed) {
+    log_->holdClose = true;
+    log_->closeHoldMs = 60000;
+    CDlgVedioShow* pane = wall_->OpenDevice(Camera("C0"));
+    for (int i = 1; i < static_cast<int>(ChannelCloser::kMaxPending); ++i) {
+        pane->Assign(Camera(("C" + std::to_string(i)).c_str()));
+    }
+    EXPECT_EQ(wall_->Closer().Pending(), ChannelCloser::kMaxPending - 1);
+    EXPECT_NE(pane->Channel(), nullptr) << "255 waiting: the last channel still made";
+    EXPECT_TRUE(pane->Connected());
+
+    pane->Assign(Camera("REFUSED"));
+    EXPECT_EQ(wall_->Closer().Pending(), ChannelCloser::kMaxPending);
+    EXPECT_EQ(pane->Channel(), nullptr) << "256 waiting: the first one refused";
+    EXPECT_TRUE(pane->InUse());
+    EXPECT_FALSE(pane->Connected());
+    ASSERT_NE(pane->Device(), nullptr);
+    EXPECT_EQ(pane->Device()->connected, 0);
+
+    log_->ReleaseClose();
+    ASSERT_TRUE(wall_->Closer().WaitIdle(10000));
+    pane->Assign(Camera("AGAIN"));
+    EXPECT_NE(pane->Channel(), nullptr);
+    EXPECT_EQ(log_->Destroyed(), static_cast<int>(ChannelCloser::kMaxPending));
+}
+
 TEST_F(WallFixture, DragToPointScalesToThePictureAndIgnoresSmallDrags) {
     CDlgVedioShow* pane = wall_->OpenDevice(Camera("PTZ1", "PTZ Driveway"));
     ASSERT_TRUE(WaitUntil([&] { return pane->OpenFinished(); }));
