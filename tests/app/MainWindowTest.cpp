@@ -26,6 +26,7 @@
 #include "app/CDlgDeviceList.h"
 #include "app/CDlgSystemSetting.h"
 #include "app/CMyVelaExpertDlg.h"
+#include "app/StallWatch.h"
 #include "app/TitleBar.h"
 #include "app/UpdateListener.h"
 #include "app/VideoWall.h"
@@ -191,6 +192,34 @@ TEST_F(MainWindowFixture, ClosePromptNoKeepsTheWindowYesEmptiesTheWall) {
     release.join();
     EXPECT_EQ(log_->Closes(), 1);
     EXPECT_EQ(log_->Destroyed(), 1) << "the window ended before its channel was closed";
+}
+
+// The stall watch's file: the longest gap of its timer first, then the long
+// ones. A stall made on purpose shows in both (at least as long as it was).
+TEST(StallWatch, WritesTheLongestGapAndEveryLongOne) {
+    TempFolder dir;
+    fs::path file = dir.Path() / "stall.txt";
+    {
+        StallWatch watch(file.string(), nullptr);
+        QTest::qWait(30);
+        QThread::msleep(120);  // the window thread does not handle its events
+        QTest::qWait(30);
+        EXPECT_GE(watch.LongestGapMs(), 120);
+    }
+    std::istringstream text(ReadText(file));
+    long long longest = 0;
+    ASSERT_TRUE(text >> longest);
+    EXPECT_GE(longest, 120);
+    std::string word, at;
+    long long gap = 0;
+    double when = 0;
+    bool listed = false;
+    while (text >> word >> gap >> at >> when) {
+        EXPECT_EQ(word, "gap");
+        EXPECT_GE(gap, StallWatch::kListedGapMs);
+        listed = listed || gap == longest;
+    }
+    EXPECT_TRUE(listed) << "the longest gap is listed with its time";
 }
 
 TEST_F(MainWindowFixture, UpdaterMessages) {
