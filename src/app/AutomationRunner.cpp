@@ -15,6 +15,7 @@
 #include "app/CDlgVedioShow.h"
 #include "app/CMyVelaExpertDlg.h"
 #include "app/PaneChannel.h"
+#include "app/StallWatch.h"
 #include "app/TitleBar.h"
 #include "app/VideoWall.h"
 #include "ui/MessageBoxes.h"
@@ -224,6 +225,8 @@ int AutomationRunner::Run(const AutomationStep& step) {
         StartTrace(arg);
     } else if (step.verb == "mark") {
         Trace(QString::fromStdString("mark: " + arg));
+    } else if (step.verb == "stall-watch") {
+        new StallWatch(arg, this);
     } else if (step.verb == "quit") {
         window_->CloseWithoutPrompt();
     }

@@ -45,6 +45,9 @@ namespace orbisight {
 //                        are done
 //   wait-lists           pause until the account's lists are complete (names,
 //                        groups and states fetched), at most 180 s
+//   stall-watch=FILE     from now on measure the longest time the window
+//                        thread does not handle its events (StallWatch),
+//                        written to FILE when the client ends
 //   quit                 close the client without the close prompt
 struct AutomationStep {
     std::string verb;

@@ -7,7 +7,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "app/GuiNoticeTarget.h"
+#include "app/ChannelCloser.h"
+#include "app/PaneLink.h"
 #include "app/PaneVideoSink.h"
 #include "platform/Clock.h"
 #include "ui/SkinImages.h"
@@ -35,10 +36,7 @@ CDlgVedioShow::CDlgVedioShow(int slot, const PaneContext* context, QWidget* pare
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);
     hide();
-    sink_ = std::make_unique<PaneVideoSink>([this] {
-        QMetaObject::invokeMethod(
-            this, [this] { OnPictureReady(); }, Qt::QueuedConnection);
-    });
+    sink_ = std::make_unique<PaneVideoSink>(nullptr);
     alertTimer_.setSingleShot(false);
     connect(&alertTimer_, &QTimer::timeout, this, [this] {
         if (channel_) {
@@ -61,17 +59,32 @@ CDlgVedioShow::~CDlgVedioShow() {
 }
 
 void CDlgVedioShow::ReleaseChannel() {
-    // Tell the opening thread first: a Close that ran before its Open began
-    // must not be followed by an Open that reconnects behind our back.
-    opener_.SignalStop();
-    if (channel_) {
-        channel_->Close();
+    if (link_) {
+        // From here on nothing the old channel posts or draws reaches us.
+        link_->Detach();
     }
-    if (opener_.Running()) {
-        opener_.Join(kOpenStopWaitMs);
+    if (!channel_ && !opener_) {
+        link_.reset();
+        return;
     }
-    channel_.reset();
-    notices_.reset();
+    ReleasedChannel released;
+    if (opener_) {
+        opener_->SignalStop();  // before anything else: see CloseNow
+    }
+    released.channel = std::move(channel_);
+    released.opener = std::move(opener_);
+    // The old channel's video thread may still write into its sink until it
+    // is closed: the sink goes with it, the pane takes an idle one.
+    released.sink = std::move(sink_);
+    released.keep = std::move(link_);
+    sink_ = std::make_unique<PaneVideoSink>(nullptr);
+    picturesAtLastTick_ = 0;
+    UpdateWantedSize();
+    if (context_ && context_->closer) {
+        context_->closer->Hand(std::move(released));
+    } else {
+        released.CloseNow();
+    }
 }
 
 void CDlgVedioShow::Assign(const DeviceInfo& device) {
@@ -81,6 +94,21 @@ void CDlgVedioShow::Assign(const DeviceInfo& device) {
     if (context_ && context_->prepareDevice) {
         context_->prepareDevice(*device_);
     }
+    uint64_t generation = generation_;
+    link_ = std::make_shared<PaneLink>(
+        this,
+        [this, generation](const Notice& n) {
+            if (n.message == notice::kCommand && n.wParam == notice::kChannelStateCommand) {
+                OnChannelNotice(generation, n.lParam);
+            }
+        },
+        [this, generation] {
+            if (generation == generation_) {
+                OnPictureReady();
+            }
+        });
+    sink_ = std::make_unique<PaneVideoSink>([link = link_] { link->Wake(); });
+    picturesAtLastTick_ = 0;
     PaneChannelSettings settings;
     if (context_ && context_->channelSettings) {
         settings = context_->channelSettings(device, slot_);
@@ -90,39 +118,38 @@ void CDlgVedioShow::Assign(const DeviceInfo& device) {
         // "Local only play I frame" applies to cameras of the local list only.
         settings.localOnlyKeyFrames = false;
     }
-    if (context_ && context_->createChannel) {
+    // While the closer is this far behind, no more channels are made: the
+    // camera shows as not connected.
+    bool refused =
+        context_ && context_->closer && context_->closer->Pending() >= ChannelCloser::kMaxPending;
+    if (context_ && context_->createChannel && !refused) {
         channel_ = context_->createChannel(settings);
     }
     connectTickMs_ = TickCountMs();
     connectTime_ = QDateTime::currentDateTime();
-    device_->connected = 1;
-    connected_.store(true);
+    device_->connected = refused ? 0 : 1;
+    connected_.store(!refused);
     inUse_ = true;
     UpdateWantedSize();
     if (channel_) {
         channel_->SetZones(zones_);
-        uint64_t generation = generation_;
-        notices_ = std::make_unique<GuiNoticeTarget>(this, [this, generation](const Notice& n) {
-            if (n.message == notice::kCommand && n.wParam == notice::kChannelStateCommand) {
-                OnChannelNotice(generation, n.lParam);
-            }
-        });
+        // The opening thread reaches the pane only through the link: it may
+        // still be inside Open when the pane has long moved on.
         PaneChannel* channel = channel_.get();
-        NoticeTarget* owner = notices_.get();
+        std::shared_ptr<PaneLink> link = link_;
         DeviceInfo record = *device_;
-        opener_.Start("cam" + std::to_string(slot_) + "/open", [this, channel, owner, record,
-                                                                generation](AutoResetEvent& stop) {
+        opener_ = std::make_unique<WorkerThread>();
+        opener_->Start("cam" + std::to_string(slot_) + "/open", [this, channel, link, record,
+                                                                 generation](AutoResetEvent& stop) {
             if (stop.TryConsume()) {
                 return;  // released before the channel was opened
             }
-            int result = channel->Open(record, owner);
+            int result = channel->Open(record, link.get());
             if (stop.TryConsume()) {
                 channel->Close();  // released while Open was starting
                 return;
             }
-            connected_.store(result == 1);
-            QMetaObject::invokeMethod(
-                this, [this, generation] { OnOpenDone(generation); }, Qt::QueuedConnection);
+            link->Queue([this, generation, result] { OnOpenDone(generation, result); });
         });
     }
     emit selectRequested(this);
@@ -130,10 +157,11 @@ void CDlgVedioShow::Assign(const DeviceInfo& device) {
     emit connectionChanged(this);
 }
 
-void CDlgVedioShow::OnOpenDone(uint64_t generation) {
+void CDlgVedioShow::OnOpenDone(uint64_t generation, int result) {
     if (generation != generation_ || !device_) {
         return;
     }
+    connected_.store(result == 1);
     if (!connected_.load()) {
         device_->connected = 0;
     }
@@ -149,13 +177,7 @@ void CDlgVedioShow::OnChannelNotice(uint64_t generation, intptr_t state) {
 }
 
 void CDlgVedioShow::Disconnect() {
-    opener_.SignalStop();
-    if (device_ && channel_) {
-        channel_->Close();
-    }
-    if (opener_.Running()) {
-        opener_.Join(kOpenStopWaitMs);
-    }
+    ReleaseChannel();
     ++generation_;
     device_.reset();
     connected_.store(false);
@@ -204,7 +226,7 @@ void CDlgVedioShow::RefreshDevice(const DeviceInfo& edited) {
 }
 
 bool CDlgVedioShow::OpenFinished() const {
-    return !opener_.Running() || opener_.Finished();
+    return !opener_ || !opener_->Running() || opener_->Finished();
 }
 
 uint64_t CDlgVedioShow::PicturesShown() const {

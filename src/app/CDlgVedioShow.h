@@ -16,7 +16,8 @@
 
 namespace orbisight {
 
-class GuiNoticeTarget;
+class ChannelCloser;
+class PaneLink;
 class PaneVideoSink;
 
 // What every pane needs from the wall: how to make a channel and with which
@@ -29,6 +30,9 @@ struct PaneContext {
     // Completes the pane's copy of a camera before its channel opens (the
     // camera login of an account camera); may be empty.
     std::function<void(DeviceInfo& device)> prepareDevice;
+    // Takes the channels the panes let go of and closes them behind the
+    // window; without one a pane closes them itself.
+    ChannelCloser* closer = nullptr;
 };
 
 // One cell of the video wall: shows one camera, owns its live channel, draws
@@ -54,10 +58,12 @@ class CDlgVedioShow : public QWidget {
     int Slot() const { return slot_; }
     void SetSlot(int slot) { slot_ = slot; }
 
-    // Shows a device: a new channel opened on an opening thread.
+    // Shows a device: a new channel opened on an opening thread. The channel
+    // shown before is handed to the closer, as by Disconnect.
     void Assign(const DeviceInfo& device);
-    // Closes the channel (kept until the next assignment) and clears the
-    // device, the connected state and the in-use flag.
+    // Lets the channel go (the closer closes it and joins its opening thread
+    // behind; nothing it posts or draws reaches the pane any more) and clears
+    // the device, the connected state and the in-use flag. Never waits.
     void Disconnect();
     // A pane command (0x3000..0x3002, 0x4000 with the state in value).
     void Command(int command, int value = 0);
@@ -132,16 +138,18 @@ class CDlgVedioShow : public QWidget {
     void PaintAlarmBorder(class QPainter& p, uint32_t rgb);
     void UpdateToolbarZone(QPoint pos);
     void OnChannelNotice(uint64_t generation, intptr_t state);
-    void OnOpenDone(uint64_t generation);
+    void OnOpenDone(uint64_t generation, int result);
     void OnPictureReady();
     void FinishDrag(QPoint end);
 
     int slot_;
     const PaneContext* context_;
-    std::unique_ptr<PaneVideoSink> sink_;
+    // One channel, opening thread, sink and link per assignment; all four go
+    // to the closer together.
+    std::unique_ptr<PaneVideoSink> sink_;  // never null (an idle one between)
     std::unique_ptr<PaneChannel> channel_;
-    std::unique_ptr<GuiNoticeTarget> notices_;
-    WorkerThread opener_;
+    std::shared_ptr<PaneLink> link_;
+    std::unique_ptr<WorkerThread> opener_;
     uint64_t generation_ = 0;  // GUI thread: one per assignment
 
     std::optional<DeviceInfo> device_;

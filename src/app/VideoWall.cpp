@@ -9,8 +9,12 @@
 namespace orbisight {
 
 VideoWall::VideoWall(QWidget* host, PaneContext context, QObject* parent)
-    : QObject(parent), host_(host), context_(std::move(context)) {
+    : QObject(parent),
+      host_(host),
+      closer_(std::make_unique<ChannelCloser>()),
+      context_(std::move(context)) {
     context_.wallFullScreen = [this] { return layout_.FullScreen(); };
+    context_.closer = closer_.get();
     for (int i = 0; i < WallLayout::kPaneCount; ++i) {
         auto* pane = new CDlgVedioShow(i, &context_, host);
         panes_[i] = pane;
@@ -44,12 +48,14 @@ VideoWall::VideoWall(QWidget* host, PaneContext context, QObject* parent)
 
 VideoWall::~VideoWall() {
     // The panes are the host's children but the wall's to release: each
-    // closes its channel now, while what the channels use still exists.
+    // hands its channel to the closer, which closes them all before it goes
+    // (while what the channels use still exists).
     delete paneToolbar_;
     for (CDlgVedioShow*& pane : panes_) {
         delete pane;
         pane = nullptr;
     }
+    closer_.reset();
 }
 
 WallLayout::InUse VideoWall::InUse() const {
@@ -233,7 +239,20 @@ void VideoWall::ConnectAll(DeviceCollector collect, std::function<void()> done) 
 }
 
 void VideoWall::ConnectNext(size_t index) {
-    if (index >= connectQueue_.size()) {
+    // A camera the user opened meanwhile is not opened twice.
+    while (index < connectQueue_.size() && IsShown(connectQueue_[index].Id())) {
+        ++index;
+    }
+    // The free pane now, not the slot the step had when the list was made:
+    // the user may have filled panes meanwhile.
+    CDlgVedioShow* pane = nullptr;
+    for (CDlgVedioShow* candidate : panes_) {
+        if (index < connectQueue_.size() && !candidate->InUse()) {
+            pane = candidate;
+            break;
+        }
+    }
+    if (!pane) {
         connectAllRunning_ = false;
         Count();
         TakeFreePane();  // grows the layout to show what was opened
@@ -244,7 +263,7 @@ void VideoWall::ConnectNext(size_t index) {
         }
         return;
     }
-    panes_[index]->Assign(connectQueue_[index]);
+    pane->Assign(connectQueue_[index]);
     Count();
     emit pagingChanged();
     uint64_t generation = connectAllGeneration_;

@@ -8,6 +8,7 @@
 
 #include "account/DeviceInfo.h"
 #include "app/CDlgVedioShow.h"
+#include "app/ChannelCloser.h"
 #include "app/WallLayout.h"
 
 class QWidget;
@@ -42,6 +43,9 @@ class VideoWall : public QObject {
     CDlgVideoCtrl* PaneToolbar() const { return paneToolbar_; }
     WallLayout::InUse InUse() const;
     void SetConnectPauses(ConnectPauses pauses) { pauses_ = pauses; }
+    // Closes the channels the panes let go of, behind the window. Destroyed
+    // after the panes, waiting for what is still closing.
+    ChannelCloser& Closer() { return *closer_; }
 
     // The panes' area changed or the frame was laid out again.
     void SetClientSize(int width, int height);
@@ -63,8 +67,10 @@ class VideoWall : public QObject {
 
     // Connect all: empties the wall, then collects the devices (after the
     // panes are free, so cameras shown before are collected again), opens up
-    // to 65 of them in slots 0.., pausing between them, and grows the
-    // layout. Runs on timers; done() fires at the end.
+    // to 65 of them, pausing between them, and grows the layout. Each step
+    // takes the first free pane when it runs and skips a camera shown by
+    // then: what the user opened meanwhile stays. Runs on timers; done()
+    // fires at the end.
     using DeviceCollector = std::function<std::vector<DeviceInfo>()>;
     void ConnectAll(DeviceCollector collect, std::function<void()> done = {});
     // The same with a fixed list (the devices of a group).
@@ -112,6 +118,7 @@ class VideoWall : public QObject {
     void ResetToolbarZones();
 
     QWidget* host_;
+    std::unique_ptr<ChannelCloser> closer_;  // outlives the panes
     PaneContext context_;
     std::array<CDlgVedioShow*, WallLayout::kPaneCount> panes_{};
     WallLayout layout_;

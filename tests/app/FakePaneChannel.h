@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -19,16 +20,25 @@ struct FakeChannelLog {
     std::vector<std::string> opened;  // device IDs
     std::vector<int> controls;
     std::vector<std::pair<int, int>> points;
-    int closes = 0;
+    int closes = 0;         // Close calls that have returned
+    int closesStarted = 0;  // Close calls begun (a held one waits)
+    int opensReturned = 0;
+    int destroyed = 0;  // channel objects destroyed
     int snapshots = 0;
     int recordToggles = 0;
     PaneChannelSettings lastSettings;
     NoticeTarget* lastOwner = nullptr;
+    std::vector<VideoSink*> sinks;  // each channel's, in the order made
 
     // Open's behaviour.
     int openResult = 1;
     bool holdOpen = false;  // Open waits until released (or Close)
     bool released = false;
+    // Close waits until ReleaseClose (at most closeHoldMs, so a test of a
+    // window that waits for it fails instead of hanging).
+    bool holdClose = false;
+    bool closeReleased = false;
+    int closeHoldMs = 3000;
     bool playing = true;
     int streamIdFlag = 1;
     int frameRate = 0;                   // ReceivedFrameRate
@@ -39,6 +49,19 @@ struct FakeChannelLog {
         released = true;
         cv.notify_all();
     }
+    void ReleaseClose() {
+        std::lock_guard lock(mutex);
+        closeReleased = true;
+        cv.notify_all();
+    }
+    int Closes() {
+        std::lock_guard lock(mutex);
+        return closes;
+    }
+    int Destroyed() {
+        std::lock_guard lock(mutex);
+        return destroyed;
+    }
 };
 
 class FakePaneChannel : public PaneChannel {
@@ -47,6 +70,11 @@ class FakePaneChannel : public PaneChannel {
         : log_(std::move(log)) {
         std::lock_guard lock(log_->mutex);
         log_->lastSettings = settings;
+        log_->sinks.push_back(settings.videoSink);
+    }
+    ~FakePaneChannel() override {
+        std::lock_guard lock(log_->mutex);
+        ++log_->destroyed;
     }
 
     int Open(const DeviceInfo& record, NoticeTarget* owner) override {
@@ -57,10 +85,17 @@ class FakePaneChannel : public PaneChannel {
         if (log_->holdOpen) {
             log_->cv.wait(lock, [&] { return log_->released || closed_; });
         }
+        ++log_->opensReturned;
         return closed_ ? 0 : log_->openResult;
     }
     void Close() override {
-        std::lock_guard lock(log_->mutex);
+        std::unique_lock lock(log_->mutex);
+        ++log_->closesStarted;
+        log_->cv.notify_all();
+        if (log_->holdClose) {
+            log_->cv.wait_for(lock, std::chrono::milliseconds(log_->closeHoldMs),
+                              [&] { return log_->closeReleased; });
+        }
         closed_ = true;
         ++log_->closes;
         log_->cv.notify_all();

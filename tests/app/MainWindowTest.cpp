@@ -10,9 +10,11 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QThread>
 #include <QTreeWidget>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "FakePaneChannel.h"
 #include "QtTestEnvironment.h"
@@ -24,6 +26,7 @@
 #include "app/CDlgDeviceList.h"
 #include "app/CDlgSystemSetting.h"
 #include "app/CMyVelaExpertDlg.h"
+#include "app/StallWatch.h"
 #include "app/TitleBar.h"
 #include "app/UpdateListener.h"
 #include "app/VideoWall.h"
@@ -52,6 +55,7 @@ class MainWindowFixture : public ::testing::Test {
     }
     void TearDown() override {
         log_->Release();
+        log_->ReleaseClose();
         window_.reset();
     }
     // Local cameras stored before the window opens.
@@ -167,12 +171,55 @@ TEST_F(MainWindowFixture, ClosePromptNoKeepsTheWindowYesEmptiesTheWall) {
     EXPECT_TRUE(window_->isVisible());
     EXPECT_TRUE(window_->Wall()->Pane(0)->InUse());
 
+    // The camera's Close does not return for a while (a stalled camera):
+    // closing the window does not wait for it, the end of the window does.
+    ASSERT_TRUE(WaitUntil([&] { return window_->Wall()->Pane(0)->OpenFinished(); }));
+    {
+        std::lock_guard lock(log_->mutex);
+        log_->holdClose = true;
+    }
     messages.SetAnswer(ui::MessageAnswer::kYes);
     window_->Command(CMyVelaExpertDlg::kCmdClose);
     EXPECT_TRUE(window_->Closing());
     EXPECT_FALSE(window_->isVisible());
     EXPECT_FALSE(window_->Wall()->Pane(0)->InUse());
-    EXPECT_EQ(log_->closes, 1);
+    ASSERT_EQ(log_->Closes(), 0) << "the window thread waited for Close";
+    std::thread release([log = log_] {
+        QThread::msleep(100);
+        log->ReleaseClose();
+    });
+    window_.reset();
+    release.join();
+    EXPECT_EQ(log_->Closes(), 1);
+    EXPECT_EQ(log_->Destroyed(), 1) << "the window ended before its channel was closed";
+}
+
+// The stall watch's file: the longest gap of its timer first, then the long
+// ones. A stall made on purpose shows in both (at least as long as it was).
+TEST(StallWatch, WritesTheLongestGapAndEveryLongOne) {
+    TempFolder dir;
+    fs::path file = dir.Path() / "stall.txt";
+    {
+        StallWatch watch(file.string(), nullptr);
+        QTest::qWait(30);
+        QThread::msleep(120);  // the window thread does not handle its events
+        QTest::qWait(30);
+        EXPECT_GE(watch.LongestGapMs(), 120);
+    }
+    std::istringstream text(ReadText(file));
+    long long longest = 0;
+    ASSERT_TRUE(text >> longest);
+    EXPECT_GE(longest, 120);
+    std::string word, at;
+    long long gap = 0;
+    double when = 0;
+    bool listed = false;
+    while (text >> word >> gap >> at >> when) {
+        EXPECT_EQ(word, "gap");
+        EXPECT_GE(gap, StallWatch::kListedGapMs);
+        listed = listed || gap == longest;
+    }
+    EXPECT_TRUE(listed) << "the longest gap is listed with its time";
 }
 
 TEST_F(MainWindowFixture, UpdaterMessages) {

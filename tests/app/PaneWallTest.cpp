@@ -1,11 +1,14 @@
 // The video pane and the wall with a fake live channel: assignment on the
-// opening thread, disconnect, state notices, drag-to-point, the pane menu,
-// connect all, full screen and the loop play refusal.
+// opening thread, disconnect and closing behind the window, state notices,
+// drag-to-point, the pane menu, connect all, full screen and the loop play
+// refusal.
 
 #include <gtest/gtest.h>
 
 #include <QMenu>
+#include <QThread>
 #include <QWidget>
+#include <map>
 #include <thread>
 
 #include "FakePaneChannel.h"
@@ -13,6 +16,7 @@
 #include "app/CDlgVedioShow.h"
 #include "app/CDlgVideoCtrl.h"
 #include "app/VideoWall.h"
+#include "media/VideoSink.h"
 #include "ui/ImageButton.h"
 
 namespace orbisight {
@@ -49,6 +53,7 @@ class WallFixture : public ::testing::Test {
     }
     void TearDown() override {
         log_->Release();
+        log_->ReleaseClose();
         host_.reset();
     }
     bool OpenedCount(size_t n) {
@@ -77,11 +82,12 @@ TEST_F(WallFixture, AssignOpensOnAThreadAndDisconnectClosesTheChannel) {
     EXPECT_NE(log_->lastSettings.videoSink, nullptr) << "the pane is the channel's video sink";
 
     pane->Disconnect();
-    EXPECT_EQ(log_->closes, 1);
     EXPECT_FALSE(pane->InUse());
     EXPECT_FALSE(pane->Connected());
     EXPECT_EQ(pane->Device(), nullptr);
-    EXPECT_NE(pane->Channel(), nullptr) << "the channel is kept until the next assignment";
+    EXPECT_EQ(pane->Channel(), nullptr) << "the channel went to the closer";
+    ASSERT_TRUE(WaitUntil([&] { return log_->Destroyed() == 1; }));
+    EXPECT_EQ(log_->Closes(), 1);
 }
 
 TEST_F(WallFixture, ServerCameraDoesNotGetTheLocalKeyFrameSetting) {
@@ -141,8 +147,128 @@ TEST_F(WallFixture, DisconnectWhileOpenIsBlockedEndsTheOpeningThread) {
     ASSERT_TRUE(OpenedCount(1));
     EXPECT_FALSE(pane->OpenFinished());
     pane->Disconnect();
-    EXPECT_TRUE(pane->OpenFinished());
+    EXPECT_TRUE(pane->OpenFinished()) << "the pane has no opening thread any more";
     EXPECT_FALSE(pane->InUse());
+    ASSERT_TRUE(wall_->Closer().WaitIdle(5000));
+    std::lock_guard lock(log_->mutex);
+    EXPECT_EQ(log_->opensReturned, 1) << "Close ended the Open, the opener was joined";
+    EXPECT_EQ(log_->destroyed, 1);
+}
+
+// A Close that does not return (a stalled camera) holds up neither the pane
+// nor the window thread: the pane is free and reused at once, the old channel
+// is closed and its opener joined behind, and nothing it still posts or draws
+// reaches the camera shown next.
+TEST_F(WallFixture, ReleasedChannelClosesBehindAndNeverReachesTheNextAssignment) {
+    log_->holdOpen = true;  // the old opener is still inside Open
+    log_->holdClose = true;
+    CDlgVedioShow* pane = wall_->OpenDevice(Camera("ORBI1"));
+    ASSERT_TRUE(OpenedCount(1));
+    NoticeTarget* oldOwner = nullptr;
+    VideoSink* oldSink = nullptr;
+    {
+        std::lock_guard lock(log_->mutex);
+        oldOwner = log_->lastOwner;
+        oldSink = log_->sinks.back();
+    }
+    {
+        std::lock_guard lock(log_->mutex);
+        log_->holdOpen = false;  // the old Open keeps waiting for its Close
+    }
+    pane->Assign(Camera("ORBI2"));  // lets the old channel go
+    ASSERT_EQ(log_->Closes(), 0) << "the window thread waited for Close";
+    ASSERT_TRUE(WaitUntil([&] {
+        std::lock_guard lock(log_->mutex);
+        return log_->closesStarted == 1;
+    })) << "the channel is being closed behind";
+    ASSERT_TRUE(OpenedCount(2));
+    ASSERT_TRUE(WaitUntil([&] { return pane->OpenFinished(); }));
+    ASSERT_TRUE(WaitUntil([&] { return pane->Connected(); }));
+    EXPECT_EQ(pane->Device()->Id(), "ORBI2");
+    {
+        std::lock_guard lock(log_->mutex);
+        ASSERT_EQ(log_->sinks.size(), 2u);
+        EXPECT_NE(log_->sinks[1], oldSink) << "each assignment has its own picture slots";
+        EXPECT_EQ(log_->opensReturned, 1) << "the old Open is still running";
+    }
+
+    // The old channel, still closing, reports a lost connection and draws.
+    std::thread([oldOwner, oldSink] {
+        oldOwner->Post({notice::kCommand, notice::kChannelStateCommand, 0, {}, nullptr});
+        PictureSlot slot = oldSink->BeginPicture({64, 36});
+        EXPECT_NE(slot.pixels, nullptr);
+        oldSink->EndPicture({});
+    }).join();
+    QTest::qWait(30);
+    EXPECT_TRUE(pane->Connected()) << "the old channel's notice reached the new assignment";
+    EXPECT_EQ(pane->PicturesShown(), 0u) << "the old channel drew into the new assignment";
+
+    log_->ReleaseClose();
+    ASSERT_TRUE(wall_->Closer().WaitIdle(5000));
+    std::lock_guard lock(log_->mutex);
+    // The closer's Close, and the opener's own once its Open had returned.
+    EXPECT_EQ(log_->closes, 2);
+    EXPECT_EQ(log_->opensReturned, 2) << "the old opener ended before its channel went";
+    EXPECT_EQ(log_->destroyed, 1) << "only the old channel is gone";
+}
+
+TEST_F(WallFixture, DisconnectAllNeverWaitsAndTheWallWaitsForItsClosesWhenItGoes) {
+    log_->holdClose = true;
+    for (const char* id : {"A", "B", "C"}) {
+        wall_->OpenDevice(Camera(id));
+    }
+    ASSERT_TRUE(OpenedCount(3));
+    ASSERT_TRUE(WaitUntil([&] {
+        return wall_->Pane(0)->OpenFinished() && wall_->Pane(1)->OpenFinished() &&
+               wall_->Pane(2)->OpenFinished();
+    }));
+    ASSERT_TRUE(wall_->DisconnectAll(false));
+    ASSERT_EQ(log_->Closes(), 0) << "the window thread waited for Close";
+    EXPECT_EQ(wall_->InUse().count(), 0u);
+    EXPECT_EQ(wall_->Closer().Pending(), 3u);
+    CDlgVedioShow* again = wall_->OpenDevice(Camera("A"));
+    ASSERT_NE(again, nullptr);
+    EXPECT_TRUE(again->InUse()) << "the camera opens again while its old channel closes";
+
+    // The wall goes (as at exit): it waits for every close still pending.
+    std::thread release([log = log_] {
+        QThread::msleep(100);
+        log->ReleaseClose();
+    });
+    host_.reset();
+    release.join();
+    std::lock_guard lock(log_->mutex);
+    EXPECT_EQ(log_->closes, 4);
+    EXPECT_EQ(log_->destroyed, 4);
+}
+
+// The closer's list is bounded by refusing new channels, never by waiting:
+// while 256 released channels wait to be closed a new assignment gets no
+// channel and shows its camera as not connected.
+TEST_F(WallFixture, NoNewChannelWhile256WaitToBeClosed) {
+    log_->holdClose = true;
+    log_->closeHoldMs = 60000;
+    CDlgVedioShow* pane = wall_->OpenDevice(Camera("C0"));
+    for (int i = 1; i < static_cast<int>(ChannelCloser::kMaxPending); ++i) {
+        pane->Assign(Camera(("C" + std::to_string(i)).c_str()));
+    }
+    EXPECT_EQ(wall_->Closer().Pending(), ChannelCloser::kMaxPending - 1);
+    EXPECT_NE(pane->Channel(), nullptr) << "255 waiting: the last channel still made";
+    EXPECT_TRUE(pane->Connected());
+
+    pane->Assign(Camera("REFUSED"));
+    EXPECT_EQ(wall_->Closer().Pending(), ChannelCloser::kMaxPending);
+    EXPECT_EQ(pane->Channel(), nullptr) << "256 waiting: the first one refused";
+    EXPECT_TRUE(pane->InUse());
+    EXPECT_FALSE(pane->Connected());
+    ASSERT_NE(pane->Device(), nullptr);
+    EXPECT_EQ(pane->Device()->connected, 0);
+
+    log_->ReleaseClose();
+    ASSERT_TRUE(wall_->Closer().WaitIdle(10000));
+    pane->Assign(Camera("AGAIN"));
+    EXPECT_NE(pane->Channel(), nullptr);
+    EXPECT_EQ(log_->Destroyed(), static_cast<int>(ChannelCloser::kMaxPending));
 }
 
 TEST_F(WallFixture, DragToPointScalesToThePictureAndIgnoresSmallDrags) {
@@ -200,6 +326,33 @@ TEST_F(WallFixture, ConnectAllFillsSlotsInOrderAndGrowsTheLayout) {
     ASSERT_TRUE(wall_->DisconnectAll(true));
     EXPECT_EQ(wall_->InUse().count(), 0u);
     EXPECT_EQ(wall_->Layout().CurrentPage(), 0);
+}
+
+TEST_F(WallFixture, ConnectAllKeepsTheCamerasTheUserOpensMeanwhile) {
+    wall_->SetConnectPauses({0, 100, 20});
+    std::vector<DeviceInfo> devices;
+    for (int i = 0; i < 4; ++i) {
+        devices.push_back(Camera(("L" + std::to_string(i)).c_str()));
+    }
+    bool done = false;
+    wall_->ConnectAll(devices, [&] { done = true; });
+    ASSERT_TRUE(WaitUntil([&] { return wall_->Pane(0)->InUse(); }));
+    // During the pause after the first camera the user opens two: one of
+    // the list's and one of their own.
+    CDlgVedioShow* mine = wall_->OpenDevice(Camera("MINE"));
+    ASSERT_NE(mine, nullptr);
+    wall_->OpenDevice(Camera("L2"));
+    ASSERT_TRUE(WaitUntil([&] { return done; }));
+    ASSERT_NE(mine->Device(), nullptr);
+    EXPECT_EQ(mine->Device()->Id(), "MINE") << "the user's camera was replaced";
+    std::map<std::string, int> shown;
+    for (int i = 0; i < WallLayout::kPaneCount; ++i) {
+        if (const DeviceInfo* d = wall_->Pane(i)->Device(); d && wall_->Pane(i)->InUse()) {
+            ++shown[std::string(d->Id())];
+        }
+    }
+    EXPECT_EQ(shown, (std::map<std::string, int>{
+                         {"L0", 1}, {"L1", 1}, {"L2", 1}, {"L3", 1}, {"MINE", 1}}));
 }
 
 TEST_F(WallFixture, ConnectAllTakesAtMost65Devices) {
