@@ -69,7 +69,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         int32_t parent =
             list.front()->isGroup != 0 ? list.front()->groupNumber : list.front()->parentGroup;
-        store.AddGroup("New group", parent);
+        if (store.AddGroup("New group", parent) == 0) {
+            // A new group has a number of its own, and never the top
+            // level's 0.
+            const DeviceInfo& added = *list.back();
+            if (added.groupNumber == 0) {
+                std::abort();
+            }
+            for (size_t i = 0; i + 1 < list.size(); ++i) {
+                if (list[i]->isGroup != 0 && list[i]->groupNumber == added.groupNumber) {
+                    std::abort();
+                }
+            }
+        }
         std::string id(list.back()->Id());
         std::string host(list.back()->HostAddress());
         store.AddDevice(id.empty() ? "NEW0001" : id, host, "", "pw", parent);

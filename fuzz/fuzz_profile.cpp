@@ -29,6 +29,11 @@ const fs::path& IniFile() {
             fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
         folder /= "orbisight-fuzz-profile-" + std::to_string(::getpid());
         fs::create_directories(folder, ec);
+        static fs::path created = folder;
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(created, ignored);
+        });
         return folder / AccountSettings::kFileName;
     }();
     return file;
