@@ -90,6 +90,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     store.AddGroup("", 0);
+    // Whatever the file held, the counter never wraps or falls to the top
+    // level's number.
+    if (NextLocalGroupNumber() < 1) {
+        std::abort();
+    }
     // The edited list saves and loads like any other.
     image = store.Encode();
     LocalDeviceStore reloaded("/nonexistent/LocalDevInfos.dat");
