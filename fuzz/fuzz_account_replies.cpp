@@ -9,6 +9,7 @@
 
 #include "account/CXOMPPackageParser.h"
 #include "account/ListReplyHandler.h"
+#include "account/UserInfo.h"
 
 using namespace orbisight;
 
@@ -26,6 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DeviceList publicList;
     DeviceList myList;
     ServerListState state;
+    // The logged-in user, so that user-information bodies have someone to
+    // describe.
+    UserInfo user{};
+    user.SetUserName("alice");
+    state.users.push_back(user);
     ListsInProgress lists{publicList, myList, state};
     ReplyActions actions;
     if (parser.command() == "notify") {
@@ -43,6 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 record->tips[sizeof record->tips - 1] != '\0') {
                 std::abort();
             }
+        }
+    }
+    for (const UserInfo& info : state.users) {
+        if (info.userName[sizeof info.userName - 1] != '\0' ||
+            info.displayName[sizeof info.displayName - 1] != '\0') {
+            std::abort();
         }
     }
     return 0;

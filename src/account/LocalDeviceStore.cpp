@@ -131,11 +131,17 @@ LocalStoreLoadReport LocalDeviceStore::Decode(const uint8_t* bytes, size_t size,
         }
         out.push_back(std::move(record));
     }
+    // A counter below 1 was never written by a client (it would number a
+    // group 0, the top level): start over as a new installation does.
+    if (nextGroup < 1) {
+        nextGroup = kFirstLocalGroupNumber;
+    }
     // A counter at or below a stored group's number would hand out that
     // number again and merge two groups; keep it above every stored group.
-    if (highestGroup != std::numeric_limits<int32_t>::min() && highestGroup < INT32_MAX &&
-        nextGroup <= highestGroup) {
-        nextGroup = highestGroup + 1;
+    // Above a group numbered INT32_MAX there is no number left: the counter
+    // stays at the limit, where no group is added any more.
+    if (highestGroup != std::numeric_limits<int32_t>::min() && nextGroup <= highestGroup) {
+        nextGroup = highestGroup < INT32_MAX ? highestGroup + 1 : INT32_MAX;
     }
     SetNextLocalGroupNumber(nextGroup);
     return report;
@@ -169,6 +175,10 @@ int LocalDeviceStore::AddGroup(std::string_view name, int32_t parent) {
             EqualsNoCase(record->Name(), name)) {
             return 1;
         }
+    }
+    // The counter at its limit has no number left to hand out.
+    if (NextLocalGroupNumber() == INT32_MAX) {
+        return 1;
     }
     auto record = NewDeviceInfo();
     record->parentGroup = parent;

@@ -59,7 +59,9 @@ class LocalDeviceStore {
     // file leaves the list empty and the group counter as it was; a file
     // shorter than its count announces is read up to its last whole record.
     LocalStoreLoadReport Load();
-    // Decodes file bytes into out (appending) and updates the group counter.
+    // Decodes file bytes into out (appending) and updates the group counter:
+    // a stored counter below 1 counts as 100, and the counter is kept above
+    // every stored group (at most INT32_MAX).
     static LocalStoreLoadReport Decode(const uint8_t* bytes, size_t size, DeviceList& out);
     // The file image of the list (counter, count, records).
     std::vector<uint8_t> Encode() const;
@@ -71,7 +73,8 @@ class LocalDeviceStore {
     bool DeleteFile() const;
 
     // Adds a group unless a group with the same name (ignoring case) has the
-    // same parent. Returns 0 when added, 1 when refused (the classic result).
+    // same parent, or the group counter is at INT32_MAX (only a damaged file
+    // gets it there). Returns 0 when added, 1 when refused (the classic result).
     int AddGroup(std::string_view name, int32_t parent);
     // Adds a device or updates the one with this ID (ignoring case). A host
     // address that already carries a port ("host:port") is used as it is,

@@ -55,6 +55,21 @@ std::string SavedLogins::ValueName(int index) {
     return name;
 }
 
+std::unique_ptr<UserLoginInfo> SavedLogins::FromValue(const std::vector<uint8_t>& data) {
+    if (data.size() > sizeof(UserLoginInfo)) {
+        return nullptr;
+    }
+    auto record = NewLogin();
+    if (!data.empty()) {
+        std::memcpy(record.get(), data.data(), data.size());
+    }
+    TerminateTexts(*record);
+    if (record->UserName().empty()) {
+        return nullptr;
+    }
+    return record;
+}
+
 void SavedLogins::Load() {
     std::string inUseName = inUse_ ? std::string(inUse_->UserName()) : std::string();
     bool hadInUse = inUse_ != nullptr;
@@ -65,15 +80,8 @@ void SavedLogins::Load() {
     }
     for (int i = 0; i < kMaxRead; ++i) {
         auto value = registry_.ReadValue(kKeyPath, ValueName(i));
-        if (!value || value->data.size() > sizeof(UserLoginInfo)) {
-            continue;
-        }
-        auto record = NewLogin();
-        if (!value->data.empty()) {
-            std::memcpy(record.get(), value->data.data(), value->data.size());
-        }
-        TerminateTexts(*record);
-        if (record->UserName().empty()) {
+        auto record = value ? FromValue(value->data) : nullptr;
+        if (!record) {
             continue;
         }
         if (hadInUse && inUse_ == nullptr && record->UserName() == inUseName) {

@@ -23,6 +23,10 @@ class SavedLogins {
     explicit SavedLogins(Registry registry);
 
     static std::string ValueName(int index);
+    // The record a stored value holds, or nullptr when the value is larger
+    // than a record or has no user name. A shorter value is zero-filled and
+    // every text is cut to end inside its field.
+    static std::unique_ptr<UserLoginInfo> FromValue(const std::vector<uint8_t>& data);
 
     // Replaces the list with the stored values: indexes 0..199, skipping
     // values that are missing, larger than a record or have no user name.

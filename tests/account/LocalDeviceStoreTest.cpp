@@ -263,6 +263,58 @@ TEST_F(LocalDeviceStoreTest, CounterStaysAboveStoredGroups) {
     EXPECT_EQ(lists.Snapshot(DeviceListKind::kLocal).back().groupNumber, 102);
 }
 
+// Counters a damaged file may hold: none of them may number a group 0 (the
+// top level), hand out a stored group's number again or run past INT32_MAX.
+TEST_F(LocalDeviceStoreTest, DamagedCountersNeverGiveATakenOrTopLevelNumberNorOverflow) {
+    auto header = [](int32_t counter) {
+        std::vector<uint8_t> bytes(LocalDeviceStore::kHeaderBytes, 0);
+        std::memcpy(bytes.data(), &counter, 4);
+        return bytes;
+    };
+    struct Case {
+        int32_t stored;
+        int32_t loaded;
+    };
+    // 1 is the lowest counter kept; 0 and below start over at 100.
+    for (Case c : {Case{1, 1}, Case{0, 100}, Case{-7, 100}, Case{INT32_MIN, 100}}) {
+        auto bytes = header(c.stored);
+        LocalDeviceStore store(File());
+        LocalDeviceStore::Decode(bytes.data(), bytes.size(), store.List());
+        EXPECT_EQ(NextLocalGroupNumber(), c.loaded) << c.stored;
+        ASSERT_EQ(store.AddGroup("G", 0), 0);
+        EXPECT_EQ(store.List().back()->groupNumber, c.loaded);
+    }
+
+    // INT32_MAX - 1 is the last number handed out; at INT32_MAX a group is
+    // refused and the counter stays.
+    auto bytes = header(INT32_MAX - 1);
+    LocalDeviceStore store(File());
+    LocalDeviceStore::Decode(bytes.data(), bytes.size(), store.List());
+    ASSERT_EQ(store.AddGroup("Last", 0), 0);
+    EXPECT_EQ(store.List().back()->groupNumber, INT32_MAX - 1);
+    EXPECT_EQ(NextLocalGroupNumber(), INT32_MAX);
+    EXPECT_EQ(store.AddGroup("One too many", 0), 1);
+    EXPECT_EQ(store.List().size(), 1u);
+    EXPECT_EQ(NextLocalGroupNumber(), INT32_MAX);
+
+    // A stored group numbered INT32_MAX beside a stale counter: no number is
+    // left, so nothing may reuse the stale counter's value (group 5 here).
+    SetNextLocalGroupNumber(5);
+    LocalDeviceStore groups(File());
+    groups.AddGroup("Five", 0);
+    SetNextLocalGroupNumber(INT32_MAX - 1);
+    groups.AddGroup("Top", 0);  // INT32_MAX - 1
+    groups.List().back()->groupNumber = INT32_MAX;
+    auto image = groups.Encode();
+    int32_t stale = 5;
+    std::memcpy(image.data(), &stale, 4);
+    LocalDeviceStore loaded(File());
+    LocalDeviceStore::Decode(image.data(), image.size(), loaded.List());
+    EXPECT_EQ(NextLocalGroupNumber(), INT32_MAX);
+    EXPECT_EQ(loaded.AddGroup("Six", 0), 1);
+    EXPECT_EQ(loaded.List().size(), 2u);
+}
+
 TEST_F(LocalDeviceStoreTest, EmptyingTheListDeletesTheFile) {
     SessionLists lists(File());
     lists.AddLocalDevice("A", "", "", "", 0);
