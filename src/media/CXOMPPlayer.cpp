@@ -131,6 +131,7 @@ int CXOMPPlayer::Open(const DeviceInfo* record, NoticeTarget* owner) {
             return 0;  // closed while this Open waited: stay closed
         }
         stop_.store(false);
+        failedConnection_.store(0);
         link_->Reopen();
     }
     bool localCamera = record_->Local();
@@ -189,7 +190,7 @@ void CXOMPPlayer::SignalStop() {
 
 void CXOMPPlayer::Close() {
     // Tell everything to stop before waiting for an Open in progress: its
-    // connection attempt and login read end at once.
+    // name resolution, connection attempt and login read end at once.
     {
         std::lock_guard stopLock(stopMutex_);
         ++closeRequests_;
@@ -213,8 +214,9 @@ void CXOMPPlayer::Close() {
 
     if (link_->IsOpen()) {
         // What the window asked before Close still goes out before the
-        // stop; after a failed send (a peer that stopped reading) nothing
-        // more is tried, so this costs at most one send time-out.
+        // stop; after a failed send (a peer that stopped reading), here or
+        // on the send thread, nothing more is tried, so a stalled camera
+        // costs one send time-out in all.
         if (DrainRequests() && !mediaOverPeer_.load()) {
             SendStreamCommand(false, "All");
         }
@@ -268,7 +270,7 @@ void CXOMPPlayer::Enqueue(std::unique_ptr<CHalvexProtocolAX> message) {
 
 bool CXOMPPlayer::DrainRequests() {
     uint64_t current = link_->Connection();
-    bool healthy = true;
+    bool healthy = failedConnection_.load() != current;
     RequestQueue::Request request;
     while (requests_->Pop(request)) {
         if (healthy && request.connection == current) {
@@ -497,7 +499,10 @@ void CXOMPPlayer::SendLoop(AutoResetEvent& stop) {
         }
         // Under the socket's send lock with the usual 1 s time-out; a
         // request of an earlier connection is dropped.
-        link_->SendOn(request.connection, *request.message);
+        if (!link_->SendOn(request.connection, *request.message) &&
+            request.connection == link_->Connection()) {
+            failedConnection_.store(request.connection);  // stuck or broken
+        }
         request.message.reset();
     }
 }

@@ -258,6 +258,9 @@ class CXOMPPlayer {
     WorkerThread sendThread_;
 
     std::atomic<bool> stop_{false};
+    // The connection on which a send of the send thread failed (0: none):
+    // Close tries nothing more on it.
+    std::atomic<uint64_t> failedConnection_{0};
     std::atomic<bool> connected_{false};
     std::atomic<bool> listening_{false};
     std::atomic<bool> talking_{false};
