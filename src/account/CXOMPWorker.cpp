@@ -70,10 +70,11 @@ CXOMPWorker::~CXOMPWorker() {
         sessionThreadEnding_ = true;
     }
     sessionStepsChanged_.notify_all();
-    // A logout still finishing completes (its send and two joins); a
-    // connect cycle sees the cancel flag, queued cycles are not run. The
-    // receive thread of a cycle waiting for its answer ends below.
-    sessionThread_.Join(timings_.sendTimeoutMs + 2 * timings_.threadStopWaitMs);
+    // A logout still finishing completes (its send, the wait for the server
+    // to close and two joins); a connect cycle sees the cancel flag, queued
+    // cycles are not run. The receive thread of a cycle waiting for its
+    // answer ends below.
+    sessionThread_.Join(timings_.sendTimeoutMs + 3 * timings_.threadStopWaitMs);
     StopSessionThreads();
     fetch_.Shutdown();
     CloseLoginSocket();
@@ -268,6 +269,20 @@ void CXOMPWorker::ShutdownLoginSocket() {
     int socket = loginSocket_.load();
     if (socket >= 0) {
         ShutdownSocket(socket);
+    }
+}
+
+void CXOMPWorker::CloseLoginSocketUnlessEnded() {
+    // Once a logout or cancel has ended the session, the connection belongs
+    // to whoever ended it (the logout still sends and reads on it): closing
+    // it here would let its descriptor be reused under that reader.
+    std::lock_guard lock(sendMutex_);
+    if (cancelConnect_.load()) {
+        return;
+    }
+    int socket = loginSocket_.exchange(kNoSocket);
+    if (socket >= 0) {
+        CloseSocket(socket);
     }
 }
 
@@ -485,7 +500,7 @@ void CXOMPWorker::ReceiveLoop(AutoResetEvent& stop) {
                 loginAttempt_.store(kLoginAttempts);
                 PostConnectFailed();
             }
-            CloseLoginSocket();
+            CloseLoginSocketUnlessEnded();
             return;
         }
         if (intact) {
@@ -519,7 +534,7 @@ bool CXOMPWorker::ReceiveOne() {
             return true;
         case AccountReadResult::kBroken:
             DebugOutput("account connection broken: " + problem);
-            CloseLoginSocket();
+            CloseLoginSocketUnlessEnded();
             return false;
         case AccountReadResult::kMessage:
             break;

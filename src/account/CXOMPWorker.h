@@ -228,6 +228,7 @@ class CXOMPWorker : public DeviceDirectory {
     void StopSessionThreads();
     void CloseLoginSocket();
     void ShutdownLoginSocket();
+    void CloseLoginSocketUnlessEnded();
     // Empties the server lists; withUser also frees the user information.
     void ClearServerSession(bool withUser = true);
     // Takes a new login ticket and abandons any cycle under way; 0 when the
@@ -276,7 +277,8 @@ class CXOMPWorker : public DeviceDirectory {
     // socket is one step under it, and the socket is only replaced or closed
     // under it, so no thread ever sends on a descriptor that was closed and
     // reused. The receive thread reads the socket without it: only the
-    // receive thread (or Logout/destruction after joining it) closes it.
+    // receive thread (while the session has not been ended), the thread
+    // that ended it (logout, the next login) and destruction close it.
     mutable std::mutex sendMutex_;
     CXOMPPackageBuilder builder_;       // protected by sendMutex_
     std::atomic<int> loginSocket_{-1};  // written under sendMutex_

@@ -39,8 +39,11 @@ class CDlgMyVelaLogin : public QDialog {
     // attempt failed (attempt: its number, 1 to 6).
     void OnLoginNotice(intptr_t result, int attempt);
 
-    // "Login", as a click does. False when nothing was started (a field is
-    // empty, or a login is already under way).
+    // "Login", as a click does. False when nothing was started (the button
+    // is disabled, a field is empty, or the session was logged in just
+    // before). A press while an earlier cycle still runs (after a failed
+    // attempt) abandons that cycle and logs in with the fields as they are.
+    // A save of the logins that fails is reported; the login goes ahead.
     bool PressLogin();
     // Puts an account name and password into the fields as typing does.
     void TypeAccount(const QString& userName, const QString& password);
