@@ -144,7 +144,9 @@ CMyVelaExpertDlg::~CMyVelaExpertDlg() {
     diskGuard_->Stop();
     // An open login dialog goes first: its end reaches the tree.
     delete loginDialog_.data();
-    // Panes close their channels before the session they look addresses up in.
+    // The window is hidden by now (closeEvent) and the event loop has ended:
+    // here the remaining waits are allowed. The wall's closer finishes every
+    // channel still closing before the session they look addresses up in.
     delete tree_;
     tree_ = nullptr;
     delete wall_;
@@ -458,6 +460,8 @@ bool CMyVelaExpertDlg::ConfirmClose() {
 }
 
 void CMyVelaExpertDlg::EmptyWallForClose() {
+    // Hidden first; the panes only hand their channels over (the wall's end
+    // waits for the closes, after the event loop).
     hide();
     panel_->hide();
     tree_->hide();

@@ -47,7 +47,7 @@ struct ReleasedChannel {
 // session they look addresses up in).
 class ChannelCloser {
   public:
-    static constexpr int kThreads = 4;
+    static constexpr int kThreads = 8;
     static constexpr size_t kMaxPending = 256;
     static constexpr int kCloserStopWaitMs = 10000;
 
