@@ -78,7 +78,6 @@ void CDlgVedioShow::ReleaseChannel() {
     released.sink = std::move(sink_);
     released.keep = std::move(link_);
     sink_ = std::make_unique<PaneVideoSink>(nullptr);
-    picturesAtLastTick_ = 0;
     UpdateWantedSize();
     if (context_ && context_->closer) {
         context_->closer->Hand(std::move(released));
@@ -108,7 +107,6 @@ void CDlgVedioShow::Assign(const DeviceInfo& device) {
             }
         });
     sink_ = std::make_unique<PaneVideoSink>([link = link_] { link->Wake(); });
-    picturesAtLastTick_ = 0;
     PaneChannelSettings settings;
     if (context_ && context_->channelSettings) {
         settings = context_->channelSettings(device, slot_);

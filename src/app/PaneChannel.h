@@ -55,10 +55,6 @@ class PaneChannel {
     // picture): width and height of the same picture, also while the stream
     // changes its size.
     virtual PictureSize PictureSizeForPoints() const = 0;
-    // One half each of the size above; two calls may straddle a size
-    // change, so drag points use PictureSizeForPoints.
-    virtual int PictureWidth() const { return PictureSizeForPoints().width; }
-    virtual int PictureHeight() const { return PictureSizeForPoints().height; }
     // The frame rate of the last video frame received (0 before the first):
     // the channel's quality value for the quality tooltips and menus.
     virtual int ReceivedFrameRate() const = 0;

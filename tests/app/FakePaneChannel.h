@@ -130,8 +130,6 @@ class FakePaneChannel : public PaneChannel {
     void SetKeyFramesOnly(bool on) override { keyFramesOnly_ = on; }
     int StreamIdFlag() const override { return log_->streamIdFlag; }
     bool PeerToPeer() const override { return false; }
-    int PictureWidth() const override { return 1280; }
-    int PictureHeight() const override { return 720; }
     PictureSize PictureSizeForPoints() const override { return log_->pictureSize; }
     int ReceivedFrameRate() const override { return log_->frameRate; }
     void SetZones(const PaneZones&) override {}

@@ -333,22 +333,18 @@ TEST_F(PaneFixture, PanTiltArrowsAndHandCursorOnTheBottomRightBox) {
     EXPECT_FALSE(pane->PanTiltHover());
 }
 
-// A channel whose stream changes size right after the first half of a split
-// read: whichever half is read first comes from one picture, the other from
-// the next.
+// A channel whose stream changes size right after each read of its size: a
+// drag whose width and height came from two reads mixes two pictures.
 class ResizingChannel : public FakePaneChannel {
   public:
     using FakePaneChannel::FakePaneChannel;
-    int PictureWidth() const override { return Half().width; }
-    int PictureHeight() const override { return Half().height; }
-    PictureSize PictureSizeForPoints() const override { return current_; }
-
-  private:
-    PictureSize Half() const {
+    PictureSize PictureSizeForPoints() const override {
         PictureSize read = current_;
         current_ = {640, 480};
         return read;
     }
+
+  private:
     mutable PictureSize current_{1280, 720};
 };
 
