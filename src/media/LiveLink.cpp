@@ -14,7 +14,9 @@ constexpr size_t kReceiveBufferSize = 3110400;
 
 }  // namespace
 
-LiveLink::LiveLink() : receiveBuffer_(std::make_unique<uint8_t[]>(kReceiveBufferSize)) {}
+// Not zero-filled: only bytes received into it are ever read.
+LiveLink::LiveLink()
+    : receiveBuffer_(std::make_unique_for_overwrite<uint8_t[]>(kReceiveBufferSize)) {}
 
 LiveLink::~LiveLink() {
     CloseSocket();

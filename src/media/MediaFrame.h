@@ -38,13 +38,19 @@ struct MediaFrame {
 
 // A fixed frame buffer a consumer pops into: the header and a payload area
 // allocated once. The area has kPadding zero bytes after its capacity so a
-// decoder may read a little past the payload, as FFmpeg's parsers do.
+// decoder may read a little past the payload, as FFmpeg's parsers do (the
+// queue zeroes the padding after each popped payload as well). The area is
+// not zero-filled: a channel is built on the window thread, and touching
+// megabytes of fresh pages there costs tens of milliseconds.
 class FrameBuffer {
   public:
     static constexpr size_t kPadding = 64;
 
     explicit FrameBuffer(size_t capacity)
-        : capacity_(capacity), data_(std::make_unique<uint8_t[]>(capacity + kPadding)) {}
+        : capacity_(capacity),
+          data_(std::make_unique_for_overwrite<uint8_t[]>(capacity + kPadding)) {
+        std::memset(data_.get() + capacity, 0, kPadding);
+    }
 
     size_t Capacity() const { return capacity_; }
     uint8_t* Data() { return data_.get(); }
