@@ -181,6 +181,10 @@ TEST_F(Management, BindAndRenameRefreshTheListsAndUnbindDropsTheDevice) {
     EXPECT_EQ(worker->ModifyDevice("CAM00000002", "Pear tree", 1), 1);
     EXPECT_EQ(sim_->Store().Device("CAM00000002")->name, "Pear tree");
     EXPECT_TRUE(Eventually([&] { return sim_->Count("get all-dev") == 3; }));
+    // The refresh after the rename is over before the unbind: a reply of it
+    // still on its way would create the unbound camera again.
+    EXPECT_TRUE(Eventually([&] { return sim_->Count("get online-dev") == 3; }));
+    EXPECT_TRUE(worker->WaitListsComplete(15000));
 
     EXPECT_EQ(worker->UnbindDevice("", "cam00000004", ""), 1);  // any letter case
     EXPECT_FALSE(worker->FindDevice(DeviceListKind::kMy, "CAM00000004", IdMatch::kExact));
