@@ -13,8 +13,10 @@
 #include <QVBoxLayout>
 #include <climits>
 
+#include "account/AccountDialogChecks.h"
 #include "account/SavedLogins.h"
 #include "app/AppSettings.h"
+#include "app/CDlgMyVelaLogin.h"
 #include "platform/Text.h"
 #include "ui/MessageBoxes.h"
 
@@ -157,8 +159,9 @@ void CDlgSystemSetting::Apply() {
     settings_.Save();
     // The saved logins are written only when one is in use: an untouched
     // list must never overwrite what is stored.
-    if (logins_ && logins_->InUse()) {
-        logins_->Save();
+    if (logins_ && logins_->InUse() && !logins_->Save()) {
+        ui::ShowNote(this, account_text::kError, CDlgMyVelaLogin::kSaveFailedText,
+                     ui::MessageIcon::kWarning);
     }
     settings_.SetShowAlarm(showAlarm_->isChecked());
     settings_.SaveShowAlarm();

@@ -24,6 +24,7 @@
 #include "app/CDlgDevAllCtrl.h"
 #include "app/CDlgDeviceCtrl.h"
 #include "app/CDlgDeviceList.h"
+#include "app/CDlgMyVelaLogin.h"
 #include "app/CDlgSystemSetting.h"
 #include "app/CMyVelaExpertDlg.h"
 #include "app/StallWatch.h"
@@ -243,6 +244,28 @@ TEST_F(MainWindowFixture, UpdaterMessages) {
     EXPECT_EQ(UpdateListener::ParseCode("0x2000\n"), 0x2000);
     EXPECT_EQ(UpdateListener::ParseCode("16384"), 0x4000);
     EXPECT_EQ(UpdateListener::ParseCode("junk"), -1);
+}
+
+TEST_F(MainWindowFixture, SettingsDialogReportsSavedLoginsThatCannotBeStored) {
+    Open();
+    SavedLogins& logins = window_->Session()->Logins();
+    logins.SetInUse(&logins.Add("demo", "demo"));
+    ASSERT_TRUE(logins.Save());
+    MessageRecorder messages;
+    logins.Store().FailWritesAfter(0);
+    {
+        CDlgSystemSetting dialog(*settings_, &logins, window_.get());
+        dialog.AutoLogin()->setChecked(!dialog.AutoLogin()->isChecked());
+        dialog.accept();
+    }
+    logins.Store().FailWritesAfter(-1);
+    ASSERT_EQ(messages.asked.size(), 2u);
+    EXPECT_EQ(messages.asked[0].title, "Error");
+    EXPECT_EQ(messages.asked[0].text, CDlgMyVelaLogin::kSaveFailedText);
+    EXPECT_EQ(messages.asked[1].title, "Success");
+    SavedLogins stored(Registry(places_.dataFolder / "registry"));
+    stored.Load();
+    EXPECT_EQ(stored.Count(), 1u) << "the stored login is kept";
 }
 
 TEST_F(MainWindowFixture, SettingsDialogStoresEverythingAndSurvivesARestart) {
