@@ -229,6 +229,8 @@ TEST_F(WallFixture, DisconnectAllNeverWaitsAndTheWallWaitsForItsClosesWhenItGoes
     CDlgVedioShow* again = wall_->OpenDevice(Camera("A"));
     ASSERT_NE(again, nullptr);
     EXPECT_TRUE(again->InUse()) << "the camera opens again while its old channel closes";
+    // Its Open over, so the closer's Close is its only one.
+    ASSERT_TRUE(WaitUntil([&] { return again->OpenFinished(); }));
 
     // The wall goes (as at exit): it waits for every close still pending.
     std::thread release([log = log_] {
