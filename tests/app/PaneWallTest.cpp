@@ -344,7 +344,7 @@ TEST_F(WallFixture, ConnectAllKeepsTheCamerasTheUserOpensMeanwhile) {
     CDlgVedioShow* mine = wall_->OpenDevice(Camera("MINE"));
     ASSERT_NE(mine, nullptr);
     wall_->OpenDevice(Camera("L2"));
-    ASSERT_TRUE(WaitUntil([&] { return done; }));
+    ASSERT_TRUE(WaitUntil([&] { return done; }, 60000));
     ASSERT_NE(mine->Device(), nullptr);
     EXPECT_EQ(mine->Device()->Id(), "MINE") << "the user's camera was replaced";
     std::map<std::string, int> shown;
