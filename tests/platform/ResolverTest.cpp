@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "HeldResolver.h"
+#include "LoopbackListener.h"
 #include "platform/Resolver.h"
 #include "platform/Socket.h"
 
@@ -109,21 +110,7 @@ TEST(Resolver, PendingWorkersAreBounded) {
     EXPECT_EQ(ResolveIPv4("camera.test", 5000, nullptr, address), Resolution::kAddress);
 }
 
-// A listening socket on an ephemeral loopback port.
-struct Listener {
-    int fd = -1;
-    int port = 0;
-    Listener() {
-        fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(fd, 8);
-        port = LocalPort(fd);
-    }
-    ~Listener() { ::close(fd); }
-};
+using Listener = LoopbackListener;
 
 TEST(Resolver, ConnectTcpResolvesNamesAndGivesUpOnCancel) {
     HeldResolver resolver;

@@ -8,28 +8,14 @@
 #include <thread>
 #include <vector>
 
+#include "LoopbackListener.h"
 #include "platform/Clock.h"
 #include "platform/Socket.h"
 
 namespace orbisight {
 namespace {
 
-// A listening socket on an ephemeral loopback port.
-struct Listener {
-    int fd = -1;
-    int port = 0;
-    Listener() {
-        fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(fd, 8);
-        port = LocalPort(fd);
-    }
-    int Accept() const { return ::accept(fd, nullptr, nullptr); }
-    ~Listener() { ::close(fd); }
-};
+using Listener = LoopbackListener;
 
 TEST(Socket, ConnectSendAndReceiveExactly) {
     Listener listener;
