@@ -4,40 +4,17 @@
 // and a value the client writes reads back as written whatever else the
 // file holds.
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "account/AccountSettings.h"
 #include "platform/Profile.h"
 
 using namespace orbisight;
-namespace fs = std::filesystem;
 
 namespace {
-
-// One file per fuzzing process, in memory where the system offers it.
-const fs::path& IniFile() {
-    static const fs::path file = [] {
-        std::error_code ec;
-        fs::path folder =
-            fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
-        folder /= "orbisight-fuzz-profile-" + std::to_string(::getpid());
-        fs::create_directories(folder, ec);
-        static fs::path created = folder;
-        std::atexit([] {
-            std::error_code ignored;
-            fs::remove_all(created, ignored);
-        });
-        return folder / AccountSettings::kFileName;
-    }();
-    return file;
-}
 
 bool HostOk(const std::string& host) {
     return !host.empty() && host.size() < AccountSettings::kHostBytes;
@@ -46,13 +23,10 @@ bool HostOk(const std::string& host) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const fs::path& file = IniFile();
-    {
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
-
-    AccountSettings settings = AccountSettings::Load(file);
+    // In memory: the same reading and writing code as on a file, thousands of
+    // times faster than a file written and synced per input.
+    Profile profile = Profile::InMemory(std::string(reinterpret_cast<const char*>(data), size));
+    AccountSettings settings = AccountSettings::Load(profile);
     if (settings.registerPort == 0 || settings.loginPort == 0 || settings.deviceGetPort == 0 ||
         settings.deviceSetPort == 0) {
         std::abort();
@@ -64,7 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    Profile profile(file);
     profile.GetInt("Other", "ShowAlarm", 0);
     char small[8];
     std::memset(small, 'x', sizeof small);

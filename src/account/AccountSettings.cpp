@@ -28,7 +28,10 @@ std::string ReadHost(const Profile& profile, const char* key, const char* missin
 }  // namespace
 
 AccountSettings AccountSettings::Load(const std::filesystem::path& iniFile) {
-    Profile profile(iniFile);
+    return Load(Profile(iniFile));
+}
+
+AccountSettings AccountSettings::Load(const Profile& profile) {
     AccountSettings settings;
     settings.registerPort = ReadPort(profile, "Registerport", settings.registerPort);
     settings.loginPort = ReadPort(profile, "Loginport", settings.loginPort);

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/Profile.h"
+
 namespace orbisight {
 
 // Server addresses and ports of the account service, read once from section
@@ -31,6 +33,7 @@ struct AccountSettings {
     // the fixed host ("RegisterIP"/"LoginIP": primary, "RegisterIP1"/
     // "LoginIP1": secondary); a port outside 1..65535 takes its default.
     static AccountSettings Load(const std::filesystem::path& iniFile);
+    static AccountSettings Load(const Profile& profile);
 };
 
 }  // namespace orbisight

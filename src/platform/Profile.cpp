@@ -1,6 +1,7 @@
 #include "platform/Profile.h"
 
 #include <fstream>
+#include <sstream>
 
 #include "platform/Files.h"
 #include "platform/Text.h"
@@ -46,11 +47,25 @@ std::string Unquote(std::string_view value) {
 
 }  // namespace
 
+Profile Profile::InMemory(std::string text) {
+    Profile profile{std::filesystem::path()};
+    profile.memory_ = std::make_shared<std::string>(std::move(text));
+    return profile;
+}
+
 std::vector<std::string> Profile::ReadLines() const {
     std::vector<std::string> lines;
-    std::ifstream in(file_);
+    std::ifstream file;
+    std::istringstream memory;
+    std::istream* in = &memory;
+    if (memory_) {
+        memory.str(*memory_);
+    } else {
+        file.open(file_);
+        in = &file;
+    }
     std::string line;
-    while (std::getline(in, line)) {
+    while (std::getline(*in, line)) {
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
@@ -64,6 +79,10 @@ bool Profile::WriteLines(const std::vector<std::string>& lines) const {
     for (const auto& line : lines) {
         text += line;
         text += '\n';
+    }
+    if (memory_) {
+        *memory_ = std::move(text);
+        return true;
     }
     return WriteFileAtomically(file_, text.data(), text.size(), 0644);
 }

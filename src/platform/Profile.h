@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,12 @@ namespace orbisight {
 class Profile {
   public:
     explicit Profile(std::filesystem::path file) : file_(std::move(file)) {}
+
+    // A profile held in memory with the given text: reads and writes behave
+    // as on a file, without touching the disk. Copies share the text.
+    static Profile InMemory(std::string text);
+    // The text of an in-memory profile (empty for a file).
+    std::string Text() const { return memory_ ? *memory_ : std::string(); }
 
     // The value, or nullopt when the section or key is missing.
     std::optional<std::string> Find(const std::string& section, const std::string& key) const;
@@ -41,6 +48,7 @@ class Profile {
     bool WriteLines(const std::vector<std::string>& lines) const;
 
     std::filesystem::path file_;
+    std::shared_ptr<std::string> memory_;
 };
 
 }  // namespace orbisight

@@ -74,6 +74,21 @@ TEST_F(ProfileTest, WritesKeepOtherLinesAndReplaceInPlace) {
     EXPECT_FALSE(profile.Find("Other", "X").has_value());
 }
 
+TEST_F(ProfileTest, InMemoryProfileEditsItsTextLikeAFile) {
+    const std::string text =
+        "; keep me\n[CameraClient]\nLoginport=5590\r\nRegisterport=5560\n\n[Other]\nX=1\n";
+    Write(text);
+    Profile onDisk(file_);
+    Profile inMemory = Profile::InMemory(text);
+    for (Profile* profile : {&onDisk, &inMemory}) {
+        EXPECT_EQ(profile->GetInt("cameraclient", "loginport", 0), 5590);
+        ASSERT_TRUE(profile->WriteString("CameraClient", "LoginIP", "10.1.1.1"));
+        ASSERT_TRUE(profile->DeleteKey("Other", "X"));
+    }
+    EXPECT_EQ(inMemory.Text(), Read());
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "CameraClient.ini.tmp"));
+}
+
 TEST_F(ProfileTest, NonNumericIntegerReadsAsZero) {
     Write("[S]\nPort=abc\nNeg=-12x\n");
     Profile profile(file_);
