@@ -1,7 +1,7 @@
 #include "platform/Profile.h"
 
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "platform/Files.h"
 #include "platform/Text.h"
@@ -54,22 +54,28 @@ Profile Profile::InMemory(std::string text) {
 }
 
 std::vector<std::string> Profile::ReadLines() const {
-    std::vector<std::string> lines;
-    std::ifstream file;
-    std::istringstream memory;
-    std::istream* in = &memory;
+    std::string text;
     if (memory_) {
-        memory.str(*memory_);
+        text = *memory_;
     } else {
-        file.open(file_);
-        in = &file;
+        std::ifstream in(file_, std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    std::string line;
-    while (std::getline(*in, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
+    // Lines end at "\n" (a "\r" before it is dropped); a last line without
+    // one still counts.
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
         }
-        lines.push_back(line);
+        size_t stop = end;
+        if (stop > start && text[stop - 1] == '\r') {
+            --stop;
+        }
+        lines.emplace_back(text, start, stop - start);
+        start = end + 1;
     }
     return lines;
 }
