@@ -737,12 +737,14 @@ void CXOMPWorker::SetRefresh() {
 
 void CXOMPWorker::RequestUpdate() {
     SetRefresh();
-    SendRequest(requests::AllDevices());
-    SendRequest(requests::OnlineDevices());
+    RunOnSessionThread([this] {
+        SendRequest(requests::AllDevices());
+        SendRequest(requests::OnlineDevices());
+    });
 }
 
 void CXOMPWorker::RequestOnlineDevices() {
-    SendRequest(requests::OnlineDevices());
+    RunOnSessionThread([this] { SendRequest(requests::OnlineDevices()); });
 }
 
 void CXOMPWorker::RefreshList() {
@@ -755,12 +757,14 @@ void CXOMPWorker::RefreshList() {
             entries.push_back({record->isGroup != 0, std::string(record->Id())});
         }
     });
-    for (const auto& request : requests::ListBatches(entries)) {
-        SendRequest(request);
-    }
-    for (const auto& request : requests::InfoBatches(entries)) {
-        SendRequest(request);
-    }
+    RunOnSessionThread([this, entries = std::move(entries)] {
+        for (const auto& request : requests::ListBatches(entries)) {
+            SendRequest(request);
+        }
+        for (const auto& request : requests::InfoBatches(entries)) {
+            SendRequest(request);
+        }
+    });
 }
 
 void CXOMPWorker::StartLanListener(WorkerThread::Body body) {

@@ -177,6 +177,10 @@ class CXOMPWorker : public DeviceDirectory {
     // connection, as one step under the send lock. Nothing is sent (false)
     // while there is no connection.
     bool SendRequest(const AccountRequest& request);
+    // The three list requests below return at once: the refresh flag and
+    // the entries are taken now, the sends happen on the session thread in
+    // the order asked, so the window never waits on the send lock of a
+    // stalled connection.
     // The tree's "update": refresh flag, then "all-dev" and "online-dev".
     void RequestUpdate();
     // The tree's "list refresh" (only while logged in): "dev-list" and then
