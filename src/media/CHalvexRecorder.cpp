@@ -123,7 +123,7 @@ bool CHalvexRecorder::Start(const char* id, const char* name) {
         old = std::exchange(file_, OpenFile{});
         writingStarted_ = false;
         segmentStarted_ = false;
-        havePrevious_ = false;
+        havePrevious_ = {};
         id_ = std::move(newId);
         name_ = std::move(newName);
         if (started) {
@@ -143,7 +143,7 @@ void CHalvexRecorder::Stop() {
         std::lock_guard lock(mutex_);
         old = std::exchange(file_, OpenFile{});
         writingStarted_ = false;
-        havePrevious_ = false;
+        havePrevious_ = {};
         segmentStarted_ = false;
     }
     Finish(std::move(old));
@@ -152,7 +152,7 @@ void CHalvexRecorder::Stop() {
 bool CHalvexRecorder::BeginNextFileLocked() {
     OpenFile old = std::exchange(file_, OpenFile{});
     writingStarted_ = false;
-    havePrevious_ = false;
+    havePrevious_ = {};
     segmentStarted_ = false;
     if (old.fd >= 0) {
         ::close(old.fd);
@@ -206,12 +206,15 @@ void CHalvexRecorder::Write(const FrameHeader& header, const uint8_t* payload) {
         segmentStartMs_ = now;
     }
     // As a 32-bit unsigned difference, any step back is a very large step.
-    if (havePrevious_ && header.timeStamp - previousTimeStamp_ > kMaxTimeStampStepMs) {
+    // Video and audio are timed apart: a camera sends a sound frame stamped
+    // a little after the picture that follows it, which is no step back.
+    size_t kind = header.mediaType == mediatype::kVideo ? 0 : 1;
+    if (havePrevious_[kind] && header.timeStamp - previousTimeStamp_[kind] > kMaxTimeStampStepMs) {
         BeginNextFileLocked();
         return;
     }
-    havePrevious_ = true;
-    previousTimeStamp_ = header.timeStamp;
+    havePrevious_[kind] = true;
+    previousTimeStamp_[kind] = header.timeStamp;
     if (now - segmentStartMs_ >= segmentMs_) {
         BeginNextFileLocked();
         return;
@@ -227,7 +230,7 @@ void CHalvexRecorder::Write(const FrameHeader& header, const uint8_t* payload) {
         OpenFile failed = std::exchange(file_, OpenFile{});
         ::close(failed.fd);
         writingStarted_ = false;
-        havePrevious_ = false;
+        havePrevious_ = {};
         segmentStarted_ = false;
         FailLocked(failed.path, error);
     }
