@@ -57,6 +57,8 @@ class LivePaneChannel : public PaneChannel {
         o.directory = s.directory;
         o.videoSink = s.videoSink;
         o.name = s.name;
+        o.recordFolder = s.recordFolder;
+        o.recordMinutes = s.recordMinutes;
         return o;
     }
 
