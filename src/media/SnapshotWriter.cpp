@@ -70,15 +70,21 @@ bool EncodePng(const uint32_t* pixels, int width, int height, std::vector<uint8_
     image.version = PNG_IMAGE_VERSION;
     image.width = static_cast<png_uint_32>(width);
     image.height = static_cast<png_uint_32>(height);
-    image.format = PNG_FORMAT_BGRA;
+    image.format = PNG_FORMAT_RGB;  // the pictures are opaque: no alpha channel
+    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+    for (size_t i = 0; i < static_cast<size_t>(width) * height; ++i) {
+        rgb[3 * i] = static_cast<uint8_t>(pixels[i] >> 16);
+        rgb[3 * i + 1] = static_cast<uint8_t>(pixels[i] >> 8);
+        rgb[3 * i + 2] = static_cast<uint8_t>(pixels[i]);
+    }
     png_alloc_size_t size = 0;
-    if (!png_image_write_to_memory(&image, nullptr, &size, 0, pixels, width * 4, nullptr)) {
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), width * 3, nullptr)) {
         error = image.message;
         png_image_free(&image);
         return false;
     }
     out.resize(size);
-    if (!png_image_write_to_memory(&image, out.data(), &size, 0, pixels, width * 4, nullptr)) {
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, rgb.data(), width * 3, nullptr)) {
         error = image.message;
         png_image_free(&image);
         return false;
