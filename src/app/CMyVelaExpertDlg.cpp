@@ -431,6 +431,10 @@ void CMyVelaExpertDlg::OpenSettings() {
         if (channel && pane->Device() && pane->Device()->local) {
             channel->SetKeyFramesOnly(keyFramesOnly);
         }
+        if (channel) {
+            channel->SetRecordSettings(std::string(settings_.Record().RecordFolder()),
+                                       settings_.Record().recordMinutes);
+        }
     }
 }
 

@@ -44,6 +44,9 @@ class PaneChannel {
     virtual int ToggleRecording() = 0;
     virtual int TakeSnapshot() = 0;
     virtual void SetListening(bool on) = 0;
+    // The settings dialog's new record folder and file length, used from
+    // the next file on.
+    virtual void SetRecordSettings(const std::string& /*folder*/, int /*minutes*/) {}
 
     virtual bool Playing() const = 0;  // the first picture has been decoded
     virtual bool Recording() const = 0;

@@ -54,20 +54,32 @@ bool WriteAll(int fd, const uint8_t* head, size_t headSize, const uint8_t* body,
 
 }  // namespace
 
+namespace {
+int64_t SegmentMs(int minutes) {
+    return int64_t{minutes >= 1 ? minutes : CHalvexRecorder::kDefaultSegmentMinutes} * 60 * 1000;
+}
+}  // namespace
+
 CHalvexRecorder::CHalvexRecorder(Options options)
     : options_(std::move(options)),
-      segmentMs_(
-          int64_t{options_.segmentMinutes >= 1 ? options_.segmentMinutes : kDefaultSegmentMinutes} *
-          60 * 1000) {}
+      folder_(options_.recordFolder),
+      segmentMs_(SegmentMs(options_.segmentMinutes)) {}
+
+void CHalvexRecorder::SetRecordSettings(const std::string& folder, int minutes) {
+    std::lock_guard lock(mutex_);
+    folder_ = folder;
+    segmentMs_ = SegmentMs(minutes);
+}
 
 CHalvexRecorder::~CHalvexRecorder() {
     Stop();
 }
 
-CHalvexRecorder::OpenFile CHalvexRecorder::Create(const std::string& id, const std::string& name,
+CHalvexRecorder::OpenFile CHalvexRecorder::Create(const std::string& folder, const std::string& id,
+                                                  const std::string& name,
                                                   std::string& error) const {
     std::time_t now = options_.wallClock ? options_.wallClock() : std::time(nullptr);
-    RecordName recordName = BuildRecordName(options_.recordFolder, name, id, LocalRecordTime(now));
+    RecordName recordName = BuildRecordName(folder, name, id, LocalRecordTime(now));
     OpenFile file;
     if (options_.createFile) {
         file.fd = options_.createFile(recordName, file.path, error);
@@ -114,8 +126,13 @@ bool CHalvexRecorder::Start(const char* id, const char* name) {
     std::string newName = name != nullptr ? name : "";
     // Created outside the lock: a write in progress is not held up by the
     // disk, nor the window thread by more than one write.
+    std::string folder;
+    {
+        std::lock_guard lock(mutex_);
+        folder = folder_;
+    }
     std::string error;
-    OpenFile fresh = Create(newId, newName, error);
+    OpenFile fresh = Create(folder, newId, newName, error);
     OpenFile old;
     bool started = fresh.fd >= 0;
     {
@@ -164,7 +181,7 @@ bool CHalvexRecorder::BeginNextFileLocked() {
         }
     }
     std::string error;
-    OpenFile fresh = Create(id_, name_, error);
+    OpenFile fresh = Create(folder_, id_, name_, error);
     if (fresh.fd < 0) {
         FailLocked(fresh.path, error);
         return false;

@@ -62,6 +62,7 @@ class CHalvexRecorder : public FrameRecorder {
     void Stop() override;
     void Write(const FrameHeader& header, const uint8_t* payload) override;
     void SetFailureHandler(FailureHandler handler) override;
+    void SetRecordSettings(const std::string& folder, int minutes) override;
 
     bool Active() const;
     // The file being written ("" when idle).
@@ -81,7 +82,8 @@ class CHalvexRecorder : public FrameRecorder {
 
     // A new file named for the camera at the current time; fd -1 and the
     // reason on failure.
-    OpenFile Create(const std::string& id, const std::string& name, std::string& error) const;
+    OpenFile Create(const std::string& folder, const std::string& id, const std::string& name,
+                    std::string& error) const;
     // Closes a file taken out of the recorder; removes it when empty.
     void Finish(OpenFile file);
     // Under mutex_: begins the next file. False when it cannot be created
@@ -92,7 +94,6 @@ class CHalvexRecorder : public FrameRecorder {
     void KeepLocked(const std::string& path);
 
     const Options options_;
-    const int64_t segmentMs_;
 
     mutable std::mutex mutex_;
     OpenFile file_;                // protected by mutex_
@@ -108,6 +109,8 @@ class CHalvexRecorder : public FrameRecorder {
     uint64_t framesWritten_ = 0;                   // protected by mutex_
     uint64_t bytesWritten_ = 0;                    // protected by mutex_
     FailureHandler onFailure_;                     // protected by mutex_
+    std::string folder_;                           // protected by mutex_
+    int64_t segmentMs_ = 0;                        // protected by mutex_
 };
 
 }  // namespace orbisight

@@ -101,6 +101,7 @@ CXOMPPlayer::CXOMPPlayer(LiveChannelOptions options)
       audioBuffer_(std::make_unique<FrameBuffer>(kAudioFrameCapacity)),
       talkBuffer_(std::make_unique<FrameBuffer>(kTalkFrameCapacity)),
       renderer_(std::make_unique<PictureRenderer>()) {
+    recordFolder_ = options_.recordFolder;
     if (!options_.recordFolder.empty()) {
         CHalvexRecorder::Options recorderOptions;
         recorderOptions.recordFolder = options_.recordFolder;
@@ -351,16 +352,35 @@ int CXOMPPlayer::ToggleRecording() {
     return 1;
 }
 
+void CXOMPPlayer::SetRecordSettings(const std::string& folder, int minutes) {
+    {
+        std::lock_guard lock(snapshotMutex_);
+        if (recordFolder_.empty()) {
+            return;  // a channel without recording stays so
+        }
+        recordFolder_ = folder;
+    }
+    std::lock_guard lock(recorderMutex_);
+    if (recorder_) {
+        recorder_->SetRecordSettings(folder, minutes);
+    }
+}
+
 int CXOMPPlayer::TakeSnapshot() {
-    if (options_.recordFolder.empty()) {
+    std::string folder;
+    {
+        std::lock_guard lock(snapshotMutex_);
+        folder = recordFolder_;
+    }
+    if (folder.empty()) {
         return 0;
     }
     std::string id = record_->Id();
     if (id.empty()) {
         return 0;
     }
-    RecordName name = BuildRecordName(options_.recordFolder, record_->Name(), id,
-                                      LocalRecordTime(std::time(nullptr)));
+    RecordName name =
+        BuildRecordName(folder, record_->Name(), id, LocalRecordTime(std::time(nullptr)));
     RequestSnapshot(name.File(".jpg").string(), true);
     return 1;
 }

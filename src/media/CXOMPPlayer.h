@@ -168,6 +168,9 @@ class CXOMPPlayer {
     // Snapshots saved so far and the path of the latest (any thread).
     uint64_t SnapshotsSaved() const { return snapshotsSaved_.load(); }
     std::string LastSnapshot() const;
+    // New record folder and file length (the settings dialog): used from
+    // the next recording file and snapshot on.
+    void SetRecordSettings(const std::string& folder, int minutes);
     // Replaces the channel's recorder (a running recording is stopped).
     void AttachRecorder(std::unique_ptr<FrameRecorder> recorder);
     static constexpr uintptr_t kFailedRecording = 0;
@@ -287,6 +290,8 @@ class CXOMPPlayer {
     std::mutex splitMutex_;
     // Orders recording starts, stops and recorder changes (window thread).
     std::mutex recorderMutex_;
+
+    std::string recordFolder_;  // protected by snapshotMutex_
 
     struct SnapshotRequest {
         std::string path;

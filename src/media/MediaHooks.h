@@ -44,6 +44,9 @@ class FrameRecorder {
     // failure, inside the recorder: it must not call back into it.
     using FailureHandler = std::function<void(const std::string& path, const std::string& error)>;
     virtual void SetFailureHandler(FailureHandler) {}
+    // New settings ("Record file path:", "Record file divide:"), used from
+    // the next file on.
+    virtual void SetRecordSettings(const std::string& /*folder*/, int /*minutes*/) {}
 };
 
 }  // namespace orbisight

@@ -255,6 +255,24 @@ TEST_F(Recorder, ASegmentLengthBelowOneMinuteMeansTheDefault) {
     EXPECT_EQ(Stamps(0).size(), 2u);
 }
 
+TEST_F(Recorder, NewSettingsTakeEffectAtTheNextFile) {
+    Make(60);
+    ASSERT_TRUE(recorder->Start("ABC", "Door"));
+    Write(Video(0, true));
+    recorder->SetRecordSettings((folder.Path() / "new").string(), 1);
+    Write(Video(40, false));   // same file
+    Write(Video(9000, true));  // a gap: the next file goes to the new folder
+    Write(Video(9040, true));
+    nowMs += 60000;  // and lasts the new length
+    Write(Video(9080, true));
+    recorder->Stop();
+    auto files = recorder->Files();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(Stamps(0), (std::vector<uint32_t>{0, 40}));
+    EXPECT_EQ(fs::path(files[1]).parent_path().parent_path().parent_path(), folder.Path() / "new");
+    EXPECT_EQ(Stamps(1), (std::vector<uint32_t>{9040}));
+}
+
 TEST_F(Recorder, ARecordingWithoutAKeyFrameLeavesNoFile) {
     Make();
     ASSERT_TRUE(recorder->Start("ABC", "Door"));
