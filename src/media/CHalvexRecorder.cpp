@@ -108,6 +108,19 @@ void CHalvexRecorder::Finish(OpenFile file) {
     }
 }
 
+void CHalvexRecorder::CloseLocked(const OpenFile& file) {
+    if (file.fd < 0) {
+        return;
+    }
+    ::close(file.fd);
+    if (file.bytes == 0) {
+        ::unlink(file.path.c_str());
+        if (!files_.empty() && files_.back() == file.path) {
+            files_.pop_back();
+        }
+    }
+}
+
 void CHalvexRecorder::KeepLocked(const std::string& path) {
     if (files_.size() >= kMaxListedFiles) {
         files_.erase(files_.begin());
@@ -171,15 +184,7 @@ bool CHalvexRecorder::BeginNextFileLocked() {
     writingStarted_ = false;
     havePrevious_ = {};
     segmentStarted_ = false;
-    if (old.fd >= 0) {
-        ::close(old.fd);
-        if (old.bytes == 0) {
-            ::unlink(old.path.c_str());
-            if (!files_.empty() && files_.back() == old.path) {
-                files_.pop_back();
-            }
-        }
-    }
+    CloseLocked(old);
     std::string error;
     OpenFile fresh = Create(folder_, id_, name_, error);
     if (fresh.fd < 0) {
@@ -245,7 +250,7 @@ void CHalvexRecorder::Write(const FrameHeader& header, const uint8_t* payload) {
     std::string error;
     if (!WriteRecordLocked(header, payload, error)) {
         OpenFile failed = std::exchange(file_, OpenFile{});
-        ::close(failed.fd);
+        CloseLocked(failed);
         writingStarted_ = false;
         havePrevious_ = {};
         segmentStarted_ = false;

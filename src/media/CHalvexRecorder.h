@@ -86,6 +86,9 @@ class CHalvexRecorder : public FrameRecorder {
                     std::string& error) const;
     // Closes a file taken out of the recorder; removes it when empty.
     void Finish(OpenFile file);
+    // The same under mutex_ (the splitting thread, at a change of file or a
+    // failure).
+    void CloseLocked(const OpenFile& file);
     // Under mutex_: begins the next file. False when it cannot be created
     // (the recorder is then idle and the failure reported).
     bool BeginNextFileLocked();

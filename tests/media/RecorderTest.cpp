@@ -335,8 +335,10 @@ TEST_F(Recorder, AFileThatCannotBeCreatedAtAChangeOfFileStopsAndIsReported) {
 
 TEST_F(Recorder, AFailedWriteStopsAndIsReported) {
     CHalvexRecorder::Options options;
-    options.createFile = [](const RecordName&, std::string& path, std::string&) {
-        path = "/dev/full";
+    // A full disk: the writes go to /dev/full, under a name of the folder
+    // (an empty file is removed after a failure, the device must not be).
+    options.createFile = [this](const RecordName&, std::string& path, std::string&) {
+        path = (folder.Path() / "full.264").string();
         return ::open("/dev/full", O_WRONLY | O_CLOEXEC);
     };
     Make(60, options);
@@ -346,7 +348,7 @@ TEST_F(Recorder, AFailedWriteStopsAndIsReported) {
     Write(Video(40, true));
     EXPECT_FALSE(recorder->Active());
     ASSERT_EQ(Failures().size(), 1u);
-    EXPECT_EQ(Failures()[0], "/dev/full: " + ErrnoText(ENOSPC));
+    EXPECT_EQ(Failures()[0], (folder.Path() / "full.264").string() + ": " + ErrnoText(ENOSPC));
 }
 
 TEST_F(Recorder, AWriteOnAClosedDescriptorStopsAndIsReported) {
@@ -365,6 +367,7 @@ TEST_F(Recorder, AWriteOnAClosedDescriptorStopsAndIsReported) {
     EXPECT_FALSE(recorder->Active());
     ASSERT_EQ(Failures().size(), 1u);
     EXPECT_NE(Failures()[0].find(ErrnoText(EBADF)), std::string::npos) << Failures()[0];
+    EXPECT_TRUE(FilesBelow(folder.Path()).empty());  // the empty file is not left behind
 }
 
 // The window thread starts and stops while the splitting thread writes: no
