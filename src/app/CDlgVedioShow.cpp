@@ -11,6 +11,7 @@
 #include "app/PaneLink.h"
 #include "app/PaneVideoSink.h"
 #include "platform/Clock.h"
+#include "ui/MessageBoxes.h"
 #include "ui/SkinImages.h"
 
 namespace orbisight {
@@ -99,6 +100,8 @@ void CDlgVedioShow::Assign(const DeviceInfo& device) {
         [this, generation](const Notice& n) {
             if (n.message == notice::kCommand && n.wParam == notice::kChannelStateCommand) {
                 OnChannelNotice(generation, n.lParam);
+            } else if (n.message == notice::kMediaFileFailed) {
+                OnMediaFileFailed(generation, n.wParam, n.text);
             }
         },
         [this, generation] {
@@ -172,6 +175,25 @@ void CDlgVedioShow::OnChannelNotice(uint64_t generation, intptr_t state) {
         return;  // from a channel that has since been replaced or closed
     }
     Command(kCmdChannelState, static_cast<int>(state));
+}
+
+void CDlgVedioShow::OnMediaFileFailed(uint64_t generation, uintptr_t what,
+                                      const std::string& text) {
+    if (generation != generation_ || !inUse_) {
+        return;
+    }
+    update();  // the recording icon goes off
+    emit connectionChanged(this);
+    // The same full disk stops every recording of the wall at once: one
+    // box says why, the others would only repeat it.
+    static bool showing = false;
+    if (showing) {
+        return;
+    }
+    showing = true;
+    QString head = what == 0 ? "Recording stopped: " : "Snapshot not saved: ";
+    ui::ShowNote(this, "Error", head + QString::fromUtf8(text.c_str()), ui::MessageIcon::kCritical);
+    showing = false;
 }
 
 void CDlgVedioShow::Disconnect() {
@@ -408,9 +430,12 @@ void CDlgVedioShow::PaintPicture(QPainter& p, const PictureSlots::Picture& pic) 
         }
         x += 32;
     };
-    bool recording = overlay.recording || (channel_ && channel_->Recording());
+    // The channel's flag and the blink phase as they are now, not as they
+    // were when the picture was converted: a stopped recording loses its
+    // icon at once.
+    bool recording = channel_ ? channel_->Recording() : overlay.recording;
     if (recording) {
-        icon((overlay.blinkCounter & 1) ? "RecFlag2.bmp" : "RecFlag1.bmp");
+        icon((RecordingBlink() & 1) ? "RecFlag2.bmp" : "RecFlag1.bmp");
     }
     if (overlay.listening) {
         icon("Volume.bmp");

@@ -138,6 +138,7 @@ class CDlgVedioShow : public QWidget {
     void PaintAlarmBorder(class QPainter& p, uint32_t rgb);
     void UpdateToolbarZone(QPoint pos);
     void OnChannelNotice(uint64_t generation, intptr_t state);
+    void OnMediaFileFailed(uint64_t generation, uintptr_t what, const std::string& text);
     void OnOpenDone(uint64_t generation, int result);
     void OnPictureReady();
     void FinishDrag(QPoint end);

@@ -62,6 +62,8 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
         s.alarmBlink = r.alarmBlink != 0;
         s.directory = worker_.get();
         s.name = "cam" + std::to_string(slot);
+        s.recordFolder = std::string(r.RecordFolder());
+        s.recordMinutes = r.recordMinutes;
         return s;
     };
     context.prepareDevice = [this](DeviceInfo& device) { PrepareDevice(device); };
@@ -428,6 +430,10 @@ void CMyVelaExpertDlg::OpenSettings() {
         PaneChannel* channel = pane->Channel();
         if (channel && pane->Device() && pane->Device()->local) {
             channel->SetKeyFramesOnly(keyFramesOnly);
+        }
+        if (channel) {
+            channel->SetRecordSettings(std::string(settings_.Record().RecordFolder()),
+                                       settings_.Record().recordMinutes);
         }
     }
 }

@@ -25,6 +25,9 @@ class LivePaneChannel : public PaneChannel {
     int ToggleRecording() override { return player_.ToggleRecording(); }
     int TakeSnapshot() override { return player_.TakeSnapshot(); }
     void SetListening(bool on) override { player_.SetListening(on); }
+    void SetRecordSettings(const std::string& folder, int minutes) override {
+        player_.SetRecordSettings(folder, minutes);
+    }
     bool Playing() const override { return player_.Playing(); }
     bool Recording() const override { return player_.Recording(); }
     bool Listening() const override { return player_.Listening(); }
@@ -57,6 +60,8 @@ class LivePaneChannel : public PaneChannel {
         o.directory = s.directory;
         o.videoSink = s.videoSink;
         o.name = s.name;
+        o.recordFolder = s.recordFolder;
+        o.recordMinutes = s.recordMinutes;
         return o;
     }
 

@@ -20,7 +20,9 @@ struct PaneChannelSettings {
     bool alarmBlink = false;
     const DeviceDirectory* directory = nullptr;
     VideoSink* videoSink = nullptr;
-    std::string name;  // thread name prefix, "cam<slot>"
+    std::string name;          // thread name prefix, "cam<slot>"
+    std::string recordFolder;  // "Record file path:"; empty: no recording
+    int recordMinutes = 60;    // "Record file divide:"
 };
 
 // The operations a video pane uses on its live channel. The live channel
@@ -37,9 +39,14 @@ class PaneChannel {
 
     virtual void SendControl(int code) = 0;
     virtual void SendPointPtz(int x, int y) = 0;
+    // 1 when done. A recording or snapshot that fails (now or later) is
+    // told to the owner as notice::kMediaFileFailed.
     virtual int ToggleRecording() = 0;
     virtual int TakeSnapshot() = 0;
     virtual void SetListening(bool on) = 0;
+    // The settings dialog's new record folder and file length, used from
+    // the next file on.
+    virtual void SetRecordSettings(const std::string& /*folder*/, int /*minutes*/) {}
 
     virtual bool Playing() const = 0;  // the first picture has been decoded
     virtual bool Recording() const = 0;

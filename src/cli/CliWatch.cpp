@@ -3,6 +3,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -11,14 +12,21 @@
 
 #include "account/DeviceInfo.h"
 #include "cli/CliArgs.h"
+#include "media/CHalvexRecorder.h"
 #include "media/CXOMPPlayer.h"
 #include "media/HeadlessVideoSink.h"
+#include "media/SnapshotWriter.h"
 #include "platform/Clock.h"
 
 namespace orbisight::cli {
 namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
+
+// A recording or snapshot could not be written.
+constexpr int kExitCannotWrite = 6;
+// How long a snapshot asked for may wait for its picture after the run.
+constexpr uint64_t kSnapshotGraceMs = 5000;
 
 void OnSignal(int) {
     interrupted = 1;
@@ -33,10 +41,13 @@ int WatchUsage(const std::string& problem) {
         "usage: orbisight-cli watch --address LIST --user U --password P --id ID\n"
         "                           [--local] [--seconds N] [--sub-stream]\n"
         "                           [--pane WxH | --no-pictures] [--listen] [--name NAME]\n"
+        "                           [--record DIR] [--snapshot FILE]\n"
         "  LIST is a camera address list such as \"ssp://127.0.0.1:6001\";\n"
         "  --sub-stream asks a local camera for its small stream (implies --local);\n"
         "  pictures are converted at the decoded size unless --pane gives a pane\n"
-        "  size or --no-pictures only decodes; --listen asks for the sound too.\n");
+        "  size or --no-pictures only decodes; --listen asks for the sound too.\n"
+        "  --record DIR records the stream into DIR/NAME(ID)/DATE/*.264;\n"
+        "  --snapshot FILE saves the next picture as FILE (.jpg, .jpeg, .png or .bmp).\n");
     return kExitUsage;
 }
 
@@ -83,6 +94,25 @@ Totals Read(const CXOMPPlayer& channel) {
     return totals;
 }
 
+// The reason of the latest recording or snapshot failure the channel told.
+std::string FailureText(NoticeQueue& notices) {
+    Notice notice;
+    std::string text = "unknown reason";
+    while (notices.WaitFor(notice::kMediaFileFailed, notice, 0)) {
+        text = notice.text;
+    }
+    return text;
+}
+
+bool PendingFailure(NoticeQueue& notices) {
+    Notice notice;
+    if (!notices.WaitFor(notice::kMediaFileFailed, notice, 0)) {
+        return false;
+    }
+    notices.Post(notice);  // kept for FailureText
+    return true;
+}
+
 void Print(const nlohmann::json& line) {
     std::printf("%s\n", line.dump().c_str());
     std::fflush(stdout);
@@ -97,8 +127,9 @@ int RunWatch(const std::vector<std::string>& words) {
     if (!args) {
         return WatchUsage(error);
     }
-    auto unknown = args->Unknown({"address", "user", "password", "id", "local", "seconds",
-                                  "sub-stream", "pane", "no-pictures", "listen", "name"});
+    auto unknown =
+        args->Unknown({"address", "user", "password", "id", "local", "seconds", "sub-stream",
+                       "pane", "no-pictures", "listen", "name", "record", "snapshot"});
     if (!unknown.empty()) {
         return WatchUsage("unknown option --" + unknown.front());
     }
@@ -115,6 +146,16 @@ int RunWatch(const std::vector<std::string>& words) {
     auto seconds = args->GetNumber("seconds", 10);
     if (!seconds || *seconds < 1 || *seconds > 86400 * 365) {
         return WatchUsage("--seconds needs a whole number of seconds");
+    }
+    std::string recordFolder = args->Get("record");
+    if (args->Has("record") && recordFolder.empty()) {
+        return WatchUsage("--record needs a folder");
+    }
+    std::string snapshotPath = args->Get("snapshot");
+    if (args->Has("snapshot") && (snapshotPath.empty() || !KnownImageExtension(snapshotPath) ||
+                                  std::filesystem::path(snapshotPath).filename() ==
+                                      std::filesystem::path(snapshotPath).extension())) {
+        return WatchUsage("--snapshot needs a file name ending in .jpg, .jpeg, .png or .bmp");
     }
     bool subStream = args->Has("sub-stream");
     bool local = args->Has("local") || subStream;
@@ -151,15 +192,31 @@ int RunWatch(const std::vector<std::string>& words) {
     std::signal(SIGTERM, OnSignal);
 
     CXOMPPlayer channel(options);
+    NoticeQueue notices;
+    CHalvexRecorder* recorder = nullptr;
+    if (!recordFolder.empty()) {
+        CHalvexRecorder::Options recorderOptions;
+        recorderOptions.recordFolder = recordFolder;
+        auto owned = std::make_unique<CHalvexRecorder>(std::move(recorderOptions));
+        recorder = owned.get();
+        channel.AttachRecorder(std::move(owned));
+    }
     uint64_t start = TickCountMs();
-    bool everConnected = channel.Open(record.get(), nullptr) == 1;
+    bool everConnected = channel.Open(record.get(), &notices) == 1;
+    std::string writeError;
+    if (recorder != nullptr && channel.ToggleRecording() != 1) {
+        writeError = "cannot record: " + FailureText(notices);
+    }
+    if (writeError.empty() && !snapshotPath.empty()) {
+        channel.TakeSnapshotTo(snapshotPath);
+    }
     if (args->Has("listen")) {
         // Remembered: every later picture-stream start asks for the sound too.
         channel.SetListening(true);
     }
     Totals previous;
     long elapsed = 0;
-    while (elapsed < *seconds && !interrupted) {
+    while (elapsed < *seconds && !interrupted && writeError.empty()) {
         uint64_t due = start + static_cast<uint64_t>(elapsed + 1) * 1000;
         while (TickCountMs() < due && !interrupted) {
             SleepMs(static_cast<int>(std::min<uint64_t>(100, due - TickCountMs())));
@@ -173,12 +230,32 @@ int RunWatch(const std::vector<std::string>& words) {
         nlohmann::json line =
             Report(now, static_cast<double>(now.stats.decoded - previous.stats.decoded));
         line["t"] = elapsed;
+        if (recorder != nullptr) {
+            line["recording"] = channel.Recording();
+            line["record_file"] = recorder->CurrentFile();
+        }
+        if (!channel.Recording() && recorder != nullptr) {
+            writeError = "recording stopped: " + FailureText(notices);
+        }
         Print(line);
         previous = now;
+    }
+    // A snapshot asked for waits a little for its picture.
+    uint64_t graceEnd = TickCountMs() + kSnapshotGraceMs;
+    while (writeError.empty() && !snapshotPath.empty() && channel.SnapshotsSaved() == 0 &&
+           !interrupted && TickCountMs() < graceEnd) {
+        if (PendingFailure(notices)) {
+            writeError = "snapshot not saved: " + FailureText(notices);
+            break;
+        }
+        SleepMs(20);
     }
     double runSeconds = static_cast<double>(TickCountMs() - start) / 1000.0;
     Totals last = Read(channel);
     everConnected = everConnected || last.connected;
+    if (recorder != nullptr && channel.Recording()) {
+        channel.ToggleRecording();
+    }
     channel.Close();
 
     nlohmann::json summary =
@@ -186,10 +263,26 @@ int RunWatch(const std::vector<std::string>& words) {
     summary["summary"] = true;
     summary["seconds"] = runSeconds;
     summary["ever_connected"] = everConnected;
+    if (recorder != nullptr) {
+        summary["record_files"] = recorder->Files();
+        summary["record_bytes"] = recorder->BytesWritten();
+    }
+    if (!snapshotPath.empty()) {
+        summary["snapshot"] = channel.SnapshotsSaved() > 0 ? nlohmann::json(channel.LastSnapshot())
+                                                           : nlohmann::json(nullptr);
+    }
     Print(summary);
+    if (!writeError.empty()) {
+        std::fprintf(stderr, "orbisight-cli: %s\n", writeError.c_str());
+        return kExitCannotWrite;
+    }
     if (!everConnected) {
         std::fprintf(stderr, "orbisight-cli: no connection to the camera at %s\n", address.c_str());
         return kExitNoConnection;
+    }
+    if (!snapshotPath.empty() && channel.SnapshotsSaved() == 0) {
+        std::fprintf(stderr, "orbisight-cli: no picture arrived for the snapshot\n");
+        return kExitCannotWrite;
     }
     return kExitOk;
 }

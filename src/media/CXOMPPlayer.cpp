@@ -1,10 +1,14 @@
 #include "media/CXOMPPlayer.h"
 
+#include <algorithm>
+#include <ctime>
+
 #include "account/DeviceInfo.h"
 #include "device/CHalvexProtocolAX.h"
 #include "device/RequestQueue.h"
 #include "media/AddressList.h"
 #include "media/CHalvexDecoder.h"
+#include "media/CHalvexRecorder.h"
 #include "media/ChannelMessages.h"
 #include "media/ChannelReceiver.h"
 #include "media/ChannelRecord.h"
@@ -12,6 +16,8 @@
 #include "media/LiveLink.h"
 #include "media/LiveVideoStep.h"
 #include "media/PictureRenderer.h"
+#include "media/RecordNames.h"
+#include "media/SnapshotWriter.h"
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -95,7 +101,17 @@ CXOMPPlayer::CXOMPPlayer(LiveChannelOptions options)
       audioBuffer_(std::make_unique<FrameBuffer>(kAudioFrameCapacity)),
       talkBuffer_(std::make_unique<FrameBuffer>(kTalkFrameCapacity)),
       renderer_(std::make_unique<PictureRenderer>()) {
+    recordFolder_ = options_.recordFolder;
+    if (!options_.recordFolder.empty()) {
+        CHalvexRecorder::Options recorderOptions;
+        recorderOptions.recordFolder = options_.recordFolder;
+        recorderOptions.segmentMinutes = options_.recordMinutes;
+        AttachRecorder(std::make_unique<CHalvexRecorder>(std::move(recorderOptions)));
+    }
     decoder_->SetPictureCallback([this](const AVFrame& picture) {
+        if (snapshotPending_.load(std::memory_order_relaxed)) {
+            SaveSnapshot(picture);
+        }
         if (options_.videoSink != nullptr) {
             renderer_->Render(picture, *options_.videoSink, OverlayFor(currentAlarm_));
         }
@@ -311,32 +327,165 @@ void CXOMPPlayer::SendPointPtz(int x, int y) {
 }
 
 int CXOMPPlayer::ToggleRecording() {
-    std::lock_guard lock(splitMutex_);
+    std::lock_guard lock(recorderMutex_);
     if (!recorder_) {
         return 0;
     }
     if (recording_.load()) {
+        // Frames stop coming first; the recorder finishes the record it may
+        // be writing before it closes the file.
         recording_.store(false);
         recorder_->Stop();
         return 1;
     }
-    recording_.store(recorder_->Start(record_->Id().c_str(), record_->Name().c_str()));
+    std::string id = record_->Id();
+    if (id.empty()) {
+        return 0;  // no camera (never opened, or closed)
+    }
+    // Set before the start, so that a failure reported by the recorder
+    // (which clears it) is never overwritten.
+    recording_.store(true);
+    if (!recorder_->Start(id.c_str(), record_->Name().c_str())) {
+        recording_.store(false);
+        return 0;
+    }
     return 1;
 }
 
+void CXOMPPlayer::SetRecordSettings(const std::string& folder, int minutes) {
+    {
+        std::lock_guard lock(snapshotMutex_);
+        if (recordFolder_.empty()) {
+            return;  // a channel without recording stays so
+        }
+        recordFolder_ = folder;
+    }
+    std::lock_guard lock(recorderMutex_);
+    if (recorder_) {
+        recorder_->SetRecordSettings(folder, minutes);
+    }
+}
+
 int CXOMPPlayer::TakeSnapshot() {
-    // Snapshots are named and written by the recorder's side, which this
-    // build does not have yet.
-    return 0;
+    std::string folder;
+    {
+        std::lock_guard lock(snapshotMutex_);
+        folder = recordFolder_;
+    }
+    if (folder.empty()) {
+        return 0;
+    }
+    std::string id = record_->Id();
+    if (id.empty()) {
+        return 0;
+    }
+    RecordName name =
+        BuildRecordName(folder, record_->Name(), id, LocalRecordTime(std::time(nullptr)));
+    RequestSnapshot(name.File(".jpg").string(), true);
+    return 1;
+}
+
+int CXOMPPlayer::TakeSnapshotTo(const std::string& path) {
+    if (path.empty()) {
+        return 0;
+    }
+    RequestSnapshot(path, false);
+    return 1;
+}
+
+void CXOMPPlayer::RequestSnapshot(const std::string& path, bool keepExisting) {
+    std::lock_guard lock(snapshotMutex_);
+    snapshotRequest_ = SnapshotRequest{path, keepExisting};
+    snapshotPending_.store(true);
+}
+
+std::string CXOMPPlayer::LastSnapshot() const {
+    std::lock_guard lock(snapshotMutex_);
+    return lastSnapshot_;
+}
+
+void CXOMPPlayer::SaveSnapshot(const AVFrame& picture) {
+    std::optional<SnapshotRequest> request;
+    {
+        std::lock_guard lock(snapshotMutex_);
+        request.swap(snapshotRequest_);
+        snapshotPending_.store(false);
+    }
+    if (!request) {
+        return;
+    }
+    int width = picture.width;
+    int height = picture.height;
+    std::string error;
+    std::vector<uint8_t> encoded;
+    std::vector<uint32_t> pixels(static_cast<size_t>(std::max(width, 0)) *
+                                 static_cast<size_t>(std::max(height, 0)));
+    if (!snapshotRenderer_) {
+        snapshotRenderer_ = std::make_unique<PictureRenderer>();
+    }
+    PictureSlot slot;
+    slot.pixels = pixels.data();
+    slot.width = width;
+    slot.height = height;
+    slot.strideBytes = width * 4;
+    bool ok = width > 0 && height > 0 && snapshotRenderer_->Convert(picture, slot);
+    if (!ok) {
+        error = "the picture cannot be converted";
+    } else {
+        ok = EncodeImage(ImageFormatForPath(request->path), pixels.data(), width, height, encoded,
+                         error);
+    }
+    std::string written;
+    if (ok) {
+        ok = SaveFileAtomically(
+            request->path, request->keepExisting ? SaveMode::kKeepExisting : SaveMode::kReplace,
+            encoded, written, error);
+    }
+    if (!ok) {
+        ReportFileFailure(kFailedSnapshot, written.empty() ? request->path : written, error);
+        return;
+    }
+    {
+        std::lock_guard lock(snapshotMutex_);
+        lastSnapshot_ = written;
+    }
+    snapshotsSaved_.fetch_add(1);
+}
+
+void CXOMPPlayer::ReportFileFailure(uintptr_t what, const std::string& path,
+                                    const std::string& error) {
+    if (what == kFailedRecording) {
+        recording_.store(false);
+    }
+    NoticeTarget* owner = owner_.load();
+    if (owner == nullptr) {
+        return;
+    }
+    Notice notice;
+    notice.message = notice::kMediaFileFailed;
+    notice.wParam = what;
+    notice.text = "cannot write " + path + ": " + error;
+    owner->Post(std::move(notice));
 }
 
 void CXOMPPlayer::AttachRecorder(std::unique_ptr<FrameRecorder> recorder) {
-    std::lock_guard lock(splitMutex_);
-    if (recorder_ && recording_.load()) {
-        recorder_->Stop();
-        recording_.store(false);
+    std::lock_guard toggles(recorderMutex_);
+    if (recorder) {
+        recorder->SetFailureHandler([this](const std::string& path, const std::string& error) {
+            ReportFileFailure(kFailedRecording, path, error);
+        });
     }
-    recorder_ = std::move(recorder);
+    std::unique_ptr<FrameRecorder> old;
+    {
+        std::lock_guard lock(splitMutex_);
+        recording_.store(false);
+        old = std::move(recorder_);
+        recorder_ = std::move(recorder);
+    }
+    // Stopped outside the splitting lock: closing a file waits for the disk.
+    if (old) {
+        old->Stop();
+    }
 }
 
 int CXOMPPlayer::StartTalk() {

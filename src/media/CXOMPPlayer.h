@@ -5,12 +5,15 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "media/MediaHooks.h"
 #include "media/VideoSink.h"
 #include "platform/Notice.h"
 #include "platform/WorkerThread.h"
+
+struct AVFrame;
 
 namespace orbisight {
 
@@ -52,6 +55,11 @@ struct LiveChannelOptions {
     // tried every second but this often: the channel's copy of the record
     // never learns that the camera came back.
     int offlineRetryMs = 30000;
+    // Where recordings and snapshots go ("Record file path:"); empty: the
+    // channel has no recorder (ToggleRecording and TakeSnapshot return 0).
+    std::string recordFolder;
+    // "Record file divide:": minutes per recording file (below 1: 60).
+    int recordMinutes = 60;
 };
 
 // Overlay button boxes of a pane, in the pane's client coordinates.
@@ -139,11 +147,34 @@ class CXOMPPlayer {
     // Asks the camera to aim at a point of the picture (picture pixels).
     void SendPointPtz(int x, int y);
 
-    // Recording and snapshots; 0 while no recorder is attached (not
-    // available), 1 when done.
+    // Starts or stops recording into "<folder>/<name>(<id>)/<date>/...264".
+    // 1 when done; 0 without a recorder or camera record, or when the file
+    // cannot be created (reported as below). Recording may start before the
+    // camera is connected: the file begins at the first key frame.
+    //
+    // When a recording stops by itself (a file that cannot be created or
+    // written) or a snapshot cannot be saved, the owner gets
+    // notice::kMediaFileFailed (wParam kFailedRecording or kFailedSnapshot,
+    // text "cannot write <path>: <reason>") and the recording flag is off.
     int ToggleRecording();
+    // Saves the next decoded picture, at its own size, as
+    // "<folder>/<name>(<id>)/<date>/<name>(<id>)_<date>-<time>.jpg" (an
+    // existing file is kept: the new one is numbered). A later request
+    // replaces a pending one. 1 when accepted.
     int TakeSnapshot();
+    // The same into an exact path (replaced when it exists); the format
+    // follows its extension (png, bmp, else JPEG).
+    int TakeSnapshotTo(const std::string& path);
+    // Snapshots saved so far and the path of the latest (any thread).
+    uint64_t SnapshotsSaved() const { return snapshotsSaved_.load(); }
+    std::string LastSnapshot() const;
+    // New record folder and file length (the settings dialog): used from
+    // the next recording file and snapshot on.
+    void SetRecordSettings(const std::string& folder, int minutes);
+    // Replaces the channel's recorder (a running recording is stopped).
     void AttachRecorder(std::unique_ptr<FrameRecorder> recorder);
+    static constexpr uintptr_t kFailedRecording = 0;
+    static constexpr uintptr_t kFailedSnapshot = 1;
 
     // Talk: sends the talk start request and sets the talking flag (received
     // sound is dropped while it is set). Returns 0 while no microphone input
@@ -222,6 +253,10 @@ class CXOMPPlayer {
     // Signals every thread and wakes every blocking call; waits for nothing.
     void SignalStop();
     VideoOverlay OverlayFor(bool alarm);
+    void ReportFileFailure(uintptr_t what, const std::string& path, const std::string& error);
+    void RequestSnapshot(const std::string& path, bool keepExisting);
+    // Video thread: saves a requested snapshot of this picture.
+    void SaveSnapshot(const AVFrame& picture);
 
     const LiveChannelOptions options_;
     const std::string name_;
@@ -238,7 +273,9 @@ class CXOMPPlayer {
     std::unique_ptr<FrameBuffer> audioBuffer_;
     std::unique_ptr<FrameBuffer> talkBuffer_;
     std::unique_ptr<PictureRenderer> renderer_;  // video thread only
-    std::unique_ptr<FrameRecorder> recorder_;    // protected by splitMutex_
+    // Written under both splitMutex_ and recorderMutex_; read under either.
+    std::unique_ptr<FrameRecorder> recorder_;
+    std::unique_ptr<PictureRenderer> snapshotRenderer_;  // video thread only
     CountingAudioSink countingAudio_;
 
     std::atomic<NoticeTarget*> owner_{nullptr};
@@ -251,6 +288,20 @@ class CXOMPPlayer {
     uint64_t closeRequests_ = 0;  // protected by stopMutex_
     // Serialises frame splitting (receive thread, peer-to-peer threads).
     std::mutex splitMutex_;
+    // Orders recording starts, stops and recorder changes (window thread).
+    std::mutex recorderMutex_;
+
+    std::string recordFolder_;  // protected by snapshotMutex_
+
+    struct SnapshotRequest {
+        std::string path;
+        bool keepExisting = true;
+    };
+    mutable std::mutex snapshotMutex_;
+    std::optional<SnapshotRequest> snapshotRequest_;  // protected by snapshotMutex_
+    std::string lastSnapshot_;                        // protected by snapshotMutex_
+    std::atomic<bool> snapshotPending_{false};
+    std::atomic<uint64_t> snapshotsSaved_{0};
 
     WorkerThread videoThread_;
     WorkerThread audioThread_;

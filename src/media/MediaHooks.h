@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <string>
 
 #include "media/FrameHeader.h"
 
@@ -36,6 +38,15 @@ class FrameRecorder {
     virtual bool Start(const char* id, const char* name) = 0;
     virtual void Stop() = 0;
     virtual void Write(const FrameHeader& header, const uint8_t* payload) = 0;
+
+    // Told once when the recording stops by itself: the file that could
+    // not be created or written, and why. Called on the thread that met the
+    // failure, inside the recorder: it must not call back into it.
+    using FailureHandler = std::function<void(const std::string& path, const std::string& error)>;
+    virtual void SetFailureHandler(FailureHandler) {}
+    // New settings ("Record file path:", "Record file divide:"), used from
+    // the next file on.
+    virtual void SetRecordSettings(const std::string& /*folder*/, int /*minutes*/) {}
 };
 
 }  // namespace orbisight

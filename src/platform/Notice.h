@@ -25,6 +25,10 @@ constexpr uint32_t kReplyFailed = 13366;
 constexpr uint32_t kSdType5 = 13367;
 constexpr uint32_t kPlayFile = 17409;   // 0x4401
 constexpr uint32_t kPlayFile2 = 17410;  // 0x4402
+// A recording stopped, or a snapshot was not saved, because its file could
+// not be created or written. wParam 0 recording, 1 snapshot; text "cannot
+// write <path>: <reason>".
+constexpr uint32_t kMediaFileFailed = 0x4410;
 // Registered messages get fixed numbers in the range Windows reserves for them.
 constexpr uint32_t kAccountSession = 0xC101;  // "HALVEX_XOMPWORKER_PC20110907094249"
 constexpr uint32_t kNewVersion = 0xC102;      // "FoundMyVelaExpertNewVersion20121213160030"

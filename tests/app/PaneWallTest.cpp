@@ -127,6 +127,26 @@ TEST_F(WallFixture, StateNoticesFromTheChannelThreadReachThePane) {
     ASSERT_TRUE(WaitUntil([&] { return pane->Connected(); }));
 }
 
+TEST_F(WallFixture, AFailedRecordingOrSnapshotIsToldInABox) {
+    MessageRecorder messages;
+    CDlgVedioShow* pane = wall_->OpenDevice(Camera("ORBI1"));
+    ASSERT_TRUE(WaitUntil([&] { return pane->OpenFinished(); }));
+    NoticeTarget* owner = log_->lastOwner;
+    ASSERT_NE(owner, nullptr);
+    std::thread([owner] {
+        owner->Post({notice::kMediaFileFailed, 0, 0,
+                     "cannot write /r/a.264: No space left on device", nullptr});
+        owner->Post(
+            {notice::kMediaFileFailed, 1, 0, "cannot write /r/a.jpg: Permission denied", nullptr});
+    }).join();
+    ASSERT_TRUE(WaitUntil([&] { return messages.asked.size() == 2; }));
+    EXPECT_EQ(messages.asked[0].title, "Error");
+    EXPECT_EQ(messages.asked[0].text,
+              "Recording stopped: cannot write /r/a.264: No space left on device");
+    EXPECT_EQ(messages.asked[1].text,
+              "Snapshot not saved: cannot write /r/a.jpg: Permission denied");
+}
+
 TEST_F(WallFixture, NoticesOfAReplacedChannelAreIgnored) {
     CDlgVedioShow* pane = wall_->OpenDevice(Camera("ORBI1"));
     ASSERT_TRUE(WaitUntil([&] { return pane->OpenFinished(); }));
