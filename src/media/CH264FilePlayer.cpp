@@ -68,7 +68,10 @@ bool CH264FilePlayer::WaitWhilePaused() {
 }
 
 int CH264FilePlayer::OpenFile(const std::string& path, const std::string& title) {
-    StopPlayback();
+    // Pause and speed set before opening are kept (a player may start paused).
+    if (thread_) {
+        StopPlayback();
+    }
     FileRecordSource source;
     if (!source.Open(path)) {
         index_ = RecordIndex{};

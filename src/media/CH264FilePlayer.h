@@ -66,7 +66,8 @@ class CH264FilePlayer {
     // Builds the index and starts the playback thread. Returns 0 (nothing
     // started) when the file cannot be read or has no video or audio record,
     // else 1. A damaged file plays up to the damage. title goes with every
-    // picture (the overlay); empty: the path.
+    // picture (the overlay); empty: the path. A file already playing is
+    // stopped first; pause and speed set before are kept.
     int OpenFile(const std::string& path, const std::string& title = {});
     // Stops and joins the playback thread; position 0, length 1, speed 1.
     void StopPlayback();
