@@ -22,8 +22,11 @@ uint64_t PlaybackPauseMs(uint32_t delta, uint64_t elapsed, uint32_t rate) {
         // A jump in the camera's clock (or a step back) is not waited for.
         return 500;
     }
-    if (delta > 20 && elapsed < delta - 20u) {
-        return delta - elapsed - 20;
+    // The margin was meant for a coarse sleep that oversleeps; with a
+    // precise one a step of 40 ms lasts 20 ms (see docs/playback.md).
+    constexpr uint32_t kMarginMs = 20;
+    if (delta > kMarginMs && elapsed < delta - kMarginMs) {
+        return delta - elapsed - kMarginMs;
     }
     return 0;
 }
