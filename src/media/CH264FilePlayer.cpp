@@ -70,7 +70,8 @@ bool CH264FilePlayer::WaitWhilePaused() {
     return !stop_.load();
 }
 
-int CH264FilePlayer::OpenFile(const std::string& path, const std::string& title) {
+int CH264FilePlayer::OpenFile(const std::string& path, const std::string& title,
+                              const std::atomic<bool>* cancel) {
     // Pause and speed set before opening are kept (a player may start paused).
     if (thread_) {
         StopPlayback();
@@ -80,9 +81,9 @@ int CH264FilePlayer::OpenFile(const std::string& path, const std::string& title)
         index_ = RecordIndex{};
         return 0;
     }
-    BuildRecordIndex(source, index_);
+    BuildRecordIndex(source, index_, cancel);
     source.Close();
-    if (index_.entries.empty()) {
+    if (index_.entries.empty() || index_.cancelled) {
         return 0;
     }
     path_ = path;

@@ -67,8 +67,10 @@ class CH264FilePlayer {
     // started) when the file cannot be read or has no video or audio record,
     // else 1. A damaged file plays up to the damage. title goes with every
     // picture (the overlay); empty: the path. A file already playing is
-    // stopped first; pause and speed set before are kept.
-    int OpenFile(const std::string& path, const std::string& title = {});
+    // stopped first; pause and speed set before are kept. cancel, when given,
+    // ends the index build early (the owner gave up waiting): 0.
+    int OpenFile(const std::string& path, const std::string& title = {},
+                 const std::atomic<bool>* cancel = nullptr);
     // Stops and joins the playback thread; position 0, length 1, speed 1.
     void StopPlayback();
     // Continues at index entry floor(count * p / 100), p in 0..100 (100 is
