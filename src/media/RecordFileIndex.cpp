@@ -95,7 +95,12 @@ void BuildRecordIndex(RecordSource& source, RecordIndex& index, const std::atomi
     index.fileLength = length;
     uint64_t position = 0;
     bool haveVideo = false;
-    uint8_t bytes[FrameHeader::kSize];
+    // Each read takes a little more than a header: the header of a short
+    // record (sound) that follows comes with it, one read fewer.
+    constexpr size_t kWindow = 512;
+    uint8_t window[kWindow];
+    uint64_t windowStart = 0;
+    size_t windowSize = 0;
     for (uint64_t records = 0;; ++records) {
         if (cancel != nullptr && (records & 4095) == 0 && cancel->load()) {
             index.cancelled = true;
@@ -104,11 +109,21 @@ void BuildRecordIndex(RecordSource& source, RecordIndex& index, const std::atomi
         if (position >= length) {
             break;
         }
-        if (length - position < FrameHeader::kSize ||
-            source.ReadAt(position, bytes, FrameHeader::kSize) < FrameHeader::kSize) {
+        if (length - position < FrameHeader::kSize) {
             index.damage = RecordDamage::kTruncatedHeader;
             break;
         }
+        if (position < windowStart || position + FrameHeader::kSize > windowStart + windowSize) {
+            windowStart = position;
+            windowSize =
+                source.ReadAt(position, window,
+                              static_cast<size_t>(std::min<uint64_t>(kWindow, length - position)));
+            if (windowSize < FrameHeader::kSize) {
+                index.damage = RecordDamage::kTruncatedHeader;
+                break;
+            }
+        }
+        const uint8_t* bytes = window + (position - windowStart);
         FrameHeader header = ReadFrameHeaderFile(bytes);
         RecordDamage damage = CheckRecordHeader(header, position, length);
         if (damage != RecordDamage::kNone) {
