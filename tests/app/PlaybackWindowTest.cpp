@@ -77,7 +77,7 @@ class PlaybackWindowTest : public ::testing::Test {
         dialog_->show();
     }
     void TearDown() override {
-        dialog_.reset();
+        dialog_.reset();  // may be gone already
         EXPECT_TRUE(PlaybackSession::WaitAllIdle(5000));
     }
 
@@ -189,6 +189,28 @@ TEST_F(PlaybackWindowTest, PlaysAnalysingFirstThenTheTimeAndStopsAt100) {
     EXPECT_EQ(dialog_->FastButton()->text(), "FF");
     EXPECT_EQ(dialog_->Slider()->value(), 0);
     EXPECT_TRUE(dialog_->StatusLabel()->text().isEmpty());
+}
+
+TEST_F(PlaybackWindowTest, TheIndexIsBuiltBehindTheWindow) {
+    // 100000 records with payloads that make every header a read of its own.
+    test::RecordFileMaker maker;
+    for (uint32_t i = 0; i < 100000; ++i) {
+        maker.Video(i * 40, i % 25 == 0, 600);
+    }
+    ASSERT_TRUE(maker.WriteTo(recording_));
+    dialog_->OpenItem(Find(QString::fromStdString(recording_.filename().string())));
+    // The window came back before the index was built.
+    EXPECT_TRUE(dialog_->Session().Read().analyzing);
+    EXPECT_EQ(dialog_->TimeLabel()->text(), "Analyzing, please wait...");
+    ASSERT_TRUE(WaitTimeShown());
+    EXPECT_TRUE(dialog_->TimeLabel()->text().endsWith(" / 01:06:39"))
+        << dialog_->TimeLabel()->text().toStdString();
+
+    // Closing while a build runs does not wait for it either.
+    dialog_->OpenItem(Find(QString::fromStdString(recording_.filename().string())));
+    EXPECT_TRUE(dialog_->Session().Read().analyzing);
+    dialog_.reset();
+    EXPECT_TRUE(PlaybackSession::WaitAllIdle(10000));
 }
 
 TEST_F(PlaybackWindowTest, PauseFastForwardAndStop) {
