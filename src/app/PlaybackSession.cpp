@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "media/CH264FilePlayer.h"
 #include "media/MediaHooks.h"
@@ -10,9 +11,17 @@
 namespace orbisight {
 
 namespace {
-std::mutex workersMutex;
-std::condition_variable workersIdle;
-int workers = 0;  // protected by workersMutex
+// The count of running workers. Never destroyed: a worker may still be
+// leaving while the process exits.
+struct Workers {
+    std::mutex mutex;
+    std::condition_variable idle;
+    int running = 0;  // protected by mutex
+};
+Workers& AllWorkers() {
+    static Workers* workers = new Workers;
+    return *workers;
+}
 }  // namespace
 
 struct PlaybackSession::Shared {
@@ -42,6 +51,9 @@ struct PlaybackSession::Shared {
     // after taking it out, so the window never waits for it.
     std::unique_ptr<CH264FilePlayer> player;
     std::unique_ptr<AudioSink> audio;
+    // Players let go by the window (Play, Stop), stopped by the worker.
+    std::vector<std::unique_ptr<CH264FilePlayer>> retiring;
+    std::vector<std::unique_ptr<AudioSink>> retiringAudio;
     bool analyzing = false;
     bool refused = false;
     // Settings for the next player, so a speed or pause chosen while the
@@ -50,12 +62,26 @@ struct PlaybackSession::Shared {
     int speed = 1;
 };
 
+namespace {
+// Under the session's lock: the player in use goes to the worker to be
+// stopped, so the window sees no player from now on.
+template <typename Shared>
+void Retire(Shared& shared) {
+    if (shared.player) {
+        shared.retiring.push_back(std::move(shared.player));
+    }
+    if (shared.audio) {
+        shared.retiringAudio.push_back(std::move(shared.audio));
+    }
+}
+}  // namespace
+
 PlaybackSession::PlaybackSession(std::function<void()> wake, PlaybackAudioFactory audio)
     : shared_(std::make_shared<Shared>(std::move(audio))) {
     shared_->wake = std::move(wake);
     {
-        std::lock_guard lock(workersMutex);
-        ++workers;
+        std::lock_guard lock(AllWorkers().mutex);
+        ++AllWorkers().running;
     }
     std::thread(Run, shared_).detach();
 }
@@ -85,6 +111,7 @@ void PlaybackSession::Play(const std::string& path, const std::string& title) {
         shared_->paused = false;
         shared_->speed = 1;
         shared_->cancelOpen.store(true);  // a build still running is for an older file
+        Retire(*shared_);
     }
     shared_->work.notify_all();
 }
@@ -96,6 +123,7 @@ void PlaybackSession::Stop() {
         shared_->stopRequested = true;
         shared_->analyzing = false;
         shared_->cancelOpen.store(true);
+        Retire(*shared_);
     }
     shared_->work.notify_all();
 }
@@ -148,14 +176,15 @@ PaneVideoSink& PlaybackSession::Sink() {
 }
 
 int PlaybackSession::RunningWorkers() {
-    std::lock_guard lock(workersMutex);
-    return workers;
+    std::lock_guard lock(AllWorkers().mutex);
+    return AllWorkers().running;
 }
 
 bool PlaybackSession::WaitAllIdle(int waitMs) {
-    std::unique_lock lock(workersMutex);
-    return workersIdle.wait_for(lock, std::chrono::milliseconds(waitMs),
-                                [] { return workers == 0; });
+    Workers& all = AllWorkers();
+    std::unique_lock lock(all.mutex);
+    return all.idle.wait_for(lock, std::chrono::milliseconds(waitMs),
+                             [&all] { return all.running == 0; });
 }
 
 void PlaybackSession::Run(std::shared_ptr<Shared> shared) {
@@ -164,9 +193,12 @@ void PlaybackSession::Run(std::shared_ptr<Shared> shared) {
     for (;;) {
         shared->work.wait(
             lock, [&] { return shared->quit || shared->playRequested || shared->stopRequested; });
-        // Whatever comes next, the current player goes first.
-        std::unique_ptr<CH264FilePlayer> old = std::move(shared->player);
-        std::unique_ptr<AudioSink> oldAudio = std::move(shared->audio);
+        // Players let go of are stopped first, whatever comes next.
+        Retire(*shared);
+        std::vector<std::unique_ptr<CH264FilePlayer>> old = std::move(shared->retiring);
+        std::vector<std::unique_ptr<AudioSink>> oldAudio = std::move(shared->retiringAudio);
+        shared->retiring.clear();
+        shared->retiringAudio.clear();
         bool play = shared->playRequested && !shared->quit;
         std::string path = shared->path;
         std::string title = shared->title;
@@ -174,11 +206,11 @@ void PlaybackSession::Run(std::shared_ptr<Shared> shared) {
         shared->stopRequested = false;
         shared->cancelOpen.store(false);
         lock.unlock();
-        if (old) {
-            old->StopPlayback();
-            old.reset();
+        for (auto& player : old) {
+            player->StopPlayback();
+            player.reset();
         }
-        oldAudio.reset();
+        oldAudio.clear();  // after the players that played into them
         std::unique_ptr<CH264FilePlayer> player;
         std::unique_ptr<AudioSink> audio;
         int opened = 0;
@@ -222,20 +254,21 @@ void PlaybackSession::Run(std::shared_ptr<Shared> shared) {
             break;
         }
     }
-    std::unique_ptr<CH264FilePlayer> last = std::move(shared->player);
-    std::unique_ptr<AudioSink> lastAudio = std::move(shared->audio);
+    Retire(*shared);
+    std::vector<std::unique_ptr<CH264FilePlayer>> last = std::move(shared->retiring);
+    std::vector<std::unique_ptr<AudioSink>> lastAudio = std::move(shared->retiringAudio);
     lock.unlock();
-    if (last) {
-        last->StopPlayback();
+    for (auto& player : last) {
+        player->StopPlayback();
+        player.reset();
     }
-    last.reset();
-    lastAudio.reset();
+    lastAudio.clear();
     shared.reset();
-    {
-        std::lock_guard workersLock(workersMutex);
-        --workers;
-    }
-    workersIdle.notify_all();
+    // Told under the lock: a waiter that returns may end the process.
+    Workers& all = AllWorkers();
+    std::lock_guard workersLock(all.mutex);
+    --all.running;
+    all.idle.notify_all();
 }
 
 }  // namespace orbisight

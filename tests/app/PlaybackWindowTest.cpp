@@ -85,9 +85,11 @@ class PlaybackWindowTest : public ::testing::Test {
         auto items = dialog_->Tree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
         return items.isEmpty() ? nullptr : items.front();
     }
+    // Selects the item and waits for the click's timer to show its path.
     void Click(QTreeWidgetItem* item) {
         dialog_->Tree()->setCurrentItem(item);
-        QTest::qWait(CDlgRecordingPlay::kClickDelayMs + 30);
+        QString path = QString::fromStdString(dialog_->PathOf(item).string());
+        EXPECT_TRUE(WaitUntil([&] { return dialog_->PathBox()->text() == path; }));
     }
     bool WaitTimeShown() {
         return WaitUntil([this] { return dialog_->TimeLabel()->text().contains(" / "); });
