@@ -264,6 +264,11 @@ CDlgRecordingPlay::CDlgRecordingPlay(Options options, QWidget* parent)
     right->addWidget(statusLabel_);
     layout->addLayout(right, 1);
 
+    // Enter in the tree never presses a button (Delete least of all).
+    for (QPushButton* b : findChildren<QPushButton*>()) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
     UpdatePlayButton();
     timer_.setInterval(kTimerMs);
     connect(&timer_, &QTimer::timeout, this, &CDlgRecordingPlay::Tick);
