@@ -67,8 +67,8 @@ CDlgDevAllCtrl::CDlgDevAllCtrl(QWidget* parent) : QWidget(parent) {
         x += i == 0 ? 60 : (i == 5 ? 72 : 57);
     }
     Button(kRightPanel)->SetImages("Btn-right-panel-off.png", "Btn-right-panel-off-02.png");
-    for (int id : {kReplay, kDevScan}) {
-        ui::ImageButton* b = Button(id);
+    {
+        ui::ImageButton* b = Button(kDevScan);
         b->setEnabled(false);
         b->setToolTip(b->toolTip() + kLaterTip);
     }

@@ -16,6 +16,7 @@
 #include "app/CDlgDeviceCtrl.h"
 #include "app/CDlgDeviceList.h"
 #include "app/CDlgMyVelaLogin.h"
+#include "app/CDlgRecordingPlay.h"
 #include "app/CDlgSystemSetting.h"
 #include "app/CDlgUserInfo.h"
 #include "app/DiskGuard.h"
@@ -153,6 +154,8 @@ CMyVelaExpertDlg::~CMyVelaExpertDlg() {
     tree_ = nullptr;
     delete wall_;
     wall_ = nullptr;
+    // A playback window closed last stops its player behind it.
+    PlaybackSession::WaitAllIdle(3000);
 }
 
 bool CMyVelaExpertDlg::RightPanelHidden() const {
@@ -281,6 +284,9 @@ void CMyVelaExpertDlg::Command(int id) {
             return;
         case CDlgDevAllCtrl::kSettings:
             OpenSettings();
+            return;
+        case CDlgDevAllCtrl::kReplay:
+            OpenPlayback();
             return;
         case CDlgDevAllCtrl::kRightPanel:
             layout.SetRightPanelHidden(!layout.RightPanelHidden());
@@ -436,6 +442,17 @@ void CMyVelaExpertDlg::OpenSettings() {
                                        settings_.Record().recordMinutes);
         }
     }
+}
+
+void CMyVelaExpertDlg::OpenPlayback() {
+    CDlgRecordingPlay::Options options;
+    options.recordFolder = std::string(settings_.Record().RecordFolder());
+    if (options.recordFolder.empty()) {
+        options.recordFolder = settings_.Where().defaultRecordFolder;
+    }
+    options.audio = playbackAudio_;
+    CDlgRecordingPlay dialog(std::move(options), this);
+    dialog.exec();
 }
 
 void CMyVelaExpertDlg::ShowAbout() {

@@ -8,6 +8,7 @@
 
 #include "account/AccountTimings.h"
 #include "app/PaneChannel.h"
+#include "app/PlaybackSession.h"
 
 namespace orbisight {
 
@@ -85,6 +86,10 @@ class CMyVelaExpertDlg : public QWidget {
     void LogoutNow();
     // The user information dialog (command 0x4001), modal.
     void OpenUserInfo();
+    // The local recordings player (toolbar button 1048), modal.
+    void OpenPlayback();
+    // The sound output of the recordings player (empty: silent).
+    void SetPlaybackAudio(PlaybackAudioFactory factory) { playbackAudio_ = std::move(factory); }
     void ShowAbout();
 
   protected:
@@ -122,6 +127,7 @@ class CMyVelaExpertDlg : public QWidget {
     bool closing_ = false;
     bool closeConfirmed_ = false;
     bool updatePending_ = false;
+    PlaybackAudioFactory playbackAudio_;
 };
 
 }  // namespace orbisight

@@ -41,5 +41,6 @@ int RunDeviceCommand(const std::string& command, const std::vector<std::string>&
 int RunWatch(const std::vector<std::string>& words);
 int RunAccount(const std::vector<std::string>& words);
 int RunLocal(const std::vector<std::string>& words);
+int RunPlay(const std::vector<std::string>& words);
 
 }  // namespace orbisight::cli

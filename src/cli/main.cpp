@@ -26,6 +26,10 @@ int Usage() {
                  "  watch [--local] [--seconds N] [--sub-stream]\n"
                  "                                 watch the live stream headless\n"
                  "\n"
+                 "recordings:\n"
+                 "  play FILE.264 [--speed N] [--seek P]\n"
+                 "                                 play a recording headless, reporting progress\n"
+                 "\n"
                  "account commands (--user U --password P [--data-dir DIR]):\n"
                  "  account login|list|register|bind|unbind\n"
                  "\n"
@@ -49,6 +53,9 @@ int main(int argc, char** argv) {
     }
     if (command == "watch") {
         return RunWatch(words);
+    }
+    if (command == "play") {
+        return RunPlay(words);
     }
     if (command == "account") {
         return RunAccount(words);
