@@ -161,12 +161,13 @@ TEST(PlaybackPacingTest, PauseAfterAVideoRecord) {
     EXPECT_EQ(PlaybackPauseMs(0, 0, 25), 40u);
     EXPECT_EQ(PlaybackPauseMs(0, 10, 25), 30u);
     EXPECT_EQ(PlaybackPauseMs(0, 40, 25), 0u);
-    // Steps of up to a second: delta - elapsed - 20.
-    EXPECT_EQ(PlaybackPauseMs(40, 4, 25), 16u);
-    EXPECT_EQ(PlaybackPauseMs(1000, 0, 25), 980u);
-    EXPECT_EQ(PlaybackPauseMs(21, 0, 25), 1u);
-    EXPECT_EQ(PlaybackPauseMs(20, 0, 25), 0u);
-    EXPECT_EQ(PlaybackPauseMs(40, 20, 25), 0u);
+    // Steps of up to a second: the step less what the record took, so a
+    // recording plays at its own speed.
+    EXPECT_EQ(PlaybackPauseMs(40, 4, 25), 36u);
+    EXPECT_EQ(PlaybackPauseMs(1000, 0, 25), 1000u);
+    EXPECT_EQ(PlaybackPauseMs(40, 39, 25), 1u);
+    EXPECT_EQ(PlaybackPauseMs(40, 40, 25), 0u);
+    EXPECT_EQ(PlaybackPauseMs(40, 55, 25), 0u);
     // A jump of more than a second (or a step back) rests 500 ms.
     EXPECT_EQ(PlaybackPauseMs(1001, 0, 25), 500u);
     EXPECT_EQ(PlaybackPauseMs(5000, 0, 25), 500u);
@@ -223,7 +224,7 @@ TEST(FilePlayerTest, PacesByTheTimeStamps) {
     ASSERT_TRUE(maker.WriteTo(file.Path()));
     PacedPlayer paced;
     ASSERT_TRUE(paced.PlayToEnd(file.Path()));
-    EXPECT_EQ(paced.Sleeps(), (std::vector<int>{40, 20, 20, 500, 40, 100}));
+    EXPECT_EQ(paced.Sleeps(), (std::vector<int>{40, 40, 40, 500, 40, 100}));
     EXPECT_EQ(paced.audio.Frames(), 1u);
     EXPECT_EQ(paced.player->Progress(), 100);
     EXPECT_FALSE(paced.player->Damaged());
