@@ -1,5 +1,7 @@
 #include "sim/stream/StreamConfig.h"
 
+#include <cstdlib>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -93,6 +95,11 @@ StreamConfig ParseStreamConfig(const nlohmann::json& camera) {
         config.livePreset = stream["live_preset"].get<std::string>();
     }
     config.audio = stream.value("audio", true);
+    if (stream.contains("talk_dir") && stream["talk_dir"].is_string()) {
+        config.talkDir = stream["talk_dir"].get<std::string>();
+    } else if (const char* dir = std::getenv("ORBISIGHT_SIM_TALK_DIR"); dir != nullptr) {
+        config.talkDir = dir;
+    }
     if (stream.contains("encode") && stream["encode"].is_string()) {
         config.liveEncoding = stream["encode"].get<std::string>() == "live";
     }

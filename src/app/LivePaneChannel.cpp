@@ -25,6 +25,8 @@ class LivePaneChannel : public PaneChannel {
     int ToggleRecording() override { return player_.ToggleRecording(); }
     int TakeSnapshot() override { return player_.TakeSnapshot(); }
     void SetListening(bool on) override { player_.SetListening(on); }
+    int StartTalk() override { return player_.StartTalk(); }
+    void StopTalk() override { player_.StopTalk(); }
     bool Playing() const override { return player_.Playing(); }
     bool Recording() const override { return player_.Recording(); }
     bool Listening() const override { return player_.Listening(); }

@@ -40,6 +40,9 @@ class PaneChannel {
     virtual int ToggleRecording() = 0;
     virtual int TakeSnapshot() = 0;
     virtual void SetListening(bool on) = 0;
+    // 1 when talking, 0 when there is no microphone (nothing changes).
+    virtual int StartTalk() = 0;
+    virtual void StopTalk() = 0;
 
     virtual bool Playing() const = 0;  // the first picture has been decoded
     virtual bool Recording() const = 0;
