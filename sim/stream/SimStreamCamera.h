@@ -3,9 +3,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <string>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "sim/camera/SimCameraHooks.h"
 #include "sim/stream/ClipCache.h"

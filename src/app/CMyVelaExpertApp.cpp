@@ -27,7 +27,8 @@ int CMyVelaExpertApp::Run(int argc, char** argv) {
     // A channel whose sound finds no output device beeps once; the channel
     // calls this on its audio thread.
     CWaveOut::SetNoDeviceHandler([&app] {
-        QMetaObject::invokeMethod(&app, [] { QApplication::beep(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &app, [] { QApplication::beep(); }, Qt::QueuedConnection);
     });
 
     // The settings record (with its defaults) and "ShowAlarm". The command

@@ -92,8 +92,7 @@ int RunTalk(const std::vector<std::string>& words) {
     CXOMPPlayer channel(options);
     if (channel.Open(record.get(), nullptr) != 1) {
         channel.Close();
-        std::fprintf(stderr, "orbisight-cli: no connection to the camera at %s\n",
-                     address.c_str());
+        std::fprintf(stderr, "orbisight-cli: no connection to the camera at %s\n", address.c_str());
         return kExitNoConnection;
     }
     if (channel.StartTalk() != 1) {

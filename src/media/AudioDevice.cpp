@@ -114,8 +114,8 @@ class WavBackend : public AudioBackend {
             std::fprintf(stderr, "orbisight: microphone file: %s\n", error.c_str());
             return nullptr;
         }
-        auto input = std::make_unique<WavInput>(ToMonoAtRate(wav, format.sampleRate),
-                                                format.sampleRate);
+        auto input =
+            std::make_unique<WavInput>(ToMonoAtRate(wav, format.sampleRate), format.sampleRate);
         if (format.channels != 1 || !input->Open(dir_.empty() ? "" : PathFor(name, "in"))) {
             return nullptr;
         }
@@ -137,8 +137,7 @@ class WavBackend : public AudioBackend {
 
 }  // namespace
 
-std::unique_ptr<AudioBackend> MakeAudioBackend(const std::string& description,
-                                               std::string& error,
+std::unique_ptr<AudioBackend> MakeAudioBackend(const std::string& description, std::string& error,
                                                const std::string& inputWav) {
     if (description.empty() || description == "portaudio") {
         return MakePortAudioBackend();

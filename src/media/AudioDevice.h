@@ -65,8 +65,7 @@ class AudioBackend {
 //                      is no microphone), played in real time and written
 //                      as captured to DIR/<name>-in-<n>.wav.
 // Null with a reason for an unknown description.
-std::unique_ptr<AudioBackend> MakeAudioBackend(const std::string& description,
-                                               std::string& error,
+std::unique_ptr<AudioBackend> MakeAudioBackend(const std::string& description, std::string& error,
                                                const std::string& inputWav = {});
 
 // A backend whose microphone is the WAV file inputWav (played in real time)

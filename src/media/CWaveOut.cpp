@@ -125,8 +125,8 @@ size_t CWaveOut::Decode(const uint8_t* frame, size_t size) {
     size_t at = 0;
     while (at < size) {
         NeAACDecFrameInfo info{};
-        void* samples =
-            NeAACDecDecode(decoder_->handle, &info, data + at, static_cast<unsigned long>(size - at));
+        void* samples = NeAACDecDecode(decoder_->handle, &info, data + at,
+                                       static_cast<unsigned long>(size - at));
         if (info.error != 0) {
             return 0;  // a damaged frame is not played, not even in part
         }

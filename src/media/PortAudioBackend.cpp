@@ -65,7 +65,8 @@ PaStream* OpenStream(const PcmFormat& format, bool input) {
     params.channelCount = format.channels;
     params.sampleFormat = paInt16;
     // Room for the blocks the output may hold.
-    params.suggestedLatency = input ? info->defaultHighInputLatency : info->defaultHighOutputLatency;
+    params.suggestedLatency =
+        input ? info->defaultHighInputLatency : info->defaultHighOutputLatency;
     const PaStreamParameters* in = input ? &params : nullptr;
     const PaStreamParameters* out = input ? nullptr : &params;
     if (Pa_IsFormatSupported(in, out, format.sampleRate) != paFormatIsSupported) {
@@ -116,7 +117,7 @@ class PaInput : public AudioInput {
                 unsigned long n = std::min<unsigned long>(frames, available);
                 PaError error = Pa_ReadStream(stream_.Get(), samples, n);
                 return error == paNoError || error == paInputOverflowed ? static_cast<long>(n)
-                                                                         : kEnded;
+                                                                        : kEnded;
             }
             if (std::chrono::steady_clock::now() >= limit) {
                 return 0;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "media/AacEncoder.h"
+#include "media/AudioDevice.h"
 #include "media/WavFile.h"
 
 extern "C" {
@@ -69,8 +70,23 @@ inline std::vector<double> Channel(const std::vector<int16_t>& samples, int chan
     return out;
 }
 
-inline std::vector<std::vector<uint8_t>> EncodeAdts(const std::vector<int16_t>& samples,
-                                                    int rate) {
+inline void WriteWav(const std::string& path, const std::vector<int16_t>& mono, int rate) {
+    WavWriter writer;
+    writer.Open(path, rate, 1);
+    writer.Write(mono.data(), mono.size());
+}
+
+// A WAV backend in dir whose microphone says `sound` (mono at rate).
+inline std::unique_ptr<AudioBackend> MicrophoneBackend(const TempDir& dir,
+                                                       const std::vector<int16_t>& sound,
+                                                       int rate) {
+    std::string mic = dir.File("microphone.wav");
+    WriteWav(mic, sound, rate);
+    std::string error;
+    return MakeAudioBackend("wav:" + dir.Path(), error, mic);
+}
+
+inline std::vector<std::vector<uint8_t>> EncodeAdts(const std::vector<int16_t>& samples, int rate) {
     AacEncoder encoder(rate);
     std::vector<std::vector<uint8_t>> frames;
     auto keep = [&](const uint8_t* data, size_t size) { frames.emplace_back(data, data + size); };

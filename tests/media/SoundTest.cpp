@@ -50,10 +50,10 @@ WavData PlayThroughWav(const std::vector<std::vector<uint8_t>>& frames, uint32_t
 }
 
 TEST(Sound, AmplificationTriplesAndClampsAtTheEdges) {
-    std::vector<int16_t> s = {0, 1000, -1000, 10922, 10923, -10922, -10923, 12000, -20000,
-                              32767, -32768};
+    std::vector<int16_t> s = {0,      1000,  -1000,  10922, 10923, -10922,
+                              -10923, 12000, -20000, 32767, -32768};
     CWaveOut::Amplify(s.data(), s.size());
-    std::vector<int16_t> expected = {0,     3000,   -3000, 32766,  32767, -32766,
+    std::vector<int16_t> expected = {0,      3000,  -3000,  32766, 32767, -32766,
                                      -32768, 32767, -32768, 32767, -32768};
     EXPECT_EQ(s, expected);
 }
