@@ -76,6 +76,9 @@ StreamConfig ParseStreamConfig(const nlohmann::json& camera) {
     }
     config.ptz = camera.value("ptz", false);
     config.liveEncoding = config.ptz;
+    if (const char* dir = std::getenv("ORBISIGHT_SIM_TALK_DIR"); dir != nullptr) {
+        config.talkDir = dir;  // a camera's own "talk_dir" wins
+    }
     const nlohmann::json stream = camera.contains("stream") ? camera["stream"] : nlohmann::json();
     if (!stream.is_object()) {
         return config;
@@ -97,8 +100,6 @@ StreamConfig ParseStreamConfig(const nlohmann::json& camera) {
     config.audio = stream.value("audio", true);
     if (stream.contains("talk_dir") && stream["talk_dir"].is_string()) {
         config.talkDir = stream["talk_dir"].get<std::string>();
-    } else if (const char* dir = std::getenv("ORBISIGHT_SIM_TALK_DIR"); dir != nullptr) {
-        config.talkDir = dir;
     }
     if (stream.contains("encode") && stream["encode"].is_string()) {
         config.liveEncoding = stream["encode"].get<std::string>() == "live";
