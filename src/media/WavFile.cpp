@@ -99,6 +99,13 @@ bool ReadWavFile(const std::string& path, WavData& out, std::string& error) {
         return false;
     }
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    return ParseWav(bytes.data(), bytes.size(), path, out, error);
+}
+
+bool ParseWav(const uint8_t* data, size_t size, const std::string& path, WavData& out,
+              std::string& error) {
+    out = WavData();
+    const std::vector<uint8_t> bytes(data, data + size);
     if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
         std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
         error = path + " is not a WAV file";

@@ -44,6 +44,9 @@ struct WavData {
 // Reads a 16-bit PCM WAV file (1 or 2 channels). False with a reason in
 // error for a missing file, another format or a damaged header.
 bool ReadWavFile(const std::string& path, WavData& out, std::string& error);
+// The same on a file's bytes; path only names it in the reason.
+bool ParseWav(const uint8_t* data, size_t size, const std::string& path, WavData& out,
+              std::string& error);
 
 // The same sound as mono at another rate (channels averaged, linear
 // interpolation): what a microphone at that rate would have captured.

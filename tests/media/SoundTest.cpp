@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "AudioTestSupport.h"
 #include "media/AdtsHeader.h"
@@ -164,6 +165,34 @@ TEST(Sound, NoOutputDeviceIsReportedOnceAndNotTriedAgain) {
     EXPECT_EQ(backend.outputsTried, 1);
     EXPECT_FALSE(out.IsOpen());
     EXPECT_EQ(out.BlocksPlayed(), 0u);
+}
+
+// PortAudio is set up lazily, once, from whichever thread opens first; a
+// machine without a sound device (a server) gets no output and no
+// microphone, without a crash or a hang.
+TEST(Sound, SoundCardBackendOpensFromManyThreadsOrReportsNoDevice) {
+    auto backend = MakePortAudioBackend();
+    std::vector<std::thread> threads;
+    std::atomic<int> opened{0};
+    for (int i = 0; i < 4; ++i) {
+        threads.emplace_back([&] {
+            auto output = backend->OpenOutput({16000, 2}, "card");
+            if (output) {
+                std::vector<int16_t> silence(320);
+                output->Write(silence.data(), 160);
+                opened.fetch_add(1);
+            }
+            auto input = backend->OpenInput({8000, 1}, "card");
+            if (input) {
+                std::vector<int16_t> buffer(1024);
+                EXPECT_GE(input->Read(buffer.data(), buffer.size(), 50), AudioInput::kEnded);
+            }
+        });
+    }
+    for (auto& t : threads) {
+        t.join();
+    }
+    // Either way: no crash, no hang, every stream closed (sanitizer runs).
 }
 
 TEST(Sound, UnknownBackendIsRefused) {
