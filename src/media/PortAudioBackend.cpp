@@ -1,5 +1,6 @@
-// The sound card through PortAudio: blocking streams, polled so no call waits
-// longer than its caller allows.
+// The sound card through PortAudio: the output is played by a callback from
+// a ring of blocks, the microphone is read from a blocking stream polled so
+// no call waits longer than its caller allows.
 
 #include <portaudio.h>
 
@@ -9,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "media/AudioBlockRing.h"
 #include "media/AudioDevice.h"
 
 namespace orbisight {
@@ -50,7 +52,15 @@ class PaStreamOwner {
     PaStream* stream_;
 };
 
-PaStream* OpenStream(const PcmFormat& format, bool input) {
+int PlayCallback(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*,
+                 PaStreamCallbackFlags, void* ring) {
+    static_cast<AudioBlockRing*>(ring)->Pull(static_cast<int16_t*>(output), frames);
+    return paContinue;
+}
+
+// Opens and starts a stream on the default device; an output with a ring
+// is played by the callback, an input is read blocking.
+PaStream* OpenStream(const PcmFormat& format, bool input, AudioBlockRing* ring) {
     if (!EnsurePortAudio()) {
         return nullptr;
     }
@@ -64,9 +74,7 @@ PaStream* OpenStream(const PcmFormat& format, bool input) {
     params.device = device;
     params.channelCount = format.channels;
     params.sampleFormat = paInt16;
-    // Room for the blocks the output may hold.
-    params.suggestedLatency =
-        input ? info->defaultHighInputLatency : info->defaultHighOutputLatency;
+    params.suggestedLatency = input ? info->defaultHighInputLatency : info->defaultLowOutputLatency;
     const PaStreamParameters* in = input ? &params : nullptr;
     const PaStreamParameters* out = input ? nullptr : &params;
     if (Pa_IsFormatSupported(in, out, format.sampleRate) != paFormatIsSupported) {
@@ -74,7 +82,7 @@ PaStream* OpenStream(const PcmFormat& format, bool input) {
     }
     PaStream* stream = nullptr;
     if (Pa_OpenStream(&stream, in, out, format.sampleRate, paFramesPerBufferUnspecified, paNoFlag,
-                      nullptr, nullptr) != paNoError) {
+                      ring != nullptr ? PlayCallback : nullptr, ring) != paNoError) {
         return nullptr;
     }
     if (Pa_StartStream(stream) != paNoError) {
@@ -86,19 +94,16 @@ PaStream* OpenStream(const PcmFormat& format, bool input) {
 
 class PaOutput : public AudioOutput {
   public:
-    explicit PaOutput(PaStream* stream) : stream_(stream) {}
+    PaOutput(std::unique_ptr<AudioBlockRing> ring, PaStream* stream)
+        : ring_(std::move(ring)), stream_(stream) {}
 
     bool Write(const int16_t* samples, size_t frames) override {
-        if (Pa_GetStreamWriteAvailable(stream_.Get()) < static_cast<long>(frames)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(kMaxWaitMs));
-            if (Pa_GetStreamWriteAvailable(stream_.Get()) < static_cast<long>(frames)) {
-                return false;
-            }
-        }
-        return Pa_WriteStream(stream_.Get(), samples, frames) == paNoError;
+        return ring_->Push(samples, frames);
     }
 
   private:
+    // Declared first, destroyed last: the stream is closed before its ring goes.
+    std::unique_ptr<AudioBlockRing> ring_;
     PaStreamOwner stream_;
 };
 
@@ -133,11 +138,12 @@ class PaInput : public AudioInput {
 class PortAudioBackend : public AudioBackend {
   public:
     std::unique_ptr<AudioOutput> OpenOutput(const PcmFormat& format, const std::string&) override {
-        PaStream* stream = OpenStream(format, false);
-        return stream ? std::make_unique<PaOutput>(stream) : nullptr;
+        auto ring = std::make_unique<AudioBlockRing>(format.channels);
+        PaStream* stream = OpenStream(format, false, ring.get());
+        return stream ? std::make_unique<PaOutput>(std::move(ring), stream) : nullptr;
     }
     std::unique_ptr<AudioInput> OpenInput(const PcmFormat& format, const std::string&) override {
-        PaStream* stream = OpenStream(format, true);
+        PaStream* stream = OpenStream(format, true, nullptr);
         return stream ? std::make_unique<PaInput>(stream) : nullptr;
     }
 };

@@ -6,6 +6,7 @@
 
 #include "AudioTestSupport.h"
 #include "media/AdtsHeader.h"
+#include "media/AudioBlockRing.h"
 #include "media/AudioDevice.h"
 #include "media/CWaveIn.h"
 #include "media/CWaveOut.h"
@@ -193,6 +194,31 @@ TEST(Sound, SoundCardBackendOpensFromManyThreadsOrReportsNoDevice) {
         t.join();
     }
     // Either way: no crash, no hang, every stream closed (sanitizer runs).
+}
+
+// The sound card's output holds 16 blocks: the 17th waits briefly for room
+// and is dropped; what the card takes is played in order, then silence.
+TEST(Sound, CardOutputHoldsSixteenBlocksAndPlaysThemInOrder) {
+    AudioBlockRing ring(2);
+    std::vector<int16_t> block(8);
+    for (int i = 0; i < 16; ++i) {
+        std::fill(block.begin(), block.end(), static_cast<int16_t>(i + 1));
+        EXPECT_TRUE(ring.Push(block.data(), 4)) << i;
+    }
+    EXPECT_FALSE(ring.Push(block.data(), 4));
+    EXPECT_EQ(ring.QueuedBlocks(), 16u);
+    std::vector<int16_t> played(12);  // 6 frames: one block and a half
+    ring.Pull(played.data(), 6);
+    EXPECT_EQ(played, (std::vector<int16_t>{1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2}));
+    EXPECT_TRUE(ring.Push(block.data(), 4));  // room again
+    std::vector<int16_t> rest(16 * 8);
+    ring.Pull(rest.data(), rest.size() / 2);
+    EXPECT_EQ(rest[0], 2);
+    EXPECT_EQ(rest[4], 3);
+    EXPECT_EQ(rest[15 * 8 - 4 - 1], 16);
+    EXPECT_EQ(rest[15 * 8 - 4], 16);  // the block pushed last
+    EXPECT_EQ(rest.back(), 0);        // then silence
+    EXPECT_EQ(ring.QueuedBlocks(), 0u);
 }
 
 TEST(Sound, UnknownBackendIsRefused) {
