@@ -37,7 +37,9 @@ AacClip EncodeToneClip(int seconds) {
         std::copy(packet.data, packet.data + packet.size, frame.begin() + 7);
         clip.frames.push_back(std::move(frame));
     };
-    int total = seconds * AacClip::kSampleRate;
+    // Whole frames of whole tone periods: the loop has no gap and no jump.
+    int total = (seconds * AacClip::kSampleRate + AacClip::kSamplesPerFrame - 1) /
+                AacClip::kSamplesPerFrame * AacClip::kSamplesPerFrame;
     int64_t sample = 0;
     while (sample < total) {
         AVFrame* frame = encoder.WritableFrame();
