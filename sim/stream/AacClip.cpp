@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "media/AdtsHeader.h"
 #include "sim/stream/FfmpegEncoder.h"
 
 extern "C" {
@@ -11,19 +12,6 @@ extern "C" {
 }
 
 namespace orbisight::sim {
-
-void WriteAdtsHeader(uint8_t* header, size_t payloadSize, int sampleRateIndex, int channels) {
-    size_t length = payloadSize + 7;
-    constexpr int kProfileLc = 1;  // object type 2 minus 1
-    header[0] = 0xFF;
-    header[1] = 0xF1;  // sync, MPEG-4, layer 0, no CRC
-    header[2] = static_cast<uint8_t>((kProfileLc << 6) | ((sampleRateIndex & 0xF) << 2) |
-                                     ((channels >> 2) & 1));
-    header[3] = static_cast<uint8_t>(((channels & 3) << 6) | ((length >> 11) & 0x3));
-    header[4] = static_cast<uint8_t>((length >> 3) & 0xFF);
-    header[5] = static_cast<uint8_t>(((length & 7) << 5) | 0x1F);
-    header[6] = 0xFC;  // buffer fullness 0x7FF (variable), one raw block
-}
 
 AacClip EncodeToneClip(int seconds) {
     AacClip clip;
@@ -44,11 +32,14 @@ AacClip EncodeToneClip(int seconds) {
     }
     auto collect = [&clip](const AVPacket& packet) {
         std::vector<uint8_t> frame(7 + static_cast<size_t>(packet.size));
-        WriteAdtsHeader(frame.data(), static_cast<size_t>(packet.size), 11, 1);
+        WriteAdtsHeader(frame.data(), static_cast<size_t>(packet.size),
+                        AdtsRateIndex(AacClip::kSampleRate), 1);
         std::copy(packet.data, packet.data + packet.size, frame.begin() + 7);
         clip.frames.push_back(std::move(frame));
     };
-    int total = seconds * AacClip::kSampleRate;
+    // Whole frames of whole tone periods: the loop has no gap and no jump.
+    int total = (seconds * AacClip::kSampleRate + AacClip::kSamplesPerFrame - 1) /
+                AacClip::kSamplesPerFrame * AacClip::kSamplesPerFrame;
     int64_t sample = 0;
     while (sample < total) {
         AVFrame* frame = encoder.WritableFrame();
@@ -58,10 +49,7 @@ AacClip EncodeToneClip(int seconds) {
         auto* data = reinterpret_cast<float*>(frame->data[0]);
         for (int i = 0; i < frame->nb_samples; ++i, ++sample) {
             double t = static_cast<double>(sample) / AacClip::kSampleRate;
-            // A voice-like warble: a wavering pitch with syllable-rate swells.
-            double pitch = 220.0 + 60.0 * std::sin(2 * M_PI * 3.0 * t);
-            double swell = 0.5 + 0.5 * std::sin(2 * M_PI * 2.5 * t);
-            data[i] = static_cast<float>(0.3 * swell * std::sin(2 * M_PI * pitch * t));
+            data[i] = static_cast<float>(0.3 * std::sin(2 * M_PI * kToneHz * t));
         }
         frame->pts = sample - frame->nb_samples;
         if (!encoder.Encode(frame, collect)) {

@@ -15,12 +15,11 @@ struct AacClip {
     static int FrameDurationMs() { return kSamplesPerFrame * 1000 / kSampleRate; }
 };
 
-// The 7-byte ADTS header (MPEG-4, AAC LC, no CRC) for a raw frame of
-// payloadSize bytes. sampleRateIndex 11 is 8000 Hz.
-void WriteAdtsHeader(uint8_t* header, size_t payloadSize, int sampleRateIndex, int channels);
+// The camera's sound: a steady tone a test can pick out of what it hears.
+constexpr double kToneHz = 1000.0;
 
-// Encodes `seconds` of a speech-like warbling tone, 8000 Hz mono, with
-// FFmpeg's native AAC encoder. Empty when no encoder is available.
+// Encodes `seconds` of a kToneHz sine, 8000 Hz mono, with FFmpeg's native
+// AAC encoder. Empty when no encoder is available.
 AacClip EncodeToneClip(int seconds);
 
 }  // namespace orbisight::sim

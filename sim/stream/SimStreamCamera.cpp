@@ -19,6 +19,40 @@ SimStreamCamera::SimStreamCamera(StreamConfig config)
       fault_(config_.fault),
       settled_(std::chrono::steady_clock::now()) {}
 
+SimStreamCamera::~SimStreamCamera() {
+    if (talkFile_ != nullptr) {
+        std::fclose(talkFile_);
+    }
+}
+
+std::string SimStreamCamera::TalkPath() const {
+    if (config_.talkDir.empty()) {
+        return "";
+    }
+    std::string id = config_.id;
+    std::replace(id.begin(), id.end(), '/', '_');
+    return config_.talkDir + "/" + id + "-talk.aac";
+}
+
+void SimStreamCamera::SaveTalk(const uint8_t* frame, size_t size) {
+    std::lock_guard lock(talkMutex_);
+    if (config_.talkDir.empty() || talkFailed_) {
+        return;
+    }
+    if (talkFile_ == nullptr) {
+        talkFile_ = std::fopen(TalkPath().c_str(), "wb");
+        if (talkFile_ == nullptr) {
+            talkFailed_ = true;
+            std::fprintf(stderr, "sim %s: cannot write %s\n", config_.id.c_str(),
+                         TalkPath().c_str());
+            return;
+        }
+    }
+    // Flushed per frame: a test reads the file while the camera runs.
+    std::fwrite(frame, 1, size, talkFile_);
+    std::fflush(talkFile_);
+}
+
 std::unique_ptr<SimMediaSession> SimStreamCamera::OpenSession(SimConnection& connection) {
     return std::make_unique<SimStreamSession>(*this, connection);
 }

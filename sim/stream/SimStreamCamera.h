@@ -2,8 +2,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "sim/camera/SimCameraHooks.h"
 #include "sim/stream/ClipCache.h"
@@ -17,6 +19,7 @@ namespace orbisight::sim {
 class SimStreamCamera : public SimCameraMedia {
   public:
     explicit SimStreamCamera(StreamConfig config);
+    ~SimStreamCamera() override;
 
     std::unique_ptr<SimMediaSession> OpenSession(SimConnection& connection) override;
     void SetAlarm(bool on) override { alarm_.store(on); }
@@ -41,6 +44,12 @@ class SimStreamCamera : public SimCameraMedia {
     // Aims at a point of a picture of the given size.
     void AimAt(int x, int y, int width, int height);
     void WindowPosition(double& fx, double& fy) const;
+
+    // Keeps one talk frame (ADTS) received from a client, when the
+    // configuration names a talk folder. Any connection's thread.
+    void SaveTalk(const uint8_t* frame, size_t size);
+    // The talk file of this camera ("" without a talk folder).
+    std::string TalkPath() const;
 
     // Counters over all connections.
     std::atomic<uint64_t> videoFramesSent{0};
@@ -67,6 +76,9 @@ class SimStreamCamera : public SimCameraMedia {
     mutable double dy_ = 0;
     Scan scan_ = Scan::kNone;
     mutable std::chrono::steady_clock::time_point settled_;
+    std::mutex talkMutex_;
+    std::FILE* talkFile_ = nullptr;  // protected by talkMutex_; opened at the first frame
+    bool talkFailed_ = false;        // protected by talkMutex_
 };
 
 }  // namespace orbisight::sim

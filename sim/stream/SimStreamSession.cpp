@@ -197,6 +197,7 @@ bool SimStreamSession::HandleRequest(const CHalvexProtocolAX& message) {
                 Violation("talk audio without an ADTS frame in \"audiodata\"");
             } else {
                 camera_.talkFrames.fetch_add(1);
+                camera_.SaveTalk(audio->Bytes(), static_cast<size_t>(audio->valueLength));
             }
             return true;
         }

@@ -1,5 +1,7 @@
 #include "sim/stream/StreamConfig.h"
 
+#include <cstdlib>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -74,6 +76,9 @@ StreamConfig ParseStreamConfig(const nlohmann::json& camera) {
     }
     config.ptz = camera.value("ptz", false);
     config.liveEncoding = config.ptz;
+    if (const char* dir = std::getenv("ORBISIGHT_SIM_TALK_DIR"); dir != nullptr) {
+        config.talkDir = dir;  // a camera's own "talk_dir" wins
+    }
     const nlohmann::json stream = camera.contains("stream") ? camera["stream"] : nlohmann::json();
     if (!stream.is_object()) {
         return config;
@@ -93,6 +98,9 @@ StreamConfig ParseStreamConfig(const nlohmann::json& camera) {
         config.livePreset = stream["live_preset"].get<std::string>();
     }
     config.audio = stream.value("audio", true);
+    if (stream.contains("talk_dir") && stream["talk_dir"].is_string()) {
+        config.talkDir = stream["talk_dir"].get<std::string>();
+    }
     if (stream.contains("encode") && stream["encode"].is_string()) {
         config.liveEncoding = stream["encode"].get<std::string>() == "live";
     }

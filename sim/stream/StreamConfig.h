@@ -60,6 +60,10 @@ struct StreamConfig {
     // Live encoding runs all the time a client watches: the cheapest preset.
     std::string livePreset = "ultrafast";
     bool audio = true;
+    // Where the camera keeps the talk audio it receives: DIR/<id>-talk.aac,
+    // the ADTS frames as they came. Empty: kept nowhere. From "talk_dir",
+    // else $ORBISIGHT_SIM_TALK_DIR.
+    std::string talkDir;
     bool liveEncoding = false;  // default: live for pan/tilt cameras, clips otherwise
     int framesPerMessage = 1;
     StreamFault fault;

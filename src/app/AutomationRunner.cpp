@@ -10,6 +10,7 @@
 #include "account/CXOMPWorker.h"
 #include "app/AppSettings.h"
 #include "app/CDlgDevAllCtrl.h"
+#include "app/CDlgDeviceCtrl.h"
 #include "app/CDlgDeviceList.h"
 #include "app/CDlgMyVelaLogin.h"
 #include "app/CDlgVedioShow.h"
@@ -152,6 +153,9 @@ int AutomationRunner::Run(const AutomationStep& step) {
         if (slot >= 0 && slot < WallLayout::kPaneCount) {
             wall->SelectPane(wall->Pane(slot));
         }
+    } else if (step.verb == "panel") {
+        // A button of the device panel, by its ID (1033 sound, 1066 talk ...).
+        window_->DevicePanel()->Trigger(std::atoi(arg.c_str()));
     } else if (step.verb == "fullscreen") {
         wall->ToggleFullScreen();
     } else if (step.verb == "wall-fullscreen") {

@@ -9,9 +9,9 @@ namespace orbisight {
 
 namespace {
 const std::set<std::string> kWithArgument = {
-    "open",       "layout", "page",    "wait",  "at",         "select",
-    "screenshot", "drag",   "setting", "login", "fill-login", "trace",
-    "wait-file",  "expand", "screen",  "mark",  "stall-watch"};
+    "open",       "layout", "page",    "wait",  "at",          "select",
+    "screenshot", "drag",   "setting", "login", "fill-login",  "trace",
+    "wait-file",  "expand", "screen",  "mark",  "stall-watch", "panel"};
 const std::set<std::string> kPlain = {"connect-all",    "fullscreen",   "wall-fullscreen",
                                       "disconnect-all", "cancel-login", "logout",
                                       "wait-lists",     "wait-playing", "quit"};

@@ -12,6 +12,7 @@
 #include "media/VideoSink.h"
 #include "platform/Clock.h"
 #include "ui/ImageButton.h"
+#include "ui/MessageBoxes.h"
 #include "ui/ShutterSound.h"
 
 namespace orbisight {
@@ -41,6 +42,7 @@ const ButtonDef kGrid[] = {
     {1071, "+", "CPan-BtnZoomOut-01.png", 5},
     {1072, "-", "CPan-BtnZoomIn-01.png", 6},
     {1306, "Quality", "CPan-BtnHD-01.png", 0},
+    {1066, "TALK", "CPan-BtnTalk-01.png", 0},
     {1056, "Alert ON/OFF", "CPan-BtnSecurety-01.png", 0},
 };
 }  // namespace
@@ -165,6 +167,7 @@ void CDlgDeviceCtrl::RefreshTexts() {
     }
     PaneChannel* channel = enabled ? pane_->Channel() : nullptr;
     Button(1033)->setToolTip(channel && channel->Listening() ? "Sound:On" : "Sound:Mute");
+    Button(1066)->setToolTip(channel && channel->Talking() ? "Talk:Open" : "Talk:Close");
     Button(1056)->setToolTip(!channel ? "Alert ON/OFF"
                                       : (channel->Alert() ? "Alert ON" : "Alert OFF"));
     Button(1056)->SetBackdrop(channel && channel->Alert() ? QColor(0xf6, 0xc9, 0xc9) : QColor());
@@ -217,6 +220,13 @@ void CDlgDeviceCtrl::Trigger(int id) {
             return;
         case 1306:
             ShowQualityMenu();
+            return;
+        case 1066:
+            if (!pane_->ToggleTalk()) {
+                ui::ShowNote(this, "Tips", "No microphone found: talk is not available.",
+                             ui::MessageIcon::kWarning);
+            }
+            RefreshTexts();
             return;
         case 1056:
             pane_->ToggleAlert();

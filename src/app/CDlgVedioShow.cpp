@@ -285,6 +285,20 @@ void CDlgVedioShow::ToggleListening() {
     }
 }
 
+bool CDlgVedioShow::ToggleTalk() {
+    if (!channel_ || !channel_->Playing()) {
+        return true;
+    }
+    bool ok = true;
+    if (channel_->Talking()) {
+        channel_->StopTalk();
+    } else {
+        ok = channel_->StartTalk() == 1;
+    }
+    update();  // the talk icon
+    return ok;
+}
+
 int CDlgVedioShow::QualityLevelNow() const {
     if (!channel_) {
         return 0;

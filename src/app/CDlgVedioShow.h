@@ -87,6 +87,8 @@ class CDlgVedioShow : public QWidget {
     void ToggleRecording();
     void TakeSnapshot();
     void ToggleListening();
+    // Talk on or off. False when talk could not start (no microphone).
+    bool ToggleTalk();
     void ToggleAlert();
     // The channel's quality level (0 low, 1 middle, 2 high) for the quality
     // tooltips and the quality menus, judged by the frame rate the channel

@@ -7,6 +7,7 @@
 #include "app/AppSettings.h"
 #include "app/AutomationRunner.h"
 #include "app/CMyVelaExpertDlg.h"
+#include "media/CWaveOut.h"
 #include "ui/ShutterSound.h"
 #include "ui/SkinStyle.h"
 
@@ -22,6 +23,13 @@ int CMyVelaExpertApp::Run(int argc, char** argv) {
     // Sockets need no start-up here; a peer that goes away must not end the
     // program with SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
+
+    // A channel whose sound finds no output device beeps once; the channel
+    // calls this on its audio thread.
+    CWaveOut::SetNoDeviceHandler([&app] {
+        QMetaObject::invokeMethod(
+            &app, [] { QApplication::beep(); }, Qt::QueuedConnection);
+    });
 
     // The settings record (with its defaults) and "ShowAlarm". The command
     // line is not interpreted: only " /OnSysStart" is ever written for

@@ -28,6 +28,8 @@ class LivePaneChannel : public PaneChannel {
     void SetRecordSettings(const std::string& folder, int minutes) override {
         player_.SetRecordSettings(folder, minutes);
     }
+    int StartTalk() override { return player_.StartTalk(); }
+    void StopTalk() override { player_.StopTalk(); }
     bool Playing() const override { return player_.Playing(); }
     bool Recording() const override { return player_.Recording(); }
     bool Listening() const override { return player_.Listening(); }

@@ -47,6 +47,9 @@ class PaneChannel {
     // The settings dialog's new record folder and file length, used from
     // the next file on.
     virtual void SetRecordSettings(const std::string& /*folder*/, int /*minutes*/) {}
+    // 1 when talking, 0 when there is no microphone (nothing changes).
+    virtual int StartTalk() = 0;
+    virtual void StopTalk() = 0;
 
     virtual bool Playing() const = 0;  // the first picture has been decoded
     virtual bool Recording() const = 0;

@@ -39,6 +39,7 @@ class CliArgs {
 // Subcommands; each returns the process exit code.
 int RunDeviceCommand(const std::string& command, const std::vector<std::string>& words);
 int RunWatch(const std::vector<std::string>& words);
+int RunTalk(const std::vector<std::string>& words);
 int RunAccount(const std::vector<std::string>& words);
 int RunLocal(const std::vector<std::string>& words);
 int RunPlay(const std::vector<std::string>& words);

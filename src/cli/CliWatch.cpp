@@ -45,7 +45,9 @@ int WatchUsage(const std::string& problem) {
         "  LIST is a camera address list such as \"ssp://127.0.0.1:6001\";\n"
         "  --sub-stream asks a local camera for its small stream (implies --local);\n"
         "  pictures are converted at the decoded size unless --pane gives a pane\n"
-        "  size or --no-pictures only decodes; --listen asks for the sound too.\n"
+        "  size or --no-pictures only decodes; --listen asks for the sound too\n"
+        "  and plays it through ORBISIGHT_AUDIO (\"wav:DIR\" writes DIR/watch-out-N.wav,\n"
+        "  \"null\" drops it, unset plays it on the sound card).\n"
         "  --record DIR records the stream into DIR/NAME(ID)/DATE/*.264;\n"
         "  --snapshot FILE saves the next picture as FILE (.jpg, .jpeg, .png or .bmp).\n");
     return kExitUsage;

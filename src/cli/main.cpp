@@ -25,6 +25,8 @@ int Usage() {
                  "  sd-get --file NAME --out DIR   download one SD card recording\n"
                  "  watch [--local] [--seconds N] [--sub-stream]\n"
                  "                                 watch the live stream headless\n"
+                 "         [--listen]              and play its sound (ORBISIGHT_AUDIO)\n"
+                 "  talk --wav FILE                send a 16-bit PCM WAV file as talk audio\n"
                  "\n"
                  "recordings:\n"
                  "  play FILE.264 [--speed N] [--seek P]\n"
@@ -56,6 +58,9 @@ int main(int argc, char** argv) {
     }
     if (command == "play") {
         return RunPlay(words);
+    }
+    if (command == "talk") {
+        return RunTalk(words);
     }
     if (command == "account") {
         return RunAccount(words);

@@ -9,6 +9,8 @@
 #include "media/AddressList.h"
 #include "media/CHalvexDecoder.h"
 #include "media/CHalvexRecorder.h"
+#include "media/CWaveIn.h"
+#include "media/CWaveOut.h"
 #include "media/ChannelMessages.h"
 #include "media/ChannelReceiver.h"
 #include "media/ChannelRecord.h"
@@ -96,7 +98,7 @@ CXOMPPlayer::CXOMPPlayer(LiveChannelOptions options)
       events_(std::make_unique<ReceiverEvents>(*this)),
       receiver_(std::make_unique<ChannelReceiver>(*link_, *record_, options_.directory,
                                                   options_.offlineRetryMs, stop_, *events_)),
-      microphone_(std::make_unique<CQueueBuf>()),
+      microphone_(std::make_unique<CWaveIn>(options_.audioBackend, name_)),
       requests_(std::make_unique<RequestQueue>()),
       audioBuffer_(std::make_unique<FrameBuffer>(kAudioFrameCapacity)),
       talkBuffer_(std::make_unique<FrameBuffer>(kTalkFrameCapacity)),
@@ -200,7 +202,7 @@ void CXOMPPlayer::SignalStop() {
     requests_->Wake();
     splitter_->VideoQueue().Wake();
     splitter_->AudioQueue().Wake();
-    microphone_->Wake();
+    microphone_->Queue().Wake();
     link_->Shutdown();
 }
 
@@ -243,7 +245,6 @@ void CXOMPPlayer::Close() {
     // kernel's hands, and a pause here would only slow down closing a wall.
     splitter_->Clear();
     splitter_->SetWaitingForKeyFrame(true);
-    microphone_->Clear();
     videoStep_->Reset();
     decoder_->Flush();
     receiver_->ClearLoggedIn();
@@ -489,17 +490,24 @@ void CXOMPPlayer::AttachRecorder(std::unique_ptr<FrameRecorder> recorder) {
 }
 
 int CXOMPPlayer::StartTalk() {
+    if (microphone_->Capturing()) {
+        return 1;
+    }
     auto message = std::make_unique<CHalvexProtocolAX>();
     channelmsg::BuildTalkStart(*message);
     Enqueue(std::move(message));
-    // No microphone input yet: capture cannot start, but received sound is
-    // muted while the talking flag is set.
+    if (!microphone_->Start(record_->Id())) {
+        // No microphone: received sound is not silenced for a talk that
+        // cannot happen, and the caller says why.
+        return 0;
+    }
     talking_.store(true);
-    return 0;
+    return 1;
 }
 
 void CXOMPPlayer::StopTalk() {
     talking_.store(false);
+    microphone_->Stop();
 }
 
 void CXOMPPlayer::SplitFrames(const uint8_t* data, size_t length) {
@@ -564,6 +572,7 @@ LiveChannelStats CXOMPPlayer::Stats() const {
     stats.reconnectAttempts = receiver_->ReconnectAttempts();
     stats.reconnects = receiver_->Reconnects();
     stats.overlongMessages = receiver_->OverlongMessages();
+    stats.talkFramesSent = talkFramesSent_.load();
     return stats;
 }
 
@@ -608,7 +617,13 @@ void CXOMPPlayer::VideoLoop(AutoResetEvent& stop) {
 }
 
 void CXOMPPlayer::AudioLoop(AutoResetEvent& stop) {
-    AudioSink* sink = options_.audioSink != nullptr ? options_.audioSink : &countingAudio_;
+    AudioSink* sink = options_.audioSink;
+    if (sink == nullptr) {
+        if (!sound_) {
+            sound_ = std::make_unique<CWaveOut>(options_.audioBackend, name_);
+        }
+        sink = sound_.get();
+    }
     CQueueBuf& queue = splitter_->AudioQueue();
     while (!stop.TryConsume() && !stop_.load()) {
         CQueueBuf::PopResult popped = queue.Pop(*audioBuffer_);
@@ -625,9 +640,9 @@ void CXOMPPlayer::AudioLoop(AutoResetEvent& stop) {
 
 void CXOMPPlayer::TalkLoop(AutoResetEvent& stop) {
     while (!stop.TryConsume() && !stop_.load()) {
-        CQueueBuf::PopResult popped = microphone_->Pop(*talkBuffer_);
+        CQueueBuf::PopResult popped = microphone_->Queue().Pop(*talkBuffer_);
         if (popped == CQueueBuf::PopResult::kEmpty) {
-            microphone_->WaitForFrame(kQueueWaitMs);
+            microphone_->Queue().WaitForFrame(kQueueWaitMs);
             continue;
         }
         if (popped != CQueueBuf::PopResult::kFrame) {
@@ -635,7 +650,9 @@ void CXOMPPlayer::TalkLoop(AutoResetEvent& stop) {
         }
         CHalvexProtocolAX message;
         channelmsg::BuildTalkAudio(message, talkBuffer_->Data(), talkBuffer_->Size());
-        link_->Send(message);
+        if (link_->Send(message)) {
+            talkFramesSent_.fetch_add(1);
+        }
     }
 }
 

@@ -26,6 +26,9 @@ class FrameSplitter;
 class LiveLink;
 class LiveVideoStep;
 class CQueueBuf;
+class CWaveIn;
+class CWaveOut;
+class AudioBackend;
 class CHalvexProtocolAX;
 class RequestQueue;
 class FrameBuffer;
@@ -44,7 +47,11 @@ struct LiveChannelOptions {
     // Looks up a camera's current address list at reconnection; null: no refresh.
     const DeviceDirectory* directory = nullptr;
     VideoSink* videoSink = nullptr;  // null: pictures are decoded, not drawn
-    AudioSink* audioSink = nullptr;  // null: audio frames are counted and dropped
+    // null: the channel plays its sound through its own CWaveOut.
+    AudioSink* audioSink = nullptr;
+    // Sound output and microphone of the channel's own CWaveOut and CWaveIn;
+    // null: the process's (ORBISIGHT_AUDIO).
+    AudioBackend* audioBackend = nullptr;
     // Prefix of the thread names ("cam3" gives "cam3/recv", "cam3/video" ...);
     // empty: "cam<n>" with a process-wide counter.
     std::string name;
@@ -92,6 +99,7 @@ struct LiveChannelStats {
     uint64_t reconnectAttempts = 0;
     uint64_t reconnects = 0;        // reconnection attempts that logged in
     uint64_t overlongMessages = 0;  // messages above the size limit, skipped
+    uint64_t talkFramesSent = 0;    // encoded microphone frames sent to the camera
 };
 
 // The live channel of one video pane: reaches one camera, logs in, asks for
@@ -176,10 +184,13 @@ class CXOMPPlayer {
     static constexpr uintptr_t kFailedRecording = 0;
     static constexpr uintptr_t kFailedSnapshot = 1;
 
-    // Talk: sends the talk start request and sets the talking flag (received
-    // sound is dropped while it is set). Returns 0 while no microphone input
-    // exists: nothing but the start request is sent.
+    // Talk: sends the talk start request, starts the microphone and sets the
+    // talking flag (received sound is dropped while it is set); the talk
+    // thread sends what the microphone captures. Returns 1 when talking, 0
+    // when there is no microphone: the talking flag stays clear and the
+    // caller tells the user.
     int StartTalk();
+    // Clears the talking flag and stops the microphone. Nothing is sent.
     void StopTalk();
 
     // Splits one "Data" value into frames and queues them (also the entry of
@@ -268,7 +279,8 @@ class CXOMPPlayer {
     std::unique_ptr<LiveVideoStep> videoStep_;
     std::unique_ptr<ReceiverEvents> events_;
     std::unique_ptr<ChannelReceiver> receiver_;  // receive and keep-alive threads
-    std::unique_ptr<CQueueBuf> microphone_;      // encoded talk frames (empty without an input)
+    std::unique_ptr<CWaveIn> microphone_;        // encoded talk frames in its queue
+    std::unique_ptr<CWaveOut> sound_;            // audio thread only; when no sink is given
     std::unique_ptr<RequestQueue> requests_;     // window -> send thread
     std::unique_ptr<FrameBuffer> audioBuffer_;
     std::unique_ptr<FrameBuffer> talkBuffer_;
@@ -276,7 +288,6 @@ class CXOMPPlayer {
     // Written under both splitMutex_ and recorderMutex_; read under either.
     std::unique_ptr<FrameRecorder> recorder_;
     std::unique_ptr<PictureRenderer> snapshotRenderer_;  // video thread only
-    CountingAudioSink countingAudio_;
 
     std::atomic<NoticeTarget*> owner_{nullptr};
 
@@ -315,6 +326,7 @@ class CXOMPPlayer {
     std::atomic<bool> connected_{false};
     std::atomic<bool> listening_{false};
     std::atomic<bool> talking_{false};
+    std::atomic<uint64_t> talkFramesSent_{0};
     std::atomic<bool> recording_{false};
     std::atomic<bool> alert_{false};
     std::atomic<bool> hoverClose_{false};

@@ -26,6 +26,7 @@ struct FakeChannelLog {
     int destroyed = 0;  // channel objects destroyed
     int snapshots = 0;
     int recordToggles = 0;
+    bool microphone = true;  // StartTalk finds one
     PaneChannelSettings lastSettings;
     NoticeTarget* lastOwner = nullptr;
     std::vector<VideoSink*> sinks;  // each channel's, in the order made
@@ -120,10 +121,15 @@ class FakePaneChannel : public PaneChannel {
         return 1;
     }
     void SetListening(bool on) override { listening_ = on; }
+    int StartTalk() override {
+        talking_ = log_->microphone;
+        return talking_ ? 1 : 0;
+    }
+    void StopTalk() override { talking_ = false; }
     bool Playing() const override { return !closed_ && log_->playing; }
     bool Recording() const override { return recording_; }
     bool Listening() const override { return listening_; }
-    bool Talking() const override { return false; }
+    bool Talking() const override { return talking_; }
     bool Alert() const override { return alert_; }
     void SetAlert(bool on) override { alert_ = on; }
     bool KeyFramesOnly() const override { return keyFramesOnly_; }
@@ -140,6 +146,7 @@ class FakePaneChannel : public PaneChannel {
     std::atomic<bool> closed_{false};
     std::atomic<bool> recording_{false};
     std::atomic<bool> listening_{false};
+    std::atomic<bool> talking_{false};
     std::atomic<bool> alert_{false};
     std::atomic<bool> keyFramesOnly_{false};
 };

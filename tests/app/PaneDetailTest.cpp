@@ -247,6 +247,30 @@ TEST_F(PaneFixture, QualityFollowsTheReceivedFrameRateAtTheScaleEdges) {
     }
 }
 
+// The panel's talk button toggles talk with its tooltip; without a
+// microphone it says so and talk stays off.
+TEST_F(PaneFixture, PanelTalkButtonTogglesTalkAndSaysWhenThereIsNoMicrophone) {
+    CDlgVedioShow* pane = OpenCamera(Camera("ORBI1"));
+    CDlgDeviceCtrl panel(wall_, host_.get());
+    panel.SetPane(pane);
+    MessageRecorder messages;
+    EXPECT_EQ(panel.Button(1066)->toolTip(), "Talk:Close");
+    panel.Trigger(1066);
+    EXPECT_TRUE(pane->Channel()->Talking());
+    EXPECT_EQ(panel.Button(1066)->toolTip(), "Talk:Open");
+    panel.Trigger(1066);
+    EXPECT_FALSE(pane->Channel()->Talking());
+    EXPECT_EQ(panel.Button(1066)->toolTip(), "Talk:Close");
+    EXPECT_TRUE(messages.asked.empty());
+
+    log_->microphone = false;
+    panel.Trigger(1066);
+    EXPECT_FALSE(pane->Channel()->Talking());
+    EXPECT_EQ(panel.Button(1066)->toolTip(), "Talk:Close");
+    ASSERT_EQ(messages.asked.size(), 1u);
+    EXPECT_TRUE(messages.asked[0].text.contains("microphone"));
+}
+
 TEST_F(PaneFixture, AlarmBorderLiesOneInsideTheEdgeOverTheOutline) {
     CDlgVedioShow* pane = OpenCamera(Camera("ORBI1"));
     ASSERT_TRUE(pane->Selected()) << "the red outline is drawn";

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "AudioTestSupport.h"
 #include "ChannelTestSupport.h"
 #include "media/CXOMPPlayer.h"
 #include "media/HeadlessVideoSink.h"
@@ -242,20 +243,26 @@ TEST_F(Streaming, AlarmMarkedPicturesCarryTheAlarmToTheSink) {
 TEST_F(Streaming, SoundOnRequestAndControlsReachTheCamera) {
     StartCamera();
     CountingAudioSink audio;
+    test::TempDir dir;
+    auto microphone = test::MicrophoneBackend(dir, test::Tone(440, 8000, 3.0), 8000);
     LiveChannelOptions options;
     options.audioSink = &audio;
+    options.audioBackend = microphone.get();
     OpenChannel(options);
     ASSERT_TRUE(DecodedAtLeast(1));
     EXPECT_EQ(channel->Stats().audioFrames, 0u);
     channel->SetListening(true);
     EXPECT_TRUE(Eventually([&] { return audio.Frames() >= 3; }, kWaitMs));
     // Talking mutes what the camera sends.
-    channel->StartTalk();
+    EXPECT_EQ(channel->StartTalk(), 1);
     EXPECT_TRUE(channel->Talking());
     uint64_t heard = audio.Frames();
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     EXPECT_LE(audio.Frames(), heard + 1);
+    EXPECT_TRUE(Eventually([&] { return Camera().talkFrames.load() >= 1; }, kWaitMs));
     channel->StopTalk();
+    EXPECT_FALSE(channel->Talking());
+    EXPECT_TRUE(Eventually([&] { return audio.Frames() >= heard + 3; }, kWaitMs));
     // The motion alert goes to the camera and comes back.
     channel->SetAlert(true);
     channel->SendControl(101);
