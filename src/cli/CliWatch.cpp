@@ -242,6 +242,9 @@ int RunWatch(const std::vector<std::string>& words) {
         Print(line);
         previous = now;
     }
+    if (writeError.empty() && recorder != nullptr && !channel.Recording()) {
+        writeError = "recording stopped: " + FailureText(notices);
+    }
     // A snapshot asked for waits a little for its picture.
     uint64_t graceEnd = TickCountMs() + kSnapshotGraceMs;
     while (writeError.empty() && !snapshotPath.empty() && channel.SnapshotsSaved() == 0 &&

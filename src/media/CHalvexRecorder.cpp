@@ -135,42 +135,28 @@ void CHalvexRecorder::FailLocked(const std::string& path, const std::string& err
 }
 
 bool CHalvexRecorder::Start(const char* id, const char* name) {
-    std::string newId = id != nullptr ? id : "";
-    std::string newName = name != nullptr ? name : "";
-    // Created outside the lock: a write in progress is not held up by the
-    // disk, nor the window thread by more than one write.
-    std::string folder;
-    {
-        std::lock_guard lock(mutex_);
-        folder = folder_;
-    }
-    std::string error;
-    OpenFile fresh = Create(folder, newId, newName, error);
     OpenFile old;
-    bool started = fresh.fd >= 0;
     {
         std::lock_guard lock(mutex_);
         old = std::exchange(file_, OpenFile{});
         writingStarted_ = false;
         segmentStarted_ = false;
         havePrevious_ = {};
-        id_ = std::move(newId);
-        name_ = std::move(newName);
-        if (started) {
-            file_ = std::move(fresh);
-            KeepLocked(file_.path);
-        } else {
-            FailLocked(fresh.path, error);
-        }
+        id_ = id != nullptr ? id : "";
+        name_ = name != nullptr ? name : "";
+        // The file is created by the first frame, on the splitting thread:
+        // the window thread never waits for a folder or a file to be made.
+        startPending_ = true;
     }
     Finish(std::move(old));
-    return started;
+    return true;
 }
 
 void CHalvexRecorder::Stop() {
     OpenFile old;
     {
         std::lock_guard lock(mutex_);
+        startPending_ = false;
         old = std::exchange(file_, OpenFile{});
         writingStarted_ = false;
         havePrevious_ = {};
@@ -219,6 +205,12 @@ void CHalvexRecorder::Write(const FrameHeader& header, const uint8_t* payload) {
         return;  // not part of the recording format
     }
     std::lock_guard lock(mutex_);
+    if (startPending_) {
+        startPending_ = false;
+        if (!BeginNextFileLocked()) {
+            return;
+        }
+    }
     if (file_.fd < 0) {
         return;
     }
@@ -265,7 +257,7 @@ void CHalvexRecorder::SetFailureHandler(FailureHandler handler) {
 
 bool CHalvexRecorder::Active() const {
     std::lock_guard lock(mutex_);
-    return file_.fd >= 0;
+    return file_.fd >= 0 || startPending_;
 }
 
 std::string CHalvexRecorder::CurrentFile() const {

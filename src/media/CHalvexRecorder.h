@@ -30,7 +30,9 @@ namespace orbisight {
 // Threads: Write runs on the thread that splits frames (under the channel's
 // splitting mutex); Start and Stop on the window thread. One mutex orders
 // them, so a start or stop never cuts a record. The window thread waits at
-// most for the write of one frame: files are created and closed outside it.
+// most for the write of one frame and never for the disk: a start only
+// names the camera, and the first frame after it creates the file (so a
+// folder that cannot be written is reported as soon as a frame comes).
 class CHalvexRecorder : public FrameRecorder {
   public:
     static constexpr uint32_t kMaxTimeStampStepMs = 3000;
@@ -56,14 +58,15 @@ class CHalvexRecorder : public FrameRecorder {
     CHalvexRecorder(const CHalvexRecorder&) = delete;
     CHalvexRecorder& operator=(const CHalvexRecorder&) = delete;
 
-    // FrameRecorder. Start returns false (and reports) when the file cannot
-    // be created.
+    // FrameRecorder. Start always succeeds; creation failures are reported
+    // when the first frame comes.
     bool Start(const char* id, const char* name) override;
     void Stop() override;
     void Write(const FrameHeader& header, const uint8_t* payload) override;
     void SetFailureHandler(FailureHandler handler) override;
     void SetRecordSettings(const std::string& folder, int minutes) override;
 
+    // Recording (a file open, or one to be made by the next frame).
     bool Active() const;
     // The file being written ("" when idle).
     std::string CurrentFile() const;
@@ -84,7 +87,8 @@ class CHalvexRecorder : public FrameRecorder {
     // reason on failure.
     OpenFile Create(const std::string& folder, const std::string& id, const std::string& name,
                     std::string& error) const;
-    // Closes a file taken out of the recorder; removes it when empty.
+    // Closes a file taken out of the recorder (outside mutex_); removes it
+    // when empty.
     void Finish(OpenFile file);
     // The same under mutex_ (the splitting thread, at a change of file or a
     // failure).
@@ -103,6 +107,7 @@ class CHalvexRecorder : public FrameRecorder {
     std::string id_;               // protected by mutex_
     std::string name_;             // protected by mutex_
     bool writingStarted_ = false;  // protected by mutex_
+    bool startPending_ = false;    // protected by mutex_
     bool segmentStarted_ = false;  // protected by mutex_
     int64_t segmentStartMs_ = 0;   // protected by mutex_
     // Per media type (video, audio): the previous frame's time stamp.

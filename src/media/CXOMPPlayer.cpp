@@ -346,6 +346,8 @@ int CXOMPPlayer::ToggleRecording() {
     // Set before the start, so that a failure reported by the recorder
     // (which clears it) is never overwritten.
     recording_.store(true);
+    // Returns at once: the file is made by the next frame, and a failure is
+    // reported then.
     if (!recorder_->Start(id.c_str(), record_->Name().c_str())) {
         recording_.store(false);
         return 0;

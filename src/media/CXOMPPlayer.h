@@ -156,9 +156,10 @@ class CXOMPPlayer {
     void SendPointPtz(int x, int y);
 
     // Starts or stops recording into "<folder>/<name>(<id>)/<date>/...264".
-    // 1 when done; 0 without a recorder or camera record, or when the file
-    // cannot be created (reported as below). Recording may start before the
-    // camera is connected: the file begins at the first key frame.
+    // 1 when done; 0 without a recorder or camera record. Nothing waits for
+    // the disk: the file is made by the first frame after the start (so a
+    // recording may start before the camera is connected), and one that
+    // cannot be made is reported as below.
     //
     // When a recording stops by itself (a file that cannot be created or
     // written) or a snapshot cannot be saved, the owner gets

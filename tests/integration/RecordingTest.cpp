@@ -15,6 +15,7 @@
 #include "media/HeadlessVideoSink.h"
 #include "media/RecordNames.h"
 #include "sim/stream/StreamTestServer.h"
+#include "tests/device/ProcessRunner.h"
 #include "tests/media/ChannelTestSupport.h"
 #include "tests/media/RecordFiles.h"
 
@@ -191,10 +192,12 @@ TEST_F(LiveRecording, SnapshotsInOtherFormatsReadBack) {
 TEST_F(LiveRecording, AFolderThatCannotBeWrittenIsToldAndNothingRecords) {
     std::ofstream(folder.Path() / "taken") << "x";
     Open(folder.Path() / "taken");
-    EXPECT_EQ(channel->ToggleRecording(), 0);
-    EXPECT_FALSE(channel->Recording());
+    // Accepted at once (nothing waits for the disk); the next frame finds
+    // that the file cannot be made.
+    EXPECT_EQ(channel->ToggleRecording(), 1);
     Notice notice;
     ASSERT_TRUE(owner.WaitFor(notice::kMediaFileFailed, notice, kWaitMs));
+    EXPECT_FALSE(channel->Recording());
     EXPECT_EQ(notice.wParam, CXOMPPlayer::kFailedRecording);
     EXPECT_EQ(notice.text.rfind("cannot write " + (folder.Path() / "taken").string(), 0), 0u)
         << notice.text;
@@ -204,6 +207,66 @@ TEST_F(LiveRecording, AFolderThatCannotBeWrittenIsToldAndNothingRecords) {
     ASSERT_TRUE(owner.WaitFor(notice::kMediaFileFailed, notice, kWaitMs));
     EXPECT_EQ(notice.wParam, CXOMPPlayer::kFailedSnapshot);
     EXPECT_EQ(channel->SnapshotsSaved(), 0u);
+}
+
+// orbisight-cli watch --record / --snapshot against the same camera.
+class WatchRecording : public LiveRecording {
+  protected:
+    testing::ProcessResult Watch(std::vector<std::string> words) {
+        std::vector<std::string> argv = {std::string(ORBISIGHT_BIN_DIR) + "/orbisight-cli",
+                                         "watch",
+                                         "--address",
+                                         "ssp://127.0.0.1:" + std::to_string(server->Port()),
+                                         "--user",
+                                         "admin",
+                                         "--password",
+                                         "admin",
+                                         "--id",
+                                         "ORBI00000001",
+                                         "--name",
+                                         "Front Door",
+                                         "--no-pictures",
+                                         "--seconds",
+                                         "2"};
+        argv.insert(argv.end(), words.begin(), words.end());
+        return testing::RunProgram(argv);
+    }
+    static nlohmann::json Summary(const testing::ProcessResult& result) {
+        std::string last = result.out.substr(result.out.rfind('{'));
+        return nlohmann::json::parse(last, nullptr, false);
+    }
+};
+
+TEST_F(WatchRecording, RecordsAndSnapsIntoThePathsItPrints) {
+    fs::path shot = folder.Path() / "shots" / "door.jpg";
+    auto result = Watch({"--record", folder.Path().string(), "--snapshot", shot.string()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    nlohmann::json summary = Summary(result);
+    ASSERT_TRUE(summary.is_object()) << result.out;
+    ASSERT_EQ(summary["record_files"].size(), 1u) << result.out;
+    fs::path file = summary["record_files"][0].get<std::string>();
+    EXPECT_EQ(file.parent_path().parent_path(), CameraFolder());
+    auto records = ReadRecords(file);
+    ASSERT_FALSE(records.empty());
+    EXPECT_TRUE(records.front().header.KeyFrame());
+    EXPECT_EQ(summary["snapshot"], shot.string());
+    EXPECT_GT(fs::file_size(shot), 0u);
+}
+
+TEST_F(WatchRecording, WhatCannotBeWrittenEndsWithAReason) {
+    std::ofstream(folder.Path() / "taken") << "x";
+    auto record = Watch({"--record", (folder.Path() / "taken").string()});
+    EXPECT_EQ(record.exitCode, 6);
+    EXPECT_NE(record.err.find("recording stopped: cannot write"), std::string::npos) << record.err;
+    EXPECT_NE(record.err.find("Not a directory"), std::string::npos) << record.err;
+
+    auto snapshot = Watch({"--snapshot", (folder.Path() / "taken" / "a.jpg").string()});
+    EXPECT_EQ(snapshot.exitCode, 6);
+    EXPECT_NE(snapshot.err.find("snapshot not saved"), std::string::npos) << snapshot.err;
+
+    auto gif = Watch({"--snapshot", (folder.Path() / "a.gif").string()});
+    EXPECT_EQ(gif.exitCode, 2);
+    EXPECT_NE(gif.err.find(".jpg, .jpeg, .png or .bmp"), std::string::npos) << gif.err;
 }
 
 }  // namespace
