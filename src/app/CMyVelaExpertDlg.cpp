@@ -23,6 +23,7 @@
 #include "app/TitleBar.h"
 #include "app/UpdateListener.h"
 #include "app/VideoWall.h"
+#include "media/CWaveOut.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ShutterSound.h"
 #include "ui/SkinImages.h"
@@ -43,6 +44,8 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
 
     // The public list is hidden at every start.
     settings_.Record().showPublicList = 0;
+    // The playback window's sound: the sound output of ORBISIGHT_AUDIO.
+    playbackAudio_ = [] { return std::make_unique<CWaveOut>(nullptr, "playback"); };
 
     CXOMPWorkerOptions workerOptions;
     workerOptions.dataFolder = settings_.Where().dataFolder;

@@ -15,6 +15,7 @@
 
 #include "cli/CliArgs.h"
 #include "media/CH264FilePlayer.h"
+#include "media/CWaveOut.h"
 #include "media/MediaHooks.h"
 #include "platform/Clock.h"
 
@@ -36,10 +37,12 @@ int PlayUsage(const std::string& problem) {
     if (!problem.empty()) {
         std::fprintf(stderr, "orbisight-cli: %s\n", problem.c_str());
     }
-    std::fprintf(stderr,
-                 "usage: orbisight-cli play FILE.264 [--speed N] [--seek P]\n"
-                 "  --speed 1 plays at the recording's pace; 2, 4, 8, 16 or 32 fast-forward\n"
-                 "  through its key frames; --seek starts at P percent of the records (0-99).\n");
+    std::fprintf(
+        stderr,
+        "usage: orbisight-cli play FILE.264 [--speed N] [--seek P]\n"
+        "  --speed 1 plays at the recording's pace; 2, 4, 8, 16 or 32 fast-forward\n"
+        "  through its key frames; --seek starts at P percent of the records (0-99).\n"
+        "  Sound plays through ORBISIGHT_AUDIO (\"wav:DIR\" writes DIR/play-out-N.wav).\n");
     return kExitUsage;
 }
 
@@ -91,8 +94,9 @@ int RunPlay(const std::vector<std::string>& words) {
         return NotPlayable(path, "the file is empty");
     }
 
-    // Sound is counted, not played: the command line has no sound output.
-    CountingAudioSink audio;
+    // Sound goes to the output of ORBISIGHT_AUDIO ("wav:DIR" writes
+    // DIR/play-out-N.wav, "null" drops it).
+    CWaveOut audio(nullptr, "play");
     FilePlayerOptions options;
     options.audioSink = &audio;
     options.threadName = "cli/play";
