@@ -53,6 +53,9 @@ class AudioBackend {
     // Null when there is no microphone (or it refuses the format).
     virtual std::unique_ptr<AudioInput> OpenInput(const PcmFormat& format,
                                                   const std::string& name) = 0;
+    // False when the system has no output device at all (an output that
+    // only refused a format is not missing).
+    virtual bool HasOutputDevice() { return true; }
 };
 
 // A backend from its description, as in ORBISIGHT_AUDIO:

@@ -195,10 +195,6 @@ void CH264FilePlayer::Run() {
         }
         const uint64_t start = Now();
         FrameHeader header = ReadFrameHeaderFile(headerBytes);
-        if (header.mediaType != mediatype::kVideo && header.mediaType != mediatype::kAudio) {
-            damagedWhilePlaying_.store(true);
-            break;
-        }
         // A file still being written may have grown since it was opened: the
         // reads below check what is there now, not the length at the start.
         if (header.size > kMaxRecordSize) {
@@ -216,6 +212,9 @@ void CH264FilePlayer::Run() {
         position += FrameHeader::kSize + uint64_t{header.size};
         position_.store(std::min(position, length));
 
+        if (header.mediaType != mediatype::kVideo && header.mediaType != mediatype::kAudio) {
+            continue;  // not part of the format: passed over
+        }
         const int speed = speed_.load();
         if (header.mediaType == mediatype::kAudio) {
             // Sound only at normal speed.

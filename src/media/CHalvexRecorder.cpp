@@ -141,7 +141,7 @@ bool CHalvexRecorder::Start(const char* id, const char* name) {
         old = std::exchange(file_, OpenFile{});
         writingStarted_ = false;
         segmentStarted_ = false;
-        havePrevious_ = {};
+        havePrevious_ = false;
         id_ = id != nullptr ? id : "";
         name_ = name != nullptr ? name : "";
         // The file is created by the first frame, on the splitting thread:
@@ -159,7 +159,7 @@ void CHalvexRecorder::Stop() {
         startPending_ = false;
         old = std::exchange(file_, OpenFile{});
         writingStarted_ = false;
-        havePrevious_ = {};
+        havePrevious_ = false;
         segmentStarted_ = false;
     }
     Finish(std::move(old));
@@ -168,7 +168,7 @@ void CHalvexRecorder::Stop() {
 bool CHalvexRecorder::BeginNextFileLocked() {
     OpenFile old = std::exchange(file_, OpenFile{});
     writingStarted_ = false;
-    havePrevious_ = {};
+    havePrevious_ = false;
     segmentStarted_ = false;
     CloseLocked(old);
     std::string error;
@@ -220,15 +220,14 @@ void CHalvexRecorder::Write(const FrameHeader& header, const uint8_t* payload) {
         segmentStartMs_ = now;
     }
     // As a 32-bit unsigned difference, any step back is a very large step.
-    // Video and audio are timed apart: a camera sends a sound frame stamped
-    // a little after the picture that follows it, which is no step back.
-    size_t kind = header.mediaType == mediatype::kVideo ? 0 : 1;
-    if (havePrevious_[kind] && header.timeStamp - previousTimeStamp_[kind] > kMaxTimeStampStepMs) {
+    // Pictures and sound share the camera's clock: each frame is checked
+    // against the frame before it, whatever its kind.
+    if (havePrevious_ && header.timeStamp - previousTimeStamp_ > kMaxTimeStampStepMs) {
         BeginNextFileLocked();
         return;
     }
-    havePrevious_[kind] = true;
-    previousTimeStamp_[kind] = header.timeStamp;
+    havePrevious_ = true;
+    previousTimeStamp_ = header.timeStamp;
     if (now - segmentStartMs_ >= segmentMs_) {
         BeginNextFileLocked();
         return;
@@ -244,7 +243,7 @@ void CHalvexRecorder::Write(const FrameHeader& header, const uint8_t* payload) {
         OpenFile failed = std::exchange(file_, OpenFile{});
         CloseLocked(failed);
         writingStarted_ = false;
-        havePrevious_ = {};
+        havePrevious_ = false;
         segmentStarted_ = false;
         FailLocked(failed.path, error);
     }

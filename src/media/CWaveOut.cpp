@@ -82,7 +82,9 @@ bool CWaveOut::SetRateAndOpen(uint32_t streamRate) {
         format_.sampleRate = OutputRateFor(streamRate);
         format_.channels = 2;
         output_ = backend_.OpenOutput(format_, name_);
-        if (!output_) {
+        // Only a missing device is told (once); a device that refuses the
+        // format stays closed without a word.
+        if (!output_ && !backend_.HasOutputDevice()) {
             ReportNoDevice();
         }
     }

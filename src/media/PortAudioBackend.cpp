@@ -146,6 +146,13 @@ class PortAudioBackend : public AudioBackend {
         PaStream* stream = OpenStream(format, true, nullptr);
         return stream ? std::make_unique<PaInput>(stream) : nullptr;
     }
+    bool HasOutputDevice() override {
+        if (!EnsurePortAudio()) {
+            return false;
+        }
+        std::lock_guard lock(StreamMutex());
+        return Pa_GetDefaultOutputDevice() != paNoDevice;
+    }
 };
 
 }  // namespace

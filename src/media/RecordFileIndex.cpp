@@ -70,23 +70,10 @@ const char* RecordDamageText(RecordDamage damage) {
         case RecordDamage::kTruncatedHeader:
         case RecordDamage::kTruncatedPayload:
             return "the recording is cut short";
-        case RecordDamage::kBadMediaType:
-            return "the recording holds damaged data";
         case RecordDamage::kTooLong:
             return "the recording is longer than 4 GiB";
     }
     return "";
-}
-
-RecordDamage CheckRecordHeader(const FrameHeader& header, uint64_t position, uint64_t length) {
-    if (header.mediaType != mediatype::kVideo && header.mediaType != mediatype::kAudio) {
-        return RecordDamage::kBadMediaType;
-    }
-    uint64_t end = position + FrameHeader::kSize + header.size;
-    if (end > length) {
-        return RecordDamage::kTruncatedPayload;
-    }
-    return RecordDamage::kNone;
 }
 
 void BuildRecordIndex(RecordSource& source, RecordIndex& index, const std::atomic<bool>* cancel) {
@@ -125,30 +112,32 @@ void BuildRecordIndex(RecordSource& source, RecordIndex& index, const std::atomi
         }
         const uint8_t* bytes = window + (position - windowStart);
         FrameHeader header = ReadFrameHeaderFile(bytes);
-        RecordDamage damage = CheckRecordHeader(header, position, length);
-        if (damage != RecordDamage::kNone) {
-            index.damage = damage;
-            break;
-        }
         if (position > UINT32_MAX) {
             index.damage = RecordDamage::kTooLong;
             break;
         }
-        index.entries.push_back(static_cast<uint32_t>(position));
-        if (header.mediaType == mediatype::kVideo) {
-            if (!haveVideo) {
-                index.firstVideoTimeStamp = header.timeStamp;
-                haveVideo = true;
+        if (header.mediaType == mediatype::kVideo || header.mediaType == mediatype::kAudio) {
+            index.entries.push_back(static_cast<uint32_t>(position));
+            if (header.mediaType == mediatype::kVideo) {
+                if (!haveVideo) {
+                    index.firstVideoTimeStamp = header.timeStamp;
+                    haveVideo = true;
+                }
+                index.lastVideoTimeStamp = header.timeStamp;
+                ++index.videoRecords;
+                if (header.KeyFrame()) {
+                    ++index.keyFrames;
+                }
+            } else {
+                ++index.audioRecords;
             }
-            index.lastVideoTimeStamp = header.timeStamp;
-            ++index.videoRecords;
-            if (header.KeyFrame()) {
-                ++index.keyFrames;
-            }
-        } else {
-            ++index.audioRecords;
         }
-        position += FrameHeader::kSize + header.size;
+        uint64_t end = position + FrameHeader::kSize + header.size;
+        if (end > length) {
+            index.damage = RecordDamage::kTruncatedPayload;
+            break;
+        }
+        position = end;
         index.indexedLength = position;
     }
     if (haveVideo && index.lastVideoTimeStamp >= index.firstVideoTimeStamp) {

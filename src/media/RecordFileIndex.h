@@ -59,7 +59,6 @@ enum class RecordDamage {
     kNone,
     kTruncatedHeader,   // fewer than 28 bytes left for a header
     kTruncatedPayload,  // a payload runs past the end of the file
-    kBadMediaType,      // a header that is neither video nor audio: the records lost step
     kTooLong,           // records beyond 4 GiB cannot be indexed by 32-bit positions
 };
 
@@ -87,15 +86,13 @@ struct RecordIndex {
     bool Damaged() const { return damage != RecordDamage::kNone; }
 };
 
-// Builds the index from the headers alone, skipping payloads. Every length
-// is checked against the source: a header or payload that runs past the end
-// stops the index before that record and marks it damaged. cancel, when
+// Builds the index from the headers alone, skipping payloads. Records of
+// another media type are skipped by their size without an entry. Every
+// length is checked against the source: a payload that runs past the end
+// is the last record (it is indexed, as playback reaches it and stops
+// there) and marks the index damaged, as does a cut header. cancel, when
 // given, is looked at every 4096 records.
 void BuildRecordIndex(RecordSource& source, RecordIndex& index,
                       const std::atomic<bool>* cancel = nullptr);
-
-// The check of one header read at position in a source of length bytes:
-// kNone when the record is whole and of a known type.
-RecordDamage CheckRecordHeader(const FrameHeader& header, uint64_t position, uint64_t length);
 
 }  // namespace orbisight

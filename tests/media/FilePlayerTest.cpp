@@ -92,7 +92,7 @@ TEST(RecordIndexTest, DurationIsTheVideoTimeStampSpanInWholeSeconds) {
     EXPECT_EQ(IndexOf(backwards).durationSeconds, 0u);
 }
 
-TEST(RecordIndexTest, APayloadRunningPastTheEndStopsTheIndexAndMarksDamage) {
+TEST(RecordIndexTest, APayloadRunningPastTheEndIsTheLastRecordAndMarksDamage) {
     RecordFileMaker maker;
     maker.Video(0, true, 100);
     maker.Video(40, false, 100);
@@ -101,10 +101,12 @@ TEST(RecordIndexTest, APayloadRunningPastTheEndStopsTheIndexAndMarksDamage) {
     RecordIndex index = IndexOf(maker);
     EXPECT_EQ(index.entries.size(), 2u);
     EXPECT_FALSE(index.Damaged());
-    // One byte short.
+    // One byte short: the cut record is still an entry (playback reaches it
+    // and stops at its short read), and the index says the file is cut.
     maker.Bytes().pop_back();
     index = IndexOf(maker);
-    EXPECT_EQ(index.entries.size(), 1u);
+    EXPECT_EQ(index.entries.size(), 2u);
+    EXPECT_EQ(index.videoRecords, 2u);
     EXPECT_EQ(index.damage, RecordDamage::kTruncatedPayload);
     EXPECT_EQ(index.indexedLength, whole - 128);
     // A size field far beyond the file (a corrupt header) stops there too.
@@ -116,11 +118,11 @@ TEST(RecordIndexTest, APayloadRunningPastTheEndStopsTheIndexAndMarksDamage) {
     wild.RawHeader(header);
     wild.RawBytes(5000);
     index = IndexOf(wild);
-    EXPECT_EQ(index.entries.size(), 1u);
+    EXPECT_EQ(index.entries.size(), 2u);
     EXPECT_EQ(index.damage, RecordDamage::kTruncatedPayload);
 }
 
-TEST(RecordIndexTest, ACutHeaderOrAForeignRecordTypeIsDamage) {
+TEST(RecordIndexTest, ACutHeaderIsDamageAndAForeignRecordIsPassedOver) {
     RecordFileMaker maker;
     maker.Video(0, true);
     maker.RawBytes(27);  // one byte short of a header
@@ -137,8 +139,9 @@ TEST(RecordIndexTest, ACutHeaderOrAForeignRecordTypeIsDamage) {
     foreign.RawBytes(10);
     foreign.Video(40, false);
     index = IndexOf(foreign);
-    EXPECT_EQ(index.entries.size(), 1u);
-    EXPECT_EQ(index.damage, RecordDamage::kBadMediaType);
+    ASSERT_EQ(index.entries.size(), 2u);
+    EXPECT_EQ(index.entries[1], 2 * 28 + 100 + 10u);
+    EXPECT_FALSE(index.Damaged());
 
     RecordFileMaker empty;
     index = IndexOf(empty);

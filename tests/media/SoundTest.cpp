@@ -142,6 +142,7 @@ TEST(Sound, DecodingNeverPlaysADamagedFrameOrWritesPastItsArea) {
 
 class NoDeviceBackend : public AudioBackend {
   public:
+    explicit NoDeviceBackend(bool device) : device_(device) {}
     std::unique_ptr<AudioOutput> OpenOutput(const PcmFormat&, const std::string&) override {
         ++outputsTried;
         return nullptr;
@@ -149,23 +150,30 @@ class NoDeviceBackend : public AudioBackend {
     std::unique_ptr<AudioInput> OpenInput(const PcmFormat&, const std::string&) override {
         return nullptr;
     }
+    bool HasOutputDevice() override { return device_; }
     int outputsTried = 0;
+
+  private:
+    bool device_;
 };
 
 TEST(Sound, NoOutputDeviceIsReportedOnceAndNotTriedAgain) {
-    std::atomic<int> beeps{0};
-    CWaveOut::SetNoDeviceHandler([&] { beeps.fetch_add(1); });
-    auto frames = test::EncodeAdts(test::Tone(1000, 8000, 0.5), 8000);
-    NoDeviceBackend backend;
-    CWaveOut out(&backend, "cam");
-    for (const auto& frame : frames) {
-        out.PlayFrame(AudioHeader(8000, frame.size()), frame.data(), frame.size());
+    // No device at all: one beep. A device that refuses the format: none.
+    for (bool device : {false, true}) {
+        std::atomic<int> beeps{0};
+        CWaveOut::SetNoDeviceHandler([&] { beeps.fetch_add(1); });
+        auto frames = test::EncodeAdts(test::Tone(1000, 8000, 0.5), 8000);
+        NoDeviceBackend backend(device);
+        CWaveOut out(&backend, "cam");
+        for (const auto& frame : frames) {
+            out.PlayFrame(AudioHeader(8000, frame.size()), frame.data(), frame.size());
+        }
+        CWaveOut::SetNoDeviceHandler(nullptr);
+        EXPECT_EQ(beeps.load(), device ? 0 : 1);
+        EXPECT_EQ(backend.outputsTried, 1);
+        EXPECT_FALSE(out.IsOpen());
+        EXPECT_EQ(out.BlocksPlayed(), 0u);
     }
-    CWaveOut::SetNoDeviceHandler(nullptr);
-    EXPECT_EQ(beeps.load(), 1);
-    EXPECT_EQ(backend.outputsTried, 1);
-    EXPECT_FALSE(out.IsOpen());
-    EXPECT_EQ(out.BlocksPlayed(), 0u);
 }
 
 // PortAudio is set up lazily, once, from whichever thread opens first; a
@@ -287,7 +295,7 @@ TEST(Talk, CaptureRateFollowsALowerCaseCAndIsFixedAtTheFirstStart) {
 // frames only, and never more than the 2048-byte area.
 TEST(Talk, EncodedFramesCarryTheCaptureRateAndStayInTheirArea) {
     for (int rate : {8000, 16000}) {
-        NoDeviceBackend backend;
+        NoDeviceBackend backend(false);
         CWaveIn in(&backend, "cam");
         EXPECT_FALSE(in.Start(rate == 16000 ? "c1" : "C1"));  // no microphone
         EXPECT_EQ(in.CaptureRate(), rate);
