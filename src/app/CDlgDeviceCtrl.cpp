@@ -13,7 +13,6 @@
 #include "platform/Clock.h"
 #include "ui/ImageButton.h"
 #include "ui/MessageBoxes.h"
-#include "ui/ShutterSound.h"
 
 namespace orbisight {
 
@@ -166,8 +165,18 @@ void CDlgDeviceCtrl::RefreshTexts() {
         button->setEnabled(enabled);
     }
     PaneChannel* channel = enabled ? pane_->Channel() : nullptr;
-    Button(1033)->setToolTip(channel && channel->Listening() ? "Sound:On" : "Sound:Mute");
-    Button(1066)->setToolTip(channel && channel->Talking() ? "Talk:Open" : "Talk:Close");
+    // Sound and talk need the camera's stream: until it is there the two
+    // buttons are off and say so (this runs every second).
+    bool stream = enabled && pane_->StreamReady();
+    Button(1033)->setEnabled(stream);
+    Button(1066)->setEnabled(stream);
+    if (enabled && !stream) {
+        Button(1033)->setToolTip(kSoundWaiting);
+        Button(1066)->setToolTip(kTalkWaiting);
+    } else {
+        Button(1033)->setToolTip(channel && channel->Listening() ? "Sound:On" : "Sound:Mute");
+        Button(1066)->setToolTip(channel && channel->Talking() ? "Talk:Open" : "Talk:Close");
+    }
     Button(1056)->setToolTip(!channel ? "Alert ON/OFF"
                                       : (channel->Alert() ? "Alert ON" : "Alert OFF"));
     Button(1056)->SetBackdrop(channel && channel->Alert() ? QColor(0xf6, 0xc9, 0xc9) : QColor());
@@ -191,6 +200,11 @@ void CDlgDeviceCtrl::Blink() {
 }
 
 void CDlgDeviceCtrl::Trigger(int id) {
+    if (id == kSnapAll) {
+        // Every pane of the wall, whichever is selected.
+        wall_->UserSnapshotAll();
+        return;
+    }
     if (!pane_ || !pane_->Device()) {
         return;
     }
@@ -208,20 +222,25 @@ void CDlgDeviceCtrl::Trigger(int id) {
     }
     switch (id) {
         case 1013:
-            pane_->TakeSnapshot();
-            ui::PlayShutterSound();
+            pane_->UserSnapshot(true);
             return;
         case 1051:
-            pane_->ToggleRecording();
+            pane_->UserToggleRecording();
             return;
         case 1033:
-            pane_->ToggleListening();
+            if (pane_->StreamReady()) {
+                pane_->ToggleListening();
+            }
             RefreshTexts();
             return;
         case 1306:
             ShowQualityMenu();
             return;
         case 1066:
+            if (!pane_->StreamReady()) {
+                RefreshTexts();
+                return;
+            }
             if (!pane_->ToggleTalk()) {
                 ui::ShowNote(this, "Tips", "No microphone found: talk is not available.",
                              ui::MessageIcon::kWarning);

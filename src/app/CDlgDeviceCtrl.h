@@ -24,6 +24,11 @@ class CDlgDeviceCtrl : public QWidget {
     static constexpr int kWidth = 219;
     static constexpr int kTextsMs = 1000;
     static constexpr int kBlinkMs = 500;
+    // A command of the panel without a button of its own: a snapshot of
+    // every pane, then the shutter sound.
+    static constexpr int kSnapAll = 1014;
+    static constexpr const char* kSoundWaiting = "Sound: waiting for the camera's stream";
+    static constexpr const char* kTalkWaiting = "Talk: waiting for the camera's stream";
 
     CDlgDeviceCtrl(VideoWall* wall, QWidget* parent);
 

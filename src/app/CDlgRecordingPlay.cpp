@@ -17,6 +17,7 @@
 #include <system_error>
 #include <vector>
 
+#include "app/CDlgVedioShow.h"
 #include "ui/MessageBoxes.h"
 #include "ui/SkinImages.h"
 
@@ -29,6 +30,7 @@ namespace {
 const char* kRootText = "Local video";
 const char* kAnalyzingText = "Analyzing, please wait...";
 const char* kNoFileText = "No video file chosen or video file lost!\n\n Please try again......";
+const char* kChooseFirstTip = "Choose a file or folder first";
 const char* kLaterTip = " (not available in this version)";
 constexpr int kKindRole = Qt::UserRole;
 // Sub-folders deeper than this are not shown (a loop of bind mounts, say).
@@ -149,6 +151,10 @@ void PlaybackView::paintEvent(QPaintEvent*) {
             QImage frame(reinterpret_cast<const uchar*>(picture.pixels), picture.width,
                          picture.height, picture.strideBytes, QImage::Format_RGB32);
             p.drawImage(rect(), frame);
+            // The file's path over the picture, as a live pane titles its
+            // camera.
+            CDlgVedioShow::PaintTitle(p, rect(), font(),
+                                      QString::fromUtf8(picture.overlay.title.c_str()));
         }
         return;
     }
@@ -287,6 +293,14 @@ CDlgRecordingPlay::CDlgRecordingPlay(Options options, QWidget* parent)
     connect(stopButton_, &QPushButton::clicked, this, &CDlgRecordingPlay::StopPlayback);
     connect(fastButton_, &QPushButton::clicked, this, &CDlgRecordingPlay::FastForward);
     connect(deleteButton_, &QPushButton::clicked, this, &CDlgRecordingPlay::DeleteSelected);
+    // Delete works on the path box: nothing to delete while it is empty.
+    auto updateDelete = [this] {
+        bool chosen = !pathBox_->text().isEmpty();
+        deleteButton_->setEnabled(chosen);
+        deleteButton_->setToolTip(chosen ? "Delete the chosen file or folder" : kChooseFirstTip);
+    };
+    connect(pathBox_, &QLineEdit::textChanged, this, updateDelete);
+    updateDelete();
     // A drag seeks where it is let go; clicks and keys at once.
     connect(slider_, &QSlider::valueChanged, this, [this](int value) {
         if (!slider_->isSliderDown()) {
@@ -396,11 +410,12 @@ void CDlgRecordingPlay::OpenItem(QTreeWidgetItem* item) {
     }
     tree_->setCurrentItem(item);
     pathBox_->setText(PathText(PathOf(item)));
+    // Any item stops what plays; a folder only that.
+    StopPlayback();
     ItemKind kind = KindOf(item);
     if (kind != ItemKind::kRecording && kind != ItemKind::kSnapshot) {
         return;
     }
-    StopPlayback();
     if (kind == ItemKind::kRecording) {
         PlayRecording(PathOf(item));
     } else {
@@ -440,7 +455,7 @@ void CDlgRecordingPlay::PlayRecording(const fs::path& path) {
     statusLabel_->clear();
     view_->ShowPlayback(true);
     playingPath_ = path;
-    session_->Play(path.string(), path.filename().string());
+    session_->Play(path.string(), path.string());
     timer_.start();
 }
 

@@ -86,8 +86,8 @@ class CDlgRecordingPlay : public QDialog {
     void FastForward();
     void DeleteSelected();
     void SeekTo(int percent);
-    // Plays the selected recording or shows the selected snapshot (double
-    // click).
+    // Double click: stops what plays, then plays the item's recording or
+    // shows its snapshot (a folder only stops).
     void OpenItem(QTreeWidgetItem* item);
     // One tick of the 500 ms timer.
     void Tick();

@@ -168,6 +168,12 @@ void CDlgSystemSetting::Apply() {
 }
 
 void CDlgSystemSetting::accept() {
+    if (folder_->text().trimmed().isEmpty()) {
+        // Recordings and snapshots need a folder: the dialog stays open.
+        ui::ShowNote(this, "Error", kNoFolderText, ui::MessageIcon::kCritical);
+        folder_->setFocus();
+        return;
+    }
     Apply();
     QDialog::accept();
     ui::ShowNote(parentWidget(), "Success",

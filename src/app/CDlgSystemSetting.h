@@ -37,7 +37,11 @@ class CDlgSystemSetting : public QDialog {
 
     // The OK step without closing (tests call it directly).
     void Apply();
+    // Refuses an empty "Record file path:" (the dialog stays open and says
+    // why); otherwise stores the settings.
     void accept() override;
+    static constexpr const char* kNoFolderText =
+        "Record file path is empty. Choose a folder for recordings and snapshots.";
 
     // "Orbisight Cloud System 5.0 (Build %s %s)" with the build date and time.
     static QString VersionText();

@@ -12,6 +12,7 @@
 #include "app/PaneVideoSink.h"
 #include "platform/Clock.h"
 #include "ui/MessageBoxes.h"
+#include "ui/ShutterSound.h"
 #include "ui/SkinImages.h"
 
 namespace orbisight {
@@ -19,6 +20,8 @@ namespace orbisight {
 namespace {
 const QColor kGrey132(132, 132, 132);
 const QColor kGrey220(220, 220, 220);
+const QColor kTitleBox(0x64, 0x64, 0x64);
+const QColor kTitleText(0xf5, 0xf5, 0xf5);
 const char* kConnectingText = "Connecting, please wait ......";
 
 QFont TitleFont(const QFont& base) {
@@ -215,10 +218,10 @@ void CDlgVedioShow::Command(int command, int value) {
             emit disconnectRequested(this);
             break;
         case kCmdToggleRecording:
-            ToggleRecording();
+            UserToggleRecording();
             break;
         case kCmdSnapshot:
-            TakeSnapshot();
+            UserSnapshot(false);
             break;
         case kCmdChannelState:
             connected_.store(value != 0);
@@ -266,17 +269,58 @@ void CDlgVedioShow::SendControl(int code) {
     }
 }
 
-void CDlgVedioShow::ToggleRecording() {
-    if (channel_) {
-        channel_->ToggleRecording();
-        update();
+bool CDlgVedioShow::ToggleRecording() {
+    if (!channel_) {
+        return false;
     }
+    bool done = channel_->ToggleRecording() == 1;
+    update();
+    return done;
 }
 
-void CDlgVedioShow::TakeSnapshot() {
-    if (channel_) {
-        channel_->TakeSnapshot();
+bool CDlgVedioShow::TakeSnapshot() {
+    return channel_ && channel_->TakeSnapshot() == 1;
+}
+
+QString CDlgVedioShow::FileRefusedReason(bool recording) const {
+    bool noFolder = false;
+    if (device_ && context_ && context_->channelSettings) {
+        noFolder = context_->channelSettings(*device_, slot_).recordFolder.empty();
     }
+    if (noFolder) {
+        return "No record folder is set. Choose one under Settings.";
+    }
+    return recording ? "Recording is not available for this camera."
+                     : "A snapshot is not available for this camera.";
+}
+
+bool CDlgVedioShow::UserToggleRecording() {
+    if (!channel_) {
+        return false;
+    }
+    if (ToggleRecording()) {
+        return true;
+    }
+    ui::ShowNote(this, "Error", FileRefusedReason(true), ui::MessageIcon::kCritical);
+    return false;
+}
+
+bool CDlgVedioShow::UserSnapshot(bool shutter) {
+    if (!channel_) {
+        return false;
+    }
+    if (!TakeSnapshot()) {
+        ui::ShowNote(this, "Error", FileRefusedReason(false), ui::MessageIcon::kCritical);
+        return false;
+    }
+    if (shutter) {
+        ui::PlayShutterSound();
+    }
+    return true;
+}
+
+bool CDlgVedioShow::StreamReady() const {
+    return channel_ && inUse_ && channel_->Playing();
 }
 
 void CDlgVedioShow::ToggleListening() {
@@ -423,16 +467,7 @@ void CDlgVedioShow::PaintPicture(QPainter& p, const PictureSlots::Picture& pic) 
         p.drawImage(area, image);
     }
     const VideoOverlay& overlay = pic.overlay;
-    // Title at (8, 6) of the picture, light text on grey.
-    QFont titleFont = TitleFont(font());
-    p.setFont(titleFont);
-    QString title = QString::fromUtf8(overlay.title.c_str());
-    QFontMetrics metrics(titleFont);
-    QRect titleRect(area.left() + 8, area.top() + 6, metrics.horizontalAdvance(title) + 8,
-                    metrics.height());
-    p.fillRect(titleRect, QColor(0x64, 0x64, 0x64));
-    p.setPen(QColor(0xf5, 0xf5, 0xf5));
-    p.drawText(titleRect.adjusted(4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, title);
+    PaintTitle(p, area, font(), QString::fromUtf8(overlay.title.c_str()));
 
     // Status icons along the bottom, 30 x 23 each, 32 pixels apart.
     int x = area.left() + 10;
@@ -469,6 +504,20 @@ void CDlgVedioShow::PaintPicture(QPainter& p, const PictureSlots::Picture& pic) 
         p.drawPixmap(QRect(zones_.close.left, zones_.close.top, 27, 25), close);
         p.restore();
     }
+}
+
+QRect CDlgVedioShow::PaintTitle(QPainter& p, const QRect& area, const QFont& base,
+                                const QString& title) {
+    // At (8, 6) of the picture, light text on a grey box.
+    QFont titleFont = TitleFont(base);
+    p.setFont(titleFont);
+    QFontMetrics metrics(titleFont);
+    QRect titleRect(area.left() + 8, area.top() + 6, metrics.horizontalAdvance(title) + 8,
+                    metrics.height());
+    p.fillRect(titleRect, kTitleBox);
+    p.setPen(kTitleText);
+    p.drawText(titleRect.adjusted(4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, title);
+    return titleRect;
 }
 
 void CDlgVedioShow::PaintPanTiltArrows(QPainter& p, const QRect& area) {

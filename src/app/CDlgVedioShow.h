@@ -84,8 +84,22 @@ class CDlgVedioShow : public QWidget {
 
     // Channel commands used by the toolbars (nothing without a channel).
     void SendControl(int code);
-    void ToggleRecording();
-    void TakeSnapshot();
+    // True when the channel started or stopped recording / took the
+    // snapshot request; false without a channel or when the channel refused
+    // (no record folder, no camera). Nothing is shown to the user.
+    bool ToggleRecording();
+    bool TakeSnapshot();
+    // The same for a user's command: a refusal is told in an "Error" box
+    // with the reason; a snapshot taken plays the shutter sound when
+    // shutter is set.
+    bool UserToggleRecording();
+    bool UserSnapshot(bool shutter);
+    // Why recording or a snapshot is refused: no record folder set, or the
+    // channel cannot do it.
+    QString FileRefusedReason(bool recording) const;
+    // The camera's stream has started (the first picture was decoded):
+    // sound and talk have something to work with.
+    bool StreamReady() const;
     void ToggleListening();
     // Talk on or off. False when talk could not start (no microphone).
     bool ToggleTalk();
@@ -98,6 +112,12 @@ class CDlgVedioShow : public QWidget {
     // The right-button menu ("Begin record"/"Stop record", "Snap",
     // "Disconnect"), or nullptr when the pane is not connected.
     std::unique_ptr<class QMenu> BuildContextMenu();
+
+    // The picture's title as every video picture shows it: at (8, 6) of the
+    // picture area, light text on a grey box, in the given font at 1.5
+    // times its height. Returns the box.
+    static QRect PaintTitle(class QPainter& p, const QRect& area, const QFont& base,
+                            const QString& title);
 
     // Test access: a drag on the picture as the mouse would do it.
     void SimulateDrag(QPoint from, QPoint to);

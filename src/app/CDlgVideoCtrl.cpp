@@ -9,7 +9,6 @@
 #include "app/PaneGeometry.h"
 #include "app/VideoWall.h"
 #include "ui/ImageButton.h"
-#include "ui/ShutterSound.h"
 
 namespace orbisight {
 
@@ -108,23 +107,24 @@ void CDlgVideoCtrl::Trigger(int id) {
         return;
     }
     if (id == kSnapAllButton) {
-        wall_->SnapshotAll();
-        ui::PlayShutterSound();
+        wall_->UserSnapshotAll();
         return;
     }
     if (!pane || !pane->Channel()) {
-        return;  // without a live channel the camera commands do nothing
+        Refresh();  // the buttons are shown disabled: a stale click
+        return;
     }
     switch (id) {
         case 1013:
-            pane->TakeSnapshot();
-            ui::PlayShutterSound();
+            pane->UserSnapshot(true);
             return;
         case 1051:
-            pane->ToggleRecording();
+            pane->UserToggleRecording();
             return;
         case kSoundButton:
-            pane->ToggleListening();
+            if (pane->StreamReady()) {
+                pane->ToggleListening();
+            }
             Refresh();
             return;
         case kQualityButton:
@@ -176,13 +176,28 @@ void CDlgVideoCtrl::ShowQualityMenu() {
 void CDlgVideoCtrl::Refresh() {
     CDlgVedioShow* pane = Target();
     PaneChannel* channel = pane ? pane->Channel() : nullptr;
-    bool soundOn = pane && pane->Connected() && channel && channel->Listening();
+    // The camera buttons need the pane's channel; "Snap all" works on the
+    // whole wall and "Disconnect" on any pane.
+    for (const ButtonSpec& def : kButtons) {
+        ui::ImageButton* button = Button(def.id);
+        if (def.id == kSnapAllButton) {
+            continue;
+        }
+        if (def.id == kDisconnectButton) {
+            button->setEnabled(pane != nullptr);
+            continue;
+        }
+        button->setEnabled(channel != nullptr);
+        button->setToolTip(channel ? def.label : kNoCameraTip);
+    }
+    bool stream = pane && pane->StreamReady();
+    bool soundOn = stream && pane->Connected() && channel->Listening();
     ui::ImageButton* sound = Button(kSoundButton);
     sound->setText(soundOn ? "Sound:On" : "Sound:Mute");
-    sound->setToolTip(sound->text());
+    sound->setEnabled(stream);
+    sound->setToolTip(!channel ? kNoCameraTip : (stream ? sound->text() : kSoundWaitingTip));
     ui::ImageButton* alert = Button(kAlertButton);
     if (!channel) {
-        alert->setToolTip("Alert ON/OFF");
         alert->SetBackdrop(QColor());
     } else {
         alert->setToolTip(channel->Alert() ? "Alert ON" : "Alert OFF");

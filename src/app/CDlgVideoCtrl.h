@@ -24,6 +24,8 @@ class CDlgVideoCtrl : public QWidget {
     static constexpr int kSoundButton = 1033;
     static constexpr int kQualityButton = 1306;
     static constexpr int kDisconnectButton = 1018;
+    static constexpr const char* kNoCameraTip = "No camera on this pane";
+    static constexpr const char* kSoundWaitingTip = "Sound: waiting for the camera's stream";
 
     CDlgVideoCtrl(VideoWall* wall, QWidget* parent);
 

@@ -25,7 +25,6 @@
 #include "app/VideoWall.h"
 #include "media/CWaveOut.h"
 #include "ui/MessageBoxes.h"
-#include "ui/ShutterSound.h"
 #include "ui/SkinImages.h"
 
 namespace orbisight {
@@ -308,8 +307,7 @@ void CMyVelaExpertDlg::Command(int id) {
             wall_->RecordAll();
             return;
         case CDlgDevAllCtrl::kSnapshotAll:
-            wall_->SnapshotAll();
-            ui::PlayShutterSound();
+            wall_->UserSnapshotAll();
             return;
         case kCmdLoginLogout:
             LoginOrLogout();

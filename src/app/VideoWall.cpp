@@ -5,6 +5,7 @@
 #include "app/CDlgVideoCtrl.h"
 #include "platform/Text.h"
 #include "ui/MessageBoxes.h"
+#include "ui/ShutterSound.h"
 
 namespace orbisight {
 
@@ -288,12 +289,22 @@ void VideoWall::RecordAll() {
     recordAll_ = !recordAll_;
 }
 
-void VideoWall::SnapshotAll() {
+int VideoWall::SnapshotAll() {
+    int taken = 0;
     for (CDlgVedioShow* pane : panes_) {
-        if (pane->Channel() && pane->InUse()) {
-            pane->TakeSnapshot();
+        if (pane->Channel() && pane->InUse() && pane->TakeSnapshot()) {
+            ++taken;
         }
     }
+    return taken;
+}
+
+int VideoWall::UserSnapshotAll() {
+    int taken = SnapshotAll();
+    if (taken > 0) {
+        ui::PlayShutterSound();
+    }
+    return taken;
 }
 
 bool VideoWall::DisconnectOne(CDlgVedioShow* pane) {

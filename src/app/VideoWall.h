@@ -80,7 +80,11 @@ class VideoWall : public QObject {
     bool DisconnectAll(bool confirm);
     void RecordAll();
     bool RecordAllOn() const { return recordAll_; }
-    void SnapshotAll();
+    // A snapshot of every pane with a channel; returns how many were taken.
+    int SnapshotAll();
+    // The user's "Snap all": the shutter sounds only when something was
+    // taken.
+    int UserSnapshotAll();
     // Disconnects one pane (close box, pane menu, pane toolbar), refused
     // while loop play runs unless the user stops it.
     bool DisconnectOne(CDlgVedioShow* pane);

@@ -78,6 +78,11 @@ CHalvexRecorder::~CHalvexRecorder() {
 CHalvexRecorder::OpenFile CHalvexRecorder::Create(const std::string& folder, const std::string& id,
                                                   const std::string& name,
                                                   std::string& error) const {
+    if (folder.empty() && !options_.createFile) {
+        // Never a file relative to the current directory.
+        error = "no record folder is set";
+        return OpenFile{};
+    }
     std::time_t now = options_.wallClock ? options_.wallClock() : std::time(nullptr);
     RecordName recordName = BuildRecordName(folder, name, id, LocalRecordTime(now));
     OpenFile file;
@@ -138,6 +143,9 @@ bool CHalvexRecorder::Start(const char* id, const char* name) {
     OpenFile old;
     {
         std::lock_guard lock(mutex_);
+        if (folder_.empty() && !options_.createFile) {
+            return false;  // no record folder: recording is not available
+        }
         old = std::exchange(file_, OpenFile{});
         writingStarted_ = false;
         segmentStarted_ = false;

@@ -56,8 +56,9 @@ class CHalvexRecorder : public FrameRecorder {
     CHalvexRecorder(const CHalvexRecorder&) = delete;
     CHalvexRecorder& operator=(const CHalvexRecorder&) = delete;
 
-    // FrameRecorder. Start always succeeds; creation failures are reported
-    // when the first frame comes.
+    // FrameRecorder. Start fails only without a record folder (an empty
+    // folder never means the current directory); creation failures are
+    // reported when the first frame comes.
     bool Start(const char* id, const char* name) override;
     void Stop() override;
     void Write(const FrameHeader& header, const uint8_t* payload) override;

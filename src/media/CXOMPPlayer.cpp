@@ -357,16 +357,30 @@ int CXOMPPlayer::ToggleRecording() {
 
 void CXOMPPlayer::SetRecordSettings(const std::string& folder, int minutes) {
     {
+        // An empty folder: no snapshots (never into the current directory).
         std::lock_guard lock(snapshotMutex_);
-        if (recordFolder_.empty()) {
-            return;  // a channel without recording stays so
-        }
         recordFolder_ = folder;
     }
-    std::lock_guard lock(recorderMutex_);
+    std::lock_guard toggles(recorderMutex_);
     if (recorder_) {
+        // The recorder refuses new files without a folder.
         recorder_->SetRecordSettings(folder, minutes);
+        return;
     }
+    if (folder.empty()) {
+        return;
+    }
+    // A channel made while no folder was set records from now on.
+    CHalvexRecorder::Options recorderOptions;
+    recorderOptions.recordFolder = folder;
+    recorderOptions.segmentMinutes = minutes;
+    auto recorder = std::make_unique<CHalvexRecorder>(std::move(recorderOptions));
+    recorder->SetFailureHandler([this](const std::string& path, const std::string& error) {
+        ReportFileFailure(kFailedRecording, path, error);
+    });
+    std::lock_guard lock(splitMutex_);
+    recording_.store(false);
+    recorder_ = std::move(recorder);
 }
 
 int CXOMPPlayer::TakeSnapshot() {

@@ -63,7 +63,8 @@ struct LiveChannelOptions {
     // never learns that the camera came back.
     int offlineRetryMs = 30000;
     // Where recordings and snapshots go ("Record file path:"); empty: the
-    // channel has no recorder (ToggleRecording and TakeSnapshot return 0).
+    // channel has no recorder (ToggleRecording and TakeSnapshot return 0)
+    // until SetRecordSettings gives it a folder.
     std::string recordFolder;
     // "Record file divide:": minutes per recording file (below 1: 60).
     int recordMinutes = 60;
@@ -178,7 +179,9 @@ class CXOMPPlayer {
     uint64_t SnapshotsSaved() const { return snapshotsSaved_.load(); }
     std::string LastSnapshot() const;
     // New record folder and file length (the settings dialog): used from
-    // the next recording file and snapshot on.
+    // the next recording file and snapshot on. A channel made without a
+    // folder gets its recorder here; an empty folder makes recording and
+    // snapshots unavailable (a running recording ends at its next file).
     void SetRecordSettings(const std::string& folder, int minutes);
     // Replaces the channel's recorder (a running recording is stopped).
     void AttachRecorder(std::unique_ptr<FrameRecorder> recorder);

@@ -105,10 +105,16 @@ class ShutterPlayer {
 std::mutex g_mutex;
 std::unique_ptr<ShutterPlayer> g_player;  // protected by g_mutex
 bool g_shutdown = false;                  // protected by g_mutex
+std::atomic<uint64_t> g_requests{0};
 
 }  // namespace
 
+uint64_t ShutterSoundRequests() {
+    return g_requests.load();
+}
+
 void PlayShutterSound() {
+    g_requests.fetch_add(1);
     if (!AudioDeviceWanted()) {
         return;
     }

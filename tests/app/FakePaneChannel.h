@@ -26,7 +26,8 @@ struct FakeChannelLog {
     int destroyed = 0;  // channel objects destroyed
     int snapshots = 0;
     int recordToggles = 0;
-    bool microphone = true;  // StartTalk finds one
+    bool microphone = true;    // StartTalk finds one
+    bool fileRefused = false;  // ToggleRecording and TakeSnapshot return 0
     PaneChannelSettings lastSettings;
     NoticeTarget* lastOwner = nullptr;
     std::vector<VideoSink*> sinks;  // each channel's, in the order made
@@ -111,12 +112,18 @@ class FakePaneChannel : public PaneChannel {
     }
     int ToggleRecording() override {
         std::lock_guard lock(log_->mutex);
+        if (log_->fileRefused) {
+            return 0;
+        }
         ++log_->recordToggles;
         recording_ = !recording_;
         return 1;
     }
     int TakeSnapshot() override {
         std::lock_guard lock(log_->mutex);
+        if (log_->fileRefused) {
+            return 0;
+        }
         ++log_->snapshots;
         return 1;
     }

@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QImage>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTimer>
@@ -23,6 +24,7 @@
 #include "app/CMyVelaExpertDlg.h"
 #include "app/VideoWall.h"
 #include "ui/ImageButton.h"
+#include "ui/ShutterSound.h"
 
 namespace orbisight {
 namespace {
@@ -97,9 +99,10 @@ class PaneFixture : public ::testing::Test {
         host_->resize(800, 600);
         PaneContext context;
         context.createChannel = FakeFactory(log_);
-        context.channelSettings = [](const DeviceInfo&, int slot) {
+        context.channelSettings = [this](const DeviceInfo&, int slot) {
             PaneChannelSettings s;
             s.name = "cam" + std::to_string(slot);
+            s.recordFolder = recordFolder_;
             return s;
         };
         wall_ = new VideoWall(host_.get(), context, host_.get());
@@ -146,7 +149,118 @@ class PaneFixture : public ::testing::Test {
     std::shared_ptr<FakeChannelLog> log_;
     std::unique_ptr<QWidget> host_;
     VideoWall* wall_ = nullptr;
+    std::string recordFolder_ = "/tmp/orbisight-record";  // only its emptiness counts
 };
+
+// Sound and talk do nothing before the camera's stream: the panel shows
+// them disabled with the reason and enables them by its own timer once the
+// stream is there. The floating toolbar disables the camera buttons of a
+// pane without a channel, and Sound until the stream.
+TEST_F(PaneFixture, ButtonsThatCannotWorkYetAreDisabledAndSayWhy) {
+    log_->playing = false;
+    CDlgVedioShow* pane = OpenCamera(Camera("ORBI1"));
+    CDlgDeviceCtrl panel(wall_, host_.get());
+    panel.SetPane(pane);
+    for (int id : {1033, 1066}) {
+        EXPECT_FALSE(panel.Button(id)->isEnabled()) << id;
+    }
+    EXPECT_EQ(panel.Button(1033)->toolTip(), "Sound: waiting for the camera's stream");
+    EXPECT_EQ(panel.Button(1066)->toolTip(), "Talk: waiting for the camera's stream");
+    EXPECT_TRUE(panel.Button(1013)->isEnabled());
+    panel.Trigger(1033);  // a stale click
+    panel.Trigger(1066);
+    EXPECT_FALSE(pane->Channel()->Listening());
+    EXPECT_FALSE(pane->Channel()->Talking());
+
+    wall_->ToggleFullScreen();
+    CDlgVideoCtrl* bar = wall_->PaneToolbar();
+    bar->Refresh();
+    EXPECT_FALSE(bar->Button(CDlgVideoCtrl::kSoundButton)->isEnabled());
+    EXPECT_EQ(bar->Button(CDlgVideoCtrl::kSoundButton)->toolTip(),
+              "Sound: waiting for the camera's stream");
+    EXPECT_TRUE(bar->Button(1013)->isEnabled());
+    wall_->ToggleFullScreen();
+
+    // The stream arrives: the panel follows within its one-second refresh.
+    log_->playing = true;
+    ASSERT_TRUE(WaitUntil([&] { return panel.Button(1033)->isEnabled(); }, 3000));
+    EXPECT_TRUE(panel.Button(1066)->isEnabled());
+    EXPECT_EQ(panel.Button(1033)->toolTip(), "Sound:Mute");
+    panel.Trigger(1033);
+    EXPECT_TRUE(pane->Channel()->Listening());
+    EXPECT_EQ(panel.Button(1033)->toolTip(), "Sound:On");
+
+    // A full-screen pane without a camera: only Snap all stays usable.
+    pane->Disconnect();
+    CDlgVedioShow* empty = wall_->Pane(1);
+    wall_->SelectPane(empty);
+    wall_->ToggleFullScreen();
+    ASSERT_EQ(wall_->FullScreenPane(), empty);
+    bar->Refresh();
+    for (int id : {1013, 1051, 1033, 1065, 1306, 1056}) {
+        EXPECT_FALSE(bar->Button(id)->isEnabled()) << id;
+        EXPECT_EQ(bar->Button(id)->toolTip(), "No camera on this pane") << id;
+    }
+    EXPECT_TRUE(bar->Button(CDlgVideoCtrl::kSnapAllButton)->isEnabled());
+    EXPECT_TRUE(bar->Button(CDlgVideoCtrl::kDisconnectButton)->isEnabled());
+}
+
+// A snapshot or recording the channel refuses is told in an Error box with
+// the reason, and the shutter stays silent; one that is taken sounds the
+// shutter and shows nothing. Snap all sounds only when a pane took one.
+TEST_F(PaneFixture, RefusedSnapshotsAndRecordingsSayWhyAndTheShutterStaysSilent) {
+    CDlgVedioShow* pane = OpenCamera(Camera("ORBI1"));
+    CDlgVedioShow* other = OpenCamera(Camera("ORBI2"));
+    CDlgDeviceCtrl panel(wall_, host_.get());
+    panel.SetPane(pane);
+    wall_->SelectPane(pane);
+    wall_->ToggleFullScreen();
+    CDlgVideoCtrl* bar = wall_->PaneToolbar();
+    MessageRecorder messages;
+    uint64_t shutter = ui::ShutterSoundRequests();
+
+    log_->fileRefused = true;
+    recordFolder_.clear();
+    panel.Trigger(1013);
+    bar->Trigger(1013);
+    pane->Command(CDlgVedioShow::kCmdSnapshot);
+    panel.Trigger(1051);
+    ASSERT_EQ(messages.asked.size(), 4u);
+    for (const auto& m : messages.asked) {
+        EXPECT_EQ(m.title, "Error");
+        EXPECT_EQ(m.text, "No record folder is set. Choose one under Settings.");
+    }
+    recordFolder_ = "/tmp/orbisight-record";
+    bar->Trigger(1051);
+    pane->Command(CDlgVedioShow::kCmdToggleRecording);
+    ASSERT_EQ(messages.asked.size(), 6u);
+    EXPECT_EQ(messages.asked[4].text, "Recording is not available for this camera.");
+    EXPECT_EQ(messages.asked[5].text, "Recording is not available for this camera.");
+    EXPECT_FALSE(pane->Channel()->Recording());
+    panel.Trigger(CDlgDeviceCtrl::kSnapAll);
+    bar->Trigger(CDlgVideoCtrl::kSnapAllButton);
+    EXPECT_EQ(wall_->SnapshotAll(), 0);
+    EXPECT_EQ(ui::ShutterSoundRequests(), shutter) << "nothing was taken";
+    EXPECT_EQ(messages.asked.size(), 6u) << "snap all says nothing per pane";
+
+    log_->fileRefused = false;
+    messages.asked.clear();
+    panel.Trigger(1013);
+    EXPECT_EQ(ui::ShutterSoundRequests(), shutter + 1);
+    bar->Trigger(1051);
+    EXPECT_TRUE(pane->Channel()->Recording());
+    panel.Trigger(CDlgDeviceCtrl::kSnapAll);  // both panes
+    EXPECT_EQ(ui::ShutterSoundRequests(), shutter + 2);
+    EXPECT_EQ(log_->snapshots, 3);
+    EXPECT_TRUE(messages.asked.empty());
+    EXPECT_NE(other->Channel(), nullptr);
+
+    // Snap all from the panel works whichever pane it shows, even none.
+    panel.SetPane(nullptr);
+    panel.Trigger(CDlgDeviceCtrl::kSnapAll);
+    EXPECT_EQ(log_->snapshots, 5);
+    EXPECT_EQ(ui::ShutterSoundRequests(), shutter + 3);
+}
 
 TEST_F(PaneFixture, ToolbarZoneIsReportedAfreshAfterLeaveDisconnectAndFullScreen) {
     CDlgVedioShow* pane = OpenCamera(Camera("ORBI1"));
@@ -457,6 +571,41 @@ TEST(SettingsKeyFrames, OkAppliesTheSettingToLocalCamerasOnly) {
     EXPECT_TRUE(keyFramesOnly(1));
     log->Release();
     window.reset();
+}
+
+// Recordings and snapshots need a record folder: OK with an empty (or
+// blank) path box says so and keeps the dialog open with the stored folder
+// untouched; one character is a folder.
+TEST(SettingsRecordFolder, AnEmptyFolderIsRefusedAndTheDialogStaysOpen) {
+    TempFolder dir;
+    AppSettings::Places places{dir.Path() / "data", dir.Path() / "autostart", dir.Path() / "record",
+                               "/opt/orbisight/bin/orbisight"};
+    fs::create_directories(places.dataFolder);
+    AppSettings settings(places);
+    settings.Load();
+    std::string stored(settings.Record().RecordFolder());
+    ASSERT_FALSE(stored.empty());
+    MessageRecorder messages;
+    for (const char* text : {"", "   "}) {
+        SCOPED_TRACE(std::string("'") + text + "'");
+        CDlgSystemSetting dialog(settings, nullptr, nullptr);
+        dialog.show();
+        dialog.RecordFolder()->setText(text);
+        dialog.accept();
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_NE(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(std::string(settings.Record().RecordFolder()), stored);
+    }
+    ASSERT_EQ(messages.asked.size(), 2u);
+    EXPECT_EQ(messages.asked[0].title, "Error");
+    EXPECT_EQ(messages.asked[0].text, CDlgSystemSetting::kNoFolderText);
+
+    CDlgSystemSetting dialog(settings, nullptr, nullptr);
+    dialog.show();
+    dialog.RecordFolder()->setText("r");
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(std::string(settings.Record().RecordFolder()), "r");
 }
 
 }  // namespace

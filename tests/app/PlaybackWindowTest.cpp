@@ -343,6 +343,64 @@ TEST_F(PlaybackWindowTest, DeletingAFolderNamesWhatItHoldsAndTheRecordFolderStay
     EXPECT_EQ(Find("Door(ABC)"), nullptr);
 }
 
+// The played picture carries the file's path as its title, drawn at (8, 6)
+// on the grey box the live panes use.
+TEST_F(PlaybackWindowTest, ThePlayedPictureShowsItsPathAsTitle) {
+    ASSERT_TRUE(ClipRecording(5).WriteTo(recording_));
+    dialog_->OpenItem(Find(QString::fromStdString(recording_.filename().string())));
+    PaneVideoSink& sink = dialog_->Session().Sink();
+    ASSERT_TRUE(WaitUntil([&] { return sink.Latest().Valid(); }, 10000));
+    dialog_->PlayOrPause();  // paused: the picture stays
+    ASSERT_TRUE(dialog_->PausedState());
+    EXPECT_EQ(sink.Latest().overlay.title, recording_.string());
+    QImage shown = dialog_->View()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_GT(shown.width(), 20);
+    EXPECT_EQ(shown.pixel(9, 7) & 0xffffff, 0x646464u);
+    EXPECT_NE(shown.pixel(7, 7) & 0xffffff, 0x646464u) << "the box starts at x 8";
+    bool text = false;
+    for (int x = 12; x < std::min(shown.width(), 200) && !text; ++x) {
+        for (int y = 7; y < 20 && !text; ++y) {
+            text = (shown.pixel(x, y) & 0xffffff) == 0xf5f5f5u;
+        }
+    }
+    EXPECT_TRUE(text) << "light title text on the box";
+}
+
+// A double click on any item stops what plays first; a folder (or the
+// root) does nothing more.
+TEST_F(PlaybackWindowTest, DoubleClickOnAFolderStopsThePlayback) {
+    ASSERT_TRUE(ClipRecording(5).WriteTo(recording_));
+    QTreeWidgetItem* recording = Find(QString::fromStdString(recording_.filename().string()));
+    for (QTreeWidgetItem* item : {Find("2024-03-06"), dialog_->Tree()->topLevelItem(0)}) {
+        dialog_->OpenItem(recording);
+        ASSERT_TRUE(dialog_->PlayingState());
+        dialog_->OpenItem(item);
+        EXPECT_FALSE(dialog_->PlayingState());
+        EXPECT_FALSE(dialog_->TimerActive());
+        EXPECT_FALSE(dialog_->View()->ShowsPlayback());
+        EXPECT_EQ(dialog_->PathBox()->text().toStdString(), dialog_->PathOf(item).string());
+    }
+    // A snapshot: stopped, then shown.
+    dialog_->OpenItem(recording);
+    dialog_->OpenItem(Find(QString::fromStdString(snapshot_.filename().string())));
+    EXPECT_FALSE(dialog_->PlayingState());
+    EXPECT_TRUE(dialog_->View()->ShowsImage());
+}
+
+// Delete works on the path box: disabled, saying why, while it is empty.
+TEST_F(PlaybackWindowTest, DeleteIsDisabledUntilSomethingIsChosen) {
+    MessageRecorder messages(ui::MessageAnswer::kYes);
+    EXPECT_FALSE(dialog_->DeleteButton()->isEnabled());
+    EXPECT_EQ(dialog_->DeleteButton()->toolTip(), "Choose a file or folder first");
+    Click(Find(QString::fromStdString(snapshot_.filename().string())));
+    EXPECT_TRUE(dialog_->DeleteButton()->isEnabled());
+    QTest::mouseClick(dialog_->DeleteButton(), Qt::LeftButton);
+    EXPECT_FALSE(fs::exists(snapshot_));
+    EXPECT_TRUE(dialog_->PathBox()->text().isEmpty());
+    EXPECT_FALSE(dialog_->DeleteButton()->isEnabled());
+    EXPECT_EQ(dialog_->DeleteButton()->toolTip(), "Choose a file or folder first");
+}
+
 TEST(PlaybackTimeTextTest, HoursMinutesSeconds) {
     EXPECT_EQ(CDlgRecordingPlay::TimeText(0, 60), "00:00:00 / 00:01:00");
     EXPECT_EQ(CDlgRecordingPlay::TimeText(3661, 86399), "01:01:01 / 23:59:59");

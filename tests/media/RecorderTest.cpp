@@ -271,6 +271,32 @@ TEST_F(Recorder, NewSettingsTakeEffectAtTheNextFile) {
     EXPECT_EQ(Stamps(1), (std::vector<uint32_t>{9040}));
 }
 
+// An empty record folder is "no folder", never the current directory: a
+// start is refused, and a running recording ends at its next file with the
+// reason.
+TEST_F(Recorder, AnEmptyFolderRefusesTheStartAndEndsARunningRecording) {
+    test::ScratchFolder cwd;
+    fs::path before = fs::current_path();
+    fs::current_path(cwd.Path());
+    Make(60);
+    recorder->SetRecordSettings("", 60);
+    EXPECT_FALSE(recorder->Start("ABC", "Door"));
+    EXPECT_FALSE(recorder->Active());
+
+    recorder->SetRecordSettings(folder.Path().string(), 60);
+    ASSERT_TRUE(recorder->Start("ABC", "Door"));
+    Write(Video(0, true));
+    recorder->SetRecordSettings("", 60);
+    Write(Video(40, false));   // the open file goes on
+    Write(Video(9000, true));  // a gap: a new file is due, and has no folder
+    EXPECT_FALSE(recorder->Active());
+    ASSERT_EQ(Failures().size(), 1u);
+    EXPECT_NE(Failures()[0].find("no record folder"), std::string::npos) << Failures()[0];
+    EXPECT_EQ(Stamps(0), (std::vector<uint32_t>{0, 40}));
+    EXPECT_TRUE(FilesBelow(cwd.Path()).empty());
+    fs::current_path(before);
+}
+
 TEST_F(Recorder, ARecordingWithoutAKeyFrameLeavesNoFile) {
     Make();
     ASSERT_TRUE(recorder->Start("ABC", "Door"));

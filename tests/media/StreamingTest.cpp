@@ -8,6 +8,7 @@
 
 #include "AudioTestSupport.h"
 #include "ChannelTestSupport.h"
+#include "RecordFiles.h"
 #include "media/CXOMPPlayer.h"
 #include "media/HeadlessVideoSink.h"
 #include "media/MediaHooks.h"
@@ -158,6 +159,38 @@ TEST_F(Streaming, ACameraStreamsAStillPictureUntilItsClipIsEncoded) {
     EXPECT_EQ(stats.droppedGate, 0u);
     EXPECT_EQ(stats.reconnectAttempts, 0u);
     EXPECT_EQ(channel->PictureSizeForPoints(), (PictureSize{320, 180}));
+}
+
+// A channel made while no record folder was set records and snaps once a
+// folder is given; an empty folder makes both unavailable again.
+TEST_F(Streaming, AFolderGivenLaterBringsRecordingAndSnapshots) {
+    test::ScratchFolder folder;
+    StartCamera();
+    OpenChannel();
+    ASSERT_TRUE(DecodedAtLeast(1));
+    EXPECT_EQ(channel->ToggleRecording(), 0);
+    EXPECT_EQ(channel->TakeSnapshot(), 0);
+
+    channel->SetRecordSettings(folder.Path().string(), 60);
+    ASSERT_EQ(channel->ToggleRecording(), 1);
+    ASSERT_EQ(channel->TakeSnapshot(), 1);
+    auto count = [&](const std::string& extension) {
+        size_t n = 0;
+        for (const auto& file : test::FilesBelow(folder.Path())) {
+            n += std::filesystem::path(file).extension() == extension ? 1 : 0;
+        }
+        return n;
+    };
+    ASSERT_TRUE(Eventually([&] { return channel->SnapshotsSaved() == 1; }, kWaitMs));
+    ASSERT_TRUE(DecodedAtLeast(channel->Stats().decoded + 10));
+    EXPECT_EQ(channel->ToggleRecording(), 1);  // stopped
+    EXPECT_EQ(count(".264"), 1u);
+    EXPECT_EQ(count(".jpg"), 1u);
+
+    channel->SetRecordSettings("", 60);
+    EXPECT_EQ(channel->TakeSnapshot(), 0);
+    EXPECT_EQ(channel->ToggleRecording(), 0);
+    EXPECT_FALSE(channel->Recording());
 }
 
 TEST_F(Streaming, SubStreamForLocalCamerasWithoutTheBigStream) {
