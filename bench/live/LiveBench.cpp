@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "account/DeviceInfo.h"
+#include "bench/common/ChildProcess.h"
 #include "media/CHalvexDecoder.h"
 #include "media/CXOMPPlayer.h"
 #include "media/HeadlessVideoSink.h"
@@ -42,8 +43,6 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/log.h>
 }
-
-extern char** environ;
 
 namespace {
 
@@ -208,37 +207,10 @@ int Serve(int count) {
     return 0;
 }
 
-struct Child {
-    pid_t pid = -1;
-    FILE* in = nullptr;   // our end of its stdin
-    FILE* out = nullptr;  // our end of its stdout
-};
+using bench::Child;
 
 Child SpawnServer(const char* self, int count) {
-    int toChild[2];
-    int fromChild[2];
-    Child child;
-    if (pipe(toChild) != 0 || pipe(fromChild) != 0) {
-        return child;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
-    posix_spawn_file_actions_addclose(&actions, toChild[1]);
-    posix_spawn_file_actions_addclose(&actions, fromChild[0]);
-    std::string countText = std::to_string(count);
-    char* argv[] = {const_cast<char*>(self), const_cast<char*>("--serve"), countText.data(),
-                    nullptr};
-    if (posix_spawn(&child.pid, self, &actions, nullptr, argv, environ) != 0) {
-        child.pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    close(toChild[0]);
-    close(fromChild[1]);
-    child.in = fdopen(toChild[1], "w");
-    child.out = fdopen(fromChild[0], "r");
-    return child;
+    return bench::SpawnChild(self, {self, "--serve", std::to_string(count)});
 }
 
 uint64_t AskSent(Child& child) {

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "account/DeviceInfo.h"
+#include "bench/common/ChildProcess.h"
 #include "media/CHalvexRecorder.h"
 #include "media/CXOMPPlayer.h"
 #include "media/HeadlessVideoSink.h"
@@ -38,8 +39,6 @@
 #include "sim/stream/ClipStore.h"
 #include "sim/stream/SimStreamCamera.h"
 #include "sim/stream/StreamTestServer.h"
-
-extern char** environ;
 
 namespace {
 
@@ -151,45 +150,11 @@ int Serve(int count) {
     return 0;
 }
 
-struct Child {
-    pid_t pid = -1;
-    FILE* in = nullptr;
-    FILE* out = nullptr;
-};
+using bench::Child;
 
 Child SpawnServer(const char* self, int count) {
-    int toChild[2];
-    int fromChild[2];
-    Child child;
-    if (pipe(toChild) != 0 || pipe(fromChild) != 0) {
-        return child;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
-    posix_spawn_file_actions_addclose(&actions, toChild[1]);
-    posix_spawn_file_actions_addclose(&actions, fromChild[0]);
-    std::string countText = std::to_string(count);
-    std::string w = std::to_string(width);
-    std::string h = std::to_string(height);
-    char* argv[] = {const_cast<char*>(self),
-                    const_cast<char*>("--width"),
-                    w.data(),
-                    const_cast<char*>("--height"),
-                    h.data(),
-                    const_cast<char*>("--serve"),
-                    countText.data(),
-                    nullptr};
-    if (posix_spawn(&child.pid, self, &actions, nullptr, argv, environ) != 0) {
-        child.pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    close(toChild[0]);
-    close(fromChild[1]);
-    child.in = fdopen(toChild[1], "w");
-    child.out = fdopen(fromChild[0], "r");
-    return child;
+    return bench::SpawnChild(self, {self, "--width", std::to_string(width), "--height",
+                                    std::to_string(height), "--serve", std::to_string(count)});
 }
 
 }  // namespace

@@ -149,7 +149,7 @@ bool CHalvexRecorder::Start(const char* id, const char* name) {
         old = std::exchange(file_, OpenFile{});
         writingStarted_ = false;
         segmentStarted_ = false;
-        havePrevious_ = false;
+        havePrevious_ = {};
         id_ = id != nullptr ? id : "";
         name_ = name != nullptr ? name : "";
         // The file is created by the first frame, on the splitting thread:
@@ -167,7 +167,7 @@ void CHalvexRecorder::Stop() {
         startPending_ = false;
         old = std::exchange(file_, OpenFile{});
         writingStarted_ = false;
-        havePrevious_ = false;
+        havePrevious_ = {};
         segmentStarted_ = false;
     }
     Finish(std::move(old));
@@ -176,7 +176,7 @@ void CHalvexRecorder::Stop() {
 bool CHalvexRecorder::BeginNextFileLocked() {
     OpenFile old = std::exchange(file_, OpenFile{});
     writingStarted_ = false;
-    havePrevious_ = false;
+    havePrevious_ = {};
     segmentStarted_ = false;
     CloseLocked(old);
     std::string error;
@@ -228,14 +228,17 @@ void CHalvexRecorder::Write(const FrameHeader& header, const uint8_t* payload) {
         segmentStartMs_ = now;
     }
     // As a 32-bit unsigned difference, any step back is a very large step.
-    // Pictures and sound share the camera's clock: each frame is checked
-    // against the frame before it, whatever its kind.
-    if (havePrevious_ && header.timeStamp - previousTimeStamp_ > kMaxTimeStampStepMs) {
+    // Video and audio are timed apart: a camera (and the simulator when it
+    // catches up) sends a sound frame stamped a little after the picture
+    // that follows it, which is no jump of its clock and must not split the
+    // file and lose the pictures up to the next key frame.
+    size_t kind = header.mediaType == mediatype::kVideo ? 0 : 1;
+    if (havePrevious_[kind] && header.timeStamp - previousTimeStamp_[kind] > kMaxTimeStampStepMs) {
         BeginNextFileLocked();
         return;
     }
-    havePrevious_ = true;
-    previousTimeStamp_ = header.timeStamp;
+    havePrevious_[kind] = true;
+    previousTimeStamp_[kind] = header.timeStamp;
     if (now - segmentStartMs_ >= segmentMs_) {
         BeginNextFileLocked();
         return;
@@ -251,7 +254,7 @@ void CHalvexRecorder::Write(const FrameHeader& header, const uint8_t* payload) {
         OpenFile failed = std::exchange(file_, OpenFile{});
         CloseLocked(failed);
         writingStarted_ = false;
-        havePrevious_ = false;
+        havePrevious_ = {};
         segmentStarted_ = false;
         FailLocked(failed.path, error);
     }

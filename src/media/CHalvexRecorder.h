@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -16,9 +17,10 @@ namespace orbisight {
 // 28-byte header (little-endian) followed by its payload, no file header.
 // A file begins with a video key frame; audio and video follow in arrival
 // order. A new file is begun (named at that moment) when the camera's time
-// stamp jumps forward by more than 3 s or steps back at all (each frame
-// against the one before it, video or audio), and when the file has run for the segment length; the
-// frame that causes the change is not written, and the new file again waits for a key frame.
+// stamp jumps forward by more than 3 s or steps back at all (video and audio
+// time stamps each against their own previous one), and when the file has run for the segment
+// length; the frame that causes the change is not written, and the new file again waits for a key
+// frame.
 //
 // Failures stop the recording: a file that cannot be created (at the start
 // or at a change of file) or a write that fails leaves the recorder idle and
@@ -109,15 +111,15 @@ class CHalvexRecorder : public FrameRecorder {
     bool startPending_ = false;    // protected by mutex_
     bool segmentStarted_ = false;  // protected by mutex_
     int64_t segmentStartMs_ = 0;   // protected by mutex_
-    // The previous frame's time stamp (video or audio).
-    bool havePrevious_ = false;       // protected by mutex_
-    uint32_t previousTimeStamp_ = 0;  // protected by mutex_
-    std::vector<std::string> files_;  // protected by mutex_
-    uint64_t framesWritten_ = 0;      // protected by mutex_
-    uint64_t bytesWritten_ = 0;       // protected by mutex_
-    FailureHandler onFailure_;        // protected by mutex_
-    std::string folder_;              // protected by mutex_
-    int64_t segmentMs_ = 0;           // protected by mutex_
+    // Per media type (video, audio): the previous frame's time stamp.
+    std::array<bool, 2> havePrevious_{};           // protected by mutex_
+    std::array<uint32_t, 2> previousTimeStamp_{};  // protected by mutex_
+    std::vector<std::string> files_;               // protected by mutex_
+    uint64_t framesWritten_ = 0;                   // protected by mutex_
+    uint64_t bytesWritten_ = 0;                    // protected by mutex_
+    FailureHandler onFailure_;                     // protected by mutex_
+    std::string folder_;                           // protected by mutex_
+    int64_t segmentMs_ = 0;                        // protected by mutex_
 };
 
 }  // namespace orbisight

@@ -187,18 +187,20 @@ TEST_F(Recorder, ATimeStampStepAbove3sOrBackwardsBeginsANewFile) {
 
 // A camera stamps sound and pictures from one clock but sends them in
 // bundles: a sound frame may carry a later stamp than the picture after it.
-TEST_F(Recorder, SoundAndPicturesShareOneClock) {
+TEST_F(Recorder, SoundAndPicturesAreTimedApart) {
     Make();
     ASSERT_TRUE(recorder->Start("ABC", "Door"));
     Write(Video(1000, true));
-    Write(Audio(1040));
-    Write(Video(1040, false));  // the same time as the sound: kept
-    Write(Audio(1039));         // one step back across kinds: new file, frame lost
-    Write(Video(1080, true));
+    Write(Audio(1064));
+    Write(Video(1040, false));  // behind the sound, ahead of the last picture
+    Write(Audio(1128));
+    Write(Video(1080, false));
+    Write(Audio(1127));  // the sound itself steps back: new file
+    Write(Video(1120, true));
     recorder->Stop();
     ASSERT_EQ(recorder->Files().size(), 2u);
-    EXPECT_EQ(Stamps(0), (std::vector<uint32_t>{1000, 1040, 1040}));
-    EXPECT_EQ(Stamps(1), (std::vector<uint32_t>{1080}));
+    EXPECT_EQ(Stamps(0), (std::vector<uint32_t>{1000, 1064, 1040, 1128, 1080}));
+    EXPECT_EQ(Stamps(1), (std::vector<uint32_t>{1120}));
 }
 
 TEST_F(Recorder, TheTimeStampWrapsAround) {
