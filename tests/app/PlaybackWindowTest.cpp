@@ -13,9 +13,8 @@
 
 #include "app/CDlgDevAllCtrl.h"
 #include "app/CDlgRecordingPlay.h"
-#include "sim/stream/ClipCache.h"
 #include "tests/app/QtTestEnvironment.h"
-#include "tests/media/RecordFileMaker.h"
+#include "tests/media/ClipRecording.h"
 #include "ui/ImageButton.h"
 
 namespace orbisight {
@@ -28,27 +27,8 @@ using testing::WaitUntil;
 
 const QString kNoFile = "No video file chosen or video file lost!\n\n Please try again......";
 
-// A recording of a small real clip: 25 pictures (a key frame every 5) 40 ms
-// apart, a sound record after each.
 test::RecordFileMaker ClipRecording(int loops = 1) {
-    sim::VideoClipParams params;
-    params.name = "Window";
-    params.width = 160;
-    params.height = 120;
-    params.gop = 5;
-    params.bitRate = 200000;
-    params.seconds = 1;
-    params.preset = "ultrafast";
-    auto clip = sim::ClipCache::Instance().Get(params);
-    test::RecordFileMaker maker;
-    uint32_t t = 5000;
-    for (int loop = 0; loop < loops; ++loop) {
-        for (size_t i = 0; clip && i < clip->frames.size(); ++i, t += 40) {
-            maker.Video(t, clip->frames[i].key, clip->frames[i].data);
-            maker.Audio(t + 10);
-        }
-    }
-    return maker;
+    return test::ClipRecording("Window", 5000, loops);
 }
 
 void Touch(const fs::path& path, const std::string& text = "x") {

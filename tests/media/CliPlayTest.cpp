@@ -5,9 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "sim/stream/ClipCache.h"
 #include "tests/device/ProcessRunner.h"
-#include "tests/media/RecordFileMaker.h"
+#include "tests/media/ClipRecording.h"
 
 namespace orbisight {
 namespace {
@@ -47,22 +46,7 @@ class CliPlayTest : public ::testing::Test {
 };
 
 test::RecordFileMaker ClipRecording() {
-    sim::VideoClipParams params;
-    params.name = "Cli";
-    params.width = 160;
-    params.height = 120;
-    params.gop = 5;
-    params.bitRate = 200000;
-    params.seconds = 1;
-    params.preset = "ultrafast";
-    auto clip = sim::ClipCache::Instance().Get(params);
-    test::RecordFileMaker maker;
-    for (size_t i = 0; clip && i < clip->frames.size(); ++i) {
-        maker.Video(static_cast<uint32_t>(1000 + i * 40), clip->frames[i].key,
-                    clip->frames[i].data);
-        maker.Audio(static_cast<uint32_t>(1000 + i * 40 + 10));
-    }
-    return maker;
+    return test::ClipRecording("Cli", 1000);
 }
 
 TEST_F(CliPlayTest, PlaysARecordingAndSumsItUp) {
