@@ -184,6 +184,8 @@ int RunDeviceCommand(const std::string& command, const std::vector<std::string>&
         {"rf", {"name", "enable", "disable", "delete", "clear"}},
         {"sd-list", {"date", "from", "to"}},
         {"sd-get", {"file", "out"}},
+        {"plan", {"json"}},
+        {"set-plan", {"json"}},
     };
     auto extra = kExtraOptions.find(command);
     if (extra == kExtraOptions.end()) {
@@ -191,7 +193,7 @@ int RunDeviceCommand(const std::string& command, const std::vector<std::string>&
         return kExitUsage;
     }
     std::string error;
-    auto args = CliArgs::Parse(words, {"clear"}, error);
+    auto args = CliArgs::Parse(words, {"clear", "json"}, error);
     if (!args) {
         std::fprintf(stderr, "orbisight-cli: %s\n", error.c_str());
         return kExitUsage;
@@ -203,7 +205,7 @@ int RunDeviceCommand(const std::string& command, const std::vector<std::string>&
                      command.c_str());
         return kExitUsage;
     }
-    if (command != "set-param" && !args->Positional().empty()) {
+    if (command != "set-param" && command != "set-plan" && !args->Positional().empty()) {
         std::fprintf(stderr, "orbisight-cli: unexpected argument \"%s\"\n",
                      args->Positional()[0].c_str());
         return kExitUsage;
@@ -223,6 +225,12 @@ int RunDeviceCommand(const std::string& command, const std::vector<std::string>&
     }
     if (command == "sd-list") {
         return RunSdList(options, *args);
+    }
+    if (command == "plan") {
+        return RunPlan(options, *args);
+    }
+    if (command == "set-plan") {
+        return RunSetPlan(options, *args);
     }
     return RunSdGet(options, *args);
 }

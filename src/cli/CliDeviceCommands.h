@@ -11,5 +11,9 @@ int RunRf(const CameraOptions& options, const CliArgs& args);
 int RunSdList(const CameraOptions& options, const CliArgs& args);
 // sd-get --file NAME --out DIR
 int RunSdGet(const CameraOptions& options, const CliArgs& args);
+// plan [--json]
+int RunPlan(const CameraOptions& options, const CliArgs& args);
+// set-plan [--json] PLAN=MODE[,DAY,START,END]...
+int RunSetPlan(const CameraOptions& options, const CliArgs& args);
 
 }  // namespace orbisight::cli

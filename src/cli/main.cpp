@@ -23,6 +23,12 @@ int Usage() {
                  "  rf                             print the RF sensor list\n"
                  "  sd-list --date YYYYMMDD [--from HHMMSS --to HHMMSS]\n"
                  "  sd-get --file NAME --out DIR   download one SD card recording\n"
+                 "  plan [--json]                  print the eight record plans\n"
+                 "  set-plan PLAN=MODE[,DAY,START,END]...\n"
+                 "                                 change record plans (PLAN 1..8, MODE off,\n"
+                 "                                 schedule or alarm, DAY monday..sunday,\n"
+                 "                                 everyday or workday, times HH:MM:SS, the\n"
+                 "                                 end inclusive)\n"
                  "  watch [--local] [--seconds N] [--sub-stream]\n"
                  "                                 watch the live stream headless\n"
                  "         [--listen]              and play its sound (ORBISIGHT_AUDIO)\n"
@@ -50,7 +56,7 @@ int main(int argc, char** argv) {
     std::string command = argv[1];
     std::vector<std::string> words(argv + 2, argv + argc);
     if (command == "params" || command == "set-param" || command == "rf" || command == "sd-list" ||
-        command == "sd-get") {
+        command == "sd-get" || command == "plan" || command == "set-plan") {
         return RunDeviceCommand(command, words);
     }
     if (command == "watch") {

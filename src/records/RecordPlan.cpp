@@ -12,10 +12,12 @@ namespace {
 
 constexpr std::string_view kModeNames[] = {"off", "schedule", "alarm"};
 // Day value - 1.
-constexpr std::string_view kDayNames[] = {"monday", "tuesday",  "wednesday", "thursday", "friday",
-                                          "saturday", "sunday", "everyday",  "workday"};
+constexpr std::string_view kDayNames[] = {"monday",   "tuesday", "wednesday", "thursday", "friday",
+                                          "saturday", "sunday",  "everyday",  "workday"};
 
-int ClampToDay(int seconds) { return std::clamp(seconds, 0, PlanTime::kLastSecondOfDay); }
+int ClampToDay(int seconds) {
+    return std::clamp(seconds, 0, PlanTime::kLastSecondOfDay);
+}
 
 PlanTimes Store(RecordPlanEntry& entry, PlanTime start, PlanTime end) {
     entry.startHour = static_cast<uint8_t>(start.hour);
@@ -31,7 +33,9 @@ PlanTimes Store(RecordPlanEntry& entry, PlanTime start, PlanTime end) {
     return {start, end, PlanTime::FromSeconds(span)};
 }
 
-PlanTime WithinDay(PlanTime time) { return PlanTime::FromSeconds(ClampToDay(time.Seconds())); }
+PlanTime WithinDay(PlanTime time) {
+    return PlanTime::FromSeconds(ClampToDay(time.Seconds()));
+}
 
 bool ParseNumber(std::string_view text, int& out) {
     if (text.empty() || text.size() > 2) {
@@ -76,8 +80,8 @@ std::string PlanTime::Text() const {
 std::optional<PlanTime> PlanTime::Parse(std::string_view text) {
     auto parts = Split(text, ':');
     PlanTime time;
-    if (parts.size() != 3 || !ParseNumber(parts[0], time.hour) ||
-        parts[1].size() != 2 || !ParseNumber(parts[1], time.minute) || parts[2].size() != 2 ||
+    if (parts.size() != 3 || !ParseNumber(parts[0], time.hour) || parts[1].size() != 2 ||
+        !ParseNumber(parts[1], time.minute) || parts[2].size() != 2 ||
         !ParseNumber(parts[2], time.second)) {
         return std::nullopt;
     }
@@ -122,8 +126,9 @@ std::string_view PlanModeName(int mode) {
 }
 
 std::string_view PlanDayName(int day) {
-    return day >= RecordPlanEntry::kFirstDay && day <= RecordPlanEntry::kLastDay ? kDayNames[day - 1]
-                                                                                 : std::string_view();
+    return day >= RecordPlanEntry::kFirstDay && day <= RecordPlanEntry::kLastDay
+               ? kDayNames[day - 1]
+               : std::string_view();
 }
 
 std::optional<int> PlanModeByName(std::string_view name) {

@@ -104,7 +104,9 @@ class RecordPlan {
 
     // index 0..7 (plan 1 is index 0).
     RecordPlanEntry& Entry(int index) { return entries_.at(static_cast<size_t>(index)); }
-    const RecordPlanEntry& Entry(int index) const { return entries_.at(static_cast<size_t>(index)); }
+    const RecordPlanEntry& Entry(int index) const {
+        return entries_.at(static_cast<size_t>(index));
+    }
     bool operator==(const RecordPlan&) const = default;
 
   private:

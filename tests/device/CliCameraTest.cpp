@@ -112,6 +112,44 @@ TEST_F(CliCameraTest, SetParamRefusesBadInputBeforeConnecting) {
     }
 }
 
+TEST_F(CliCameraTest, SetPlanIsSavedAndReadsBackExactlyAsSet) {
+    auto set = Cli({"set-plan", "--json", "1=schedule,monday,08:00:00,10:00:00",
+                    "8=alarm,workday,00:00:00,23:59:59"});
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    auto plans = Json(set)["plans"];
+    ASSERT_EQ(plans.size(), 8u);
+    EXPECT_EQ(plans[0]["mode"], "schedule");
+    EXPECT_EQ(plans[0]["day"], "monday");
+    EXPECT_EQ(plans[0]["start"], "08:00:00");
+    EXPECT_EQ(plans[0]["end"], "10:00:00");
+    EXPECT_EQ(plans[0]["stored"], "0101080000020001");  // 2 h 0 min 1 s: the end is inclusive
+    EXPECT_EQ(plans[7]["stored"], "0209000000180000");  // a whole day is 24 h
+    EXPECT_EQ(plans[7]["end"], "23:59:59");
+    // Another process reads exactly what was set, and changing the mode
+    // alone moves no time by a second.
+    auto read = Cli({"plan", "--json"});
+    ASSERT_EQ(read.exitCode, 0) << read.err;
+    EXPECT_EQ(Json(read), Json(set));
+    ASSERT_EQ(Cli({"set-plan", "1=off"}).exitCode, 0);
+    auto text = Cli({"plan"});
+    EXPECT_NE(text.out.find("Plan 1: off       monday     08:00:00 - 10:00:00 (interval 02:00:00)"),
+              std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("Plan 2: off       day 0      00:00:00 - 00:00:00"), std::string::npos)
+        << text.out;
+}
+
+TEST_F(CliCameraTest, SetPlanRefusesBadValuesBeforeConnecting) {
+    for (const char* bad :
+         {"0=off", "9=off", "1=record", "1=schedule,monday,08:00:00,24:00:00",
+          "1=schedule,monday,10:00:00,09:59:59", "1=schedule,funday,1:00:00,2:00:00"}) {
+        auto result = Cli({"set-plan", "2=off", bad}, "CLI000000002");  // stalled: never reached
+        EXPECT_EQ(result.exitCode, 2) << bad;
+        EXPECT_NE(result.err.find(bad), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(Cli({"set-plan"}, "CLI000000002").exitCode, 2);
+}
+
 TEST_F(CliCameraTest, RfListIsShownEditedAndWrittenBack) {
     auto result = Cli({"rf", "--name", "0301=Hall PIR", "--disable", "0301"});
     ASSERT_EQ(result.exitCode, 0) << result.err;

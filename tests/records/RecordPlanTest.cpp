@@ -7,7 +7,9 @@
 namespace orbisight {
 namespace {
 
-PlanTime T(int h, int m, int s) { return {h, m, s}; }
+PlanTime T(int h, int m, int s) {
+    return {h, m, s};
+}
 
 RecordPlanEntry Stored(int startH, int startM, int startS, int durH, int durM, int durS) {
     RecordPlanEntry entry;
@@ -156,13 +158,12 @@ TEST(RecordPlanAssignment, AcceptsTheEdgesAndRefusesJustBeyondThem) {
     EXPECT_EQ(plan.Entry(0).durationHours, 24);
 
     RecordPlan before = plan;
-    for (const char* bad : {"0=off", "9=off", "x=off", "1", "1=record", "1=schedule,monday",
-                            "1=schedule,funday,08:00:00,09:00:00",
-                            "1=schedule,monday,24:00:00,23:59:59",
-                            "1=schedule,monday,08:00:00,08:60:00",
-                            "1=schedule,monday,08:00:00,08:00:60", "1=schedule,monday,8:0:0,9:0:0",
-                            "1=schedule,monday,08:00:01,08:00:00",
-                            "1=schedule,monday,08:00:00,09:00:00,x"}) {
+    for (const char* bad :
+         {"0=off", "9=off", "x=off", "1", "1=record", "1=schedule,monday",
+          "1=schedule,funday,08:00:00,09:00:00", "1=schedule,monday,24:00:00,23:59:59",
+          "1=schedule,monday,08:00:00,08:60:00", "1=schedule,monday,08:00:00,08:00:60",
+          "1=schedule,monday,8:0:0,9:0:0", "1=schedule,monday,08:00:01,08:00:00",
+          "1=schedule,monday,08:00:00,09:00:00,x"}) {
         error.clear();
         EXPECT_FALSE(ApplyPlanAssignment(plan, bad, &error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
