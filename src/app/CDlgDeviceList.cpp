@@ -19,6 +19,8 @@
 #include "app/CDlgAddLocalInfo.h"
 #include "app/CDlgDeviceBind.h"
 #include "app/CDlgMyVelaLogin.h"
+#include "app/CDlgRFMange.h"
+#include "app/CPLANRECORD.h"
 #include "app/DeviceTreeWidget.h"
 #include "app/GuiNoticeTarget.h"
 #include "app/VideoWall.h"
@@ -619,6 +621,17 @@ std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
                 BindDialog(now, true);
             }
         });
+    }
+    if (camera) {
+        if (!local && !boundCamera) {
+            menu->addSeparator();
+        }
+        // The camera's own lists, each edited over a command channel of its
+        // dialog.
+        menu->addAction("RF sensors(&F)", this,
+                        [this, copy] { CDlgRFMange::OpenForCamera(copy, window()); });
+        menu->addAction("Record plan(&T)", this,
+                        [this, copy] { CPLANRECORD::OpenForCamera(copy, window()); });
     }
     if (myRoot) {
         menu->addSeparator();
