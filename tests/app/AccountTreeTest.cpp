@@ -189,6 +189,15 @@ TEST_F(AccountTree, MenuOffersTheAccountCommandsWhereTheyApply) {
     EXPECT_TRUE(MenuTexts(*deskMenu).contains("Bind device(&B)"));
     EXPECT_FALSE(MenuTexts(*deskMenu).contains("Unbind device(&U)"));
 
+    // Every camera, of the account or local, offers its RF sensors and
+    // record plan; a root does not.
+    for (QMenu* menu : {porchMenu.get(), deskMenu.get()}) {
+        EXPECT_TRUE(MenuTexts(*menu).contains("RF sensors(&F)"));
+        EXPECT_TRUE(MenuTexts(*menu).contains("Record plan(&T)"));
+    }
+    EXPECT_FALSE(rootTexts.contains("RF sensors(&F)"));
+    EXPECT_FALSE(rootTexts.contains("Record plan(&T)"));
+
     // "Refresh list" on a server camera refreshes the list entries; on the
     // root it is the update (all devices, then their states).
     int devList = sim_->Count("get dev-list");

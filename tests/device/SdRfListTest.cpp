@@ -164,6 +164,19 @@ TEST(RfListText, ATextBeyond4095BytesIsNotBuiltAtAll) {
     EXPECT_LE(list.Build()->size(), RfList::kMaxTextBytes);
 }
 
+TEST(RfListText, TheLongestListSentIs4095Bytes) {
+    // One record padded so that the text is exactly the limit, then one more.
+    const std::string head = "MYVELARFID:0101;name:";
+    const std::string tail = ";####";
+    std::string name(RfList::kMaxTextBytes - head.size() - tail.size(), 'n');
+    RfList list;
+    list.Parse(head + name + tail);
+    ASSERT_TRUE(list.Build().has_value());
+    EXPECT_EQ(list.Build()->size(), RfList::kMaxTextBytes);
+    list.Parse(head + name + "n" + tail);
+    EXPECT_FALSE(list.Build().has_value());
+}
+
 TEST(RfListText, AccessoryTypesGroupByIdPrefix) {
     EXPECT_EQ(RfAccessoryTypeOf("0211").group, "Door sensor");
     EXPECT_EQ(RfAccessoryTypeOf("0211").pageTitle, "Door Bell:");
