@@ -47,7 +47,8 @@ CPLANRECORD::CPLANRECORD(const DeviceInfo& camera, QWidget* parent,
     : QDialog(parent) {
     Build();
     ShowPlan(0);
-    save_->setEnabled(false);  // until the camera's block is here
+    // Nothing to edit until the camera's block is here.
+    SetEditable(false);
     channel_ = std::make_unique<DialogChannel>(
         this, CXOMPDeviceOper::kModeParameters, [this](const Notice& n) { HandleNotice(n); },
         [this](int result) { HandleOpened(result); });
@@ -279,13 +280,27 @@ void CPLANRECORD::SaveFinished(bool saved, const QString& failure) {
     }
 }
 
+void CPLANRECORD::SetEditable(bool editable) {
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{planList_, dayList_, startEdit_, endEdit_, save_}) {
+        control->setEnabled(editable);
+    }
+    for (QAbstractButton* button : modes_->buttons()) {
+        button->setEnabled(editable);
+    }
+}
+
 void CPLANRECORD::LoadBlock(const DevInfoBlock& block) {
+    bool first = !haveBlock_;
     block_ = block;
     haveBlock_ = true;
     fetchTimer_.stop();
+    if (first) {
+        SetEditable(true);
+    }
     save_->setEnabled(!saving_);
     SetAlarmEnabled(block.alertOn != 0);
-    if (!Modified()) {
+    if (first || !Modified()) {
         plan_ = loaded_ = RecordPlan::FromBlock(block);
         ShowPlan(current_);
     }

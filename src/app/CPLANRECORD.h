@@ -91,6 +91,7 @@ class CPLANRECORD : public QDialog {
     void DayChosen(int position);
     void ModeChosen(int mode);
     void LoadBlock(const DevInfoBlock& block);
+    void SetEditable(bool editable);
     void SaveFinished(bool saved, const QString& failure);
     void SetStatus(const QString& text);
 

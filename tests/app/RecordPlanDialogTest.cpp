@@ -152,8 +152,12 @@ TEST_F(RecordPlanCamera, ReadsThePlansFromTheCameraAndSavesThemExactly) {
     {
         CPLANRECORD dialog(Camera(), nullptr, Fast());
         EXPECT_EQ(dialog.Status()->text(), "Connecting to Device...");
+        // Nothing to edit before the camera's plans are here.
         EXPECT_FALSE(dialog.SaveButton()->isEnabled());
+        EXPECT_FALSE(dialog.EndEdit()->isEnabled());
+        EXPECT_FALSE(dialog.ModeButton(PlanMode::kOff)->isEnabled());
         ASSERT_TRUE(WaitUntil([&] { return dialog.SaveButton()->isEnabled(); }));
+        EXPECT_TRUE(dialog.EndEdit()->isEnabled());
         EXPECT_EQ(dialog.Plan(), stored);
         EXPECT_EQ(Shown(dialog.EndEdit()), "10:00:00");
         EXPECT_TRUE(dialog.ModeButton(PlanMode::kAlarm)->isEnabled());  // the alarm is on
