@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/AutomationScript.h"
 #include "app/LoopSchedule.h"
 
 namespace orbisight {
@@ -151,6 +152,22 @@ TEST(LoopSchedule, AutoRecordStartsRecordingOnEveryScreenNotEveryOther) {
     off.Start({}, Cameras(4));
     off.Next(2);
     EXPECT_TRUE(off.SlotsToRecord({S{true, false}}).empty()) << "auto record off";
+}
+
+TEST(LoopAutomationSteps, NeedAPositiveNumber) {
+    std::string error;
+    auto steps = ParseAutomation(
+        "loop-play=1;loop-play=0;wait-online=3;wait-online=x;loop-stop;"
+        "loop-stop=1;loop-play",
+        &error);
+    ASSERT_EQ(steps.size(), 3u);
+    EXPECT_EQ(steps[0].argument, "1");
+    EXPECT_EQ(steps[1].verb, "wait-online");
+    EXPECT_EQ(steps[2].verb, "loop-stop");
+    EXPECT_NE(error.find("\"loop-play\" needs a positive number"), std::string::npos) << error;
+    EXPECT_NE(error.find("\"wait-online\" needs a positive number"), std::string::npos);
+    EXPECT_NE(error.find("\"loop-stop\" takes no argument"), std::string::npos);
+    EXPECT_NE(error.find("\"loop-play\" needs an argument"), std::string::npos);
 }
 
 }  // namespace
