@@ -22,8 +22,8 @@
 namespace orbisight {
 
 namespace {
-// Item data: the list (as int) and the record's index in it; -1 for roots
-// and groups' own index is kept too, so a group can be told from a root.
+// Item data: the list (as int) and the record's index in it (-1 for a
+// root), and whether the item is a camera.
 constexpr int kListRole = Qt::UserRole;
 constexpr int kIndexRole = Qt::UserRole + 1;
 constexpr int kDeviceRole = Qt::UserRole + 2;  // true on camera items
@@ -238,6 +238,7 @@ void CDlgLoopPlaySetting::AddBranch(DeviceListKind kind) {
                 if (!device) {
                     item->setCheckState(0, Qt::Unchecked);
                     add(item, node.children);
+                    item->setExpanded(true);
                 } else if (node.record->IsOnline()) {
                     item->setCheckState(0, Qt::Unchecked);
                 } else {

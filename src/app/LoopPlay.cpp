@@ -45,6 +45,8 @@ void LoopPlay::StartAutoConnect(const LoopOptions& options, std::vector<std::str
 
 void LoopPlay::Begin(bool autoConnect) {
     const LoopOptions& options = schedule_.Options();
+    // Screens fill slots 0 onwards: the wall shows the first page.
+    wall_->SelectPane(wall_->Pane(0));
     if (options.fullScreen) {
         // The current layout stays; the pictures per screen do not apply.
         wall_->EnterWallFullScreen();
@@ -52,6 +54,7 @@ void LoopPlay::Begin(bool autoConnect) {
     if (!options.fullScreen || autoConnect) {
         wall_->SetLayout(options.picturesPerScreen, true);
     }
+    wall_->ReapplyLayout();
     emit frameLayoutRequested();
     wall_->SetLoopActive(true);
     slide_.start(kFirstStepMs);
@@ -135,6 +138,7 @@ void LoopPlay::AssignFrom(const LoopScreen& screen, size_t first, uint64_t gener
 void LoopPlay::FinishScreen(const LoopScreen& screen) {
     if (!screen.entries.empty()) {
         wall_->SelectPane(wall_->Pane(0));
+        wall_->ReapplyLayout();
     }
     if (screen.rotate) {
         slide_.start(SlideMs());

@@ -362,10 +362,16 @@ class LoopWall : public ::testing::Test {
 
 TEST_F(LoopWall, SixCamerasRotateThroughATwoByTwoWallWhichRefusesManualChanges) {
     ASSERT_NE(window_->Toolbar()->Button(CDlgDevAllCtrl::kLoopPlay), nullptr);
+    for (int i = 0; i < 12; ++i) {
+        Wall()->OpenDevice(Record("OLD" + std::to_string(i), "Old", true));
+    }
     Wall()->SetLayout(3, true);
+    Wall()->Page(WallLayout::PageCommand::kLast);
+    ASSERT_GT(Wall()->Layout().CurrentPage(), 0);
     LoopOptions options;
     options.picturesPerScreen = 2;
     Loop()->Start(options, Cameras(6));
+    EXPECT_EQ(Wall()->Layout().CurrentPage(), 0) << "the screens fill the first page";
     EXPECT_EQ(Wall()->Layout().GridSize(), 2) << "n x n, forced";
     EXPECT_TRUE(Wall()->Layout().LoopActive());
     ASSERT_TRUE(WaitShown({"CAM0", "CAM1", "CAM2", "CAM3"}));
@@ -379,6 +385,7 @@ TEST_F(LoopWall, SixCamerasRotateThroughATwoByTwoWallWhichRefusesManualChanges) 
     Loop()->Step();
     ASSERT_TRUE(WaitShown({"CAM2", "CAM3", "CAM4", "CAM5"}));
     EXPECT_EQ(Shown(5)[4], "") << "nothing beyond the screen";
+    EXPECT_EQ(Wall()->Layout().CurrentPage(), 0);
 }
 
 TEST_F(LoopWall, ThreeCamerasOnAFourPaneWallStayOnOneScreen) {
