@@ -467,7 +467,7 @@ void CMyVelaExpertDlg::OnAccountListShown() {
             LoopOptions options;
             options.fullScreen = login->loopFullScreen != 0;
             options.slideMinutes = login->loopSlideMinutes > 0 ? login->loopSlideMinutes : 1;
-            options.snapSeconds = login->loopSnapSeconds;
+            options.snapSeconds = login->loopSnapSeconds;  // 0 or less: 5 s (LoopPlay)
             options.picturesPerScreen = login->loopPicturesPerScreen;
             options.autoSnap = login->loopAutoSnap != 0;
             options.autoRecord = login->loopAutoRecord != 0;

@@ -31,6 +31,10 @@ int LoopPlay::SlideMs() const {
     return PositiveOr(schedule_.Options().slideMinutes, 1) * 60000;
 }
 
+int LoopPlay::SnapMs() const {
+    return PositiveOr(schedule_.Options().snapSeconds, 5) * 1000;
+}
+
 void LoopPlay::Start(const LoopOptions& options, std::vector<DeviceInfo> devices) {
     Stop();
     schedule_.Start(options, std::move(devices));
@@ -143,9 +147,8 @@ void LoopPlay::FinishScreen(const LoopScreen& screen) {
     if (screen.rotate) {
         slide_.start(SlideMs());
     }
-    const LoopOptions& options = schedule_.Options();
     record_.start(kRecordAfterMs);
-    snap_.start(PositiveOr(options.snapSeconds, 5) * 1000);
+    snap_.start(SnapMs());
     watch_.start(kWatchMs);
     QStringList ids;
     for (size_t entry : screen.entries) {

@@ -48,6 +48,7 @@ class LoopPlay : public QObject {
     // The automation's shorter slide period (0: the chosen minutes).
     void SetSlideOverrideMs(int ms) { slideOverrideMs_ = ms; }
     int SlideMs() const;
+    int SnapMs() const;
 
     // Timer steps (tests run them directly).
     void Step();

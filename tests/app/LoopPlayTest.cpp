@@ -481,6 +481,21 @@ TEST_F(LoopWall, FullScreenKeepsTheLayoutAndHidesTheSides) {
     ASSERT_TRUE(WaitUntil([&] { return Shown(9)[8] == "CAM8"; }, 8000));
 }
 
+TEST_F(LoopWall, PeriodsOfAGarbledSavedLoginNeverMakeATimerSpin) {
+    LoopOptions options;
+    options.slideMinutes = 0;
+    options.snapSeconds = -3;
+    Loop()->SetSlideOverrideMs(0);
+    Loop()->Start(options, Cameras(4));
+    EXPECT_EQ(Loop()->SlideMs(), 60000);
+    EXPECT_EQ(Loop()->SnapMs(), 5000);
+    options.slideMinutes = 30;
+    options.snapSeconds = 1;
+    Loop()->Start(options, Cameras(4));
+    EXPECT_EQ(Loop()->SlideMs(), 30 * 60000);
+    EXPECT_EQ(Loop()->SnapMs(), 1000) << "the smallest period that is not garbled";
+}
+
 TEST_F(LoopWall, AutoConnectListNeedsASavedLoginInUse) {
     CDlgSystemSetting settings(*settings_, &window_->Session()->Logins(), window_.get());
     settings.SetLoopLists(Lists, false);
