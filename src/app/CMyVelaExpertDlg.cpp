@@ -460,7 +460,9 @@ void CMyVelaExpertDlg::OnAccountListShown() {
     if (!autoConnectTried_) {
         autoConnectTried_ = true;
         UserLoginInfo* login = worker_->Logins().InUse();
-        if (settings_.Record().autoConnect != 0 && login && login->autoConnect != 0) {
+        // A loop the user started before logging in is left running.
+        if (settings_.Record().autoConnect != 0 && login && login->autoConnect != 0 &&
+            !loop_->Active()) {
             if (login->loopPicturesPerScreen < 1 || login->loopPicturesPerScreen > 5) {
                 login->loopPicturesPerScreen = 2;
             }
