@@ -1,6 +1,7 @@
 #include "app/AutomationRunner.h"
 
 #include <QComboBox>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
 #include <QTreeWidget>
@@ -12,9 +13,11 @@
 #include "app/CDlgDevAllCtrl.h"
 #include "app/CDlgDeviceCtrl.h"
 #include "app/CDlgDeviceList.h"
+#include "app/CDlgLoopPlaySetting.h"
 #include "app/CDlgMyVelaLogin.h"
 #include "app/CDlgVedioShow.h"
 #include "app/CMyVelaExpertDlg.h"
+#include "app/LoopPlay.h"
 #include "app/PaneChannel.h"
 #include "app/StallWatch.h"
 #include "app/TitleBar.h"
@@ -35,6 +38,11 @@ AutomationRunner* AutomationRunner::FromEnvironment(CMyVelaExpertDlg* window) {
     auto steps = ParseAutomation(script.toStdString(), &error);
     if (!error.empty()) {
         std::fprintf(stderr, "automation: %s", error.c_str());
+    }
+    // The slide period is minutes for a user; a scripted run shortens it.
+    int slideMs = qEnvironmentVariableIntValue("ORBISIGHT_LOOP_SLIDE_MS");
+    if (slideMs > 0) {
+        window->Loop()->SetSlideOverrideMs(slideMs);
     }
     return new AutomationRunner(window, std::move(steps));
 }
@@ -69,6 +77,16 @@ bool AutomationRunner::HoldUntil(bool ready, const char* missing) {
         Trace(QString("hold: ") + missing);
     }
     return false;
+}
+
+int AutomationRunner::OnlineCount() const {
+    int online = 0;
+    for (DeviceListKind kind : {DeviceListKind::kMy, DeviceListKind::kLocal}) {
+        for (const DeviceInfo& device : window_->Session()->SnapshotList(kind)) {
+            online += device.IsOnline() && !device.isGroup ? 1 : 0;
+        }
+    }
+    return online;
 }
 
 // "Connect all" has gone through its list and every pane in use has shown
@@ -117,6 +135,10 @@ void AutomationRunner::RunNext() {
         HoldUntil(window_->Session()->WaitListsComplete(0), "the account lists are not complete")) {
         return;
     }
+    if (step.verb == "wait-online" && HoldUntil(OnlineCount() >= std::atoi(step.argument.c_str()),
+                                                "fewer cameras are on-line than asked")) {
+        return;
+    }
     if (step.verb == "wait-playing" &&
         HoldUntil(AllPanesPlaying(), "not every pane shows pictures")) {
         return;
@@ -133,6 +155,17 @@ int AutomationRunner::Run(const AutomationStep& step) {
                  arg.c_str());
     if (step.verb == "connect-all") {
         window_->Command(CDlgDevAllCtrl::kConnectAll);
+    } else if (step.verb == "loop-play") {
+        std::unique_ptr<CDlgLoopPlaySetting> dialog = window_->MakeLoopDialog();
+        if (QRadioButton* pictures = dialog->PicturesButton(std::atoi(arg.c_str()))) {
+            pictures->setChecked(true);
+        }
+        dialog->accept();
+        if (dialog->result() == QDialog::Accepted) {
+            window_->StartLoop(*dialog);
+        }
+    } else if (step.verb == "loop-stop") {
+        window_->Loop()->Stop();
     } else if (step.verb == "disconnect-all") {
         wall->DisconnectAll(false);
     } else if (step.verb == "open") {
@@ -278,6 +311,8 @@ void AutomationRunner::StartTrace(const std::string& file) {
         Trace(
             QString("pane: %1 %2 %3").arg(pane->Slot()).arg(QString::fromStdString(id)).arg(state));
     });
+    connect(window_->Loop(), &LoopPlay::screenShown, this,
+            [this](const QStringList& ids) { Trace("loop: " + ids.join(' ')); });
     connect(tree, &CDlgDeviceList::accountChanged, this,
             [this] { Trace("account: " + window_->Title()->AccountText()); });
     treeLine();

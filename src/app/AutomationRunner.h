@@ -33,6 +33,7 @@ class AutomationRunner : public QObject {
   private:
     void RunNext();
     bool AllPanesPlaying() const;
+    int OnlineCount() const;
     bool HoldUntil(bool ready, const char* missing);
     // Runs one step; returns the pause before the next one in ms.
     int Run(const AutomationStep& step);

@@ -9,12 +9,12 @@ namespace orbisight {
 
 namespace {
 const std::set<std::string> kWithArgument = {
-    "open",       "layout", "page",    "wait",  "at",          "select",
-    "screenshot", "drag",   "setting", "login", "fill-login",  "trace",
-    "wait-file",  "expand", "screen",  "mark",  "stall-watch", "panel"};
-const std::set<std::string> kPlain = {"connect-all",    "fullscreen",   "wall-fullscreen",
-                                      "disconnect-all", "cancel-login", "logout",
-                                      "wait-lists",     "wait-playing", "quit"};
+    "open",   "layout",  "page",        "wait",       "at",        "select",     "screenshot",
+    "drag",   "setting", "login",       "fill-login", "trace",     "wait-file",  "expand",
+    "screen", "mark",    "stall-watch", "panel",      "loop-play", "wait-online"};
+const std::set<std::string> kPlain = {
+    "connect-all", "fullscreen", "wall-fullscreen", "disconnect-all", "cancel-login",
+    "logout",      "wait-lists", "wait-playing",    "loop-stop",      "quit"};
 
 bool ParseSeconds(const std::string& text, double& out) {
     if (text.empty()) {
@@ -67,6 +67,11 @@ std::vector<AutomationStep> ParseAutomation(std::string_view script, std::string
         double seconds = 0;
         if ((step.verb == "wait" || step.verb == "at") && !ParseSeconds(step.argument, seconds)) {
             complain("\"" + step.verb + "\" needs a number of seconds");
+            continue;
+        }
+        if ((step.verb == "loop-play" || step.verb == "wait-online") &&
+            std::atoi(step.argument.c_str()) < 1) {
+            complain("\"" + step.verb + "\" needs a positive number");
             continue;
         }
         if ((step.verb == "login" || step.verb == "fill-login") &&

@@ -9,7 +9,9 @@ namespace orbisight {
 
 // Scripted actions for the demo and the end-to-end test, read from the
 // environment variable ORBISIGHT_AUTOMATION (the program never interprets its
-// command line). Steps are separated by ';', each "verb" or "verb=argument":
+// command line). ORBISIGHT_LOOP_SLIDE_MS, when set, replaces loop play's
+// slide period (minutes for a user) for the run. Steps are separated by ';', each "verb" or
+// "verb=argument":
 //
 //   connect-all          the toolbar's "Connect all"
 //   open=ID              open one camera in a free pane, as a double click does
@@ -39,10 +41,16 @@ namespace orbisight {
 //                        the root texts), per account change ("account:
 //                        LABEL"), per pane state ("pane: SLOT ID STATE",
 //                        STATE idle, opening, connected or not connected)
+//                        per loop play screen ("loop: ID ID ..." by slot)
 //                        and per waiting step that gave up ("hold: WHAT")
 //   wait-file=PATH       pause until PATH exists (a test's go-ahead)
 //   mark=TEXT            writes "mark: TEXT" to the trace: the steps before it
 //                        are done
+//   wait-online=COUNT    pause until the lists have COUNT on-line cameras, at
+//                        most 180 s
+//   loop-play=N          loop play through its selection dialog: every
+//                        on-line camera, N x N pictures per screen, OK
+//   loop-stop            stops loop play without the question
 //   wait-lists           pause until the account's lists are complete (names,
 //                        groups and states fetched), at most 180 s
 //   stall-watch=FILE     from now on measure the longest time the window

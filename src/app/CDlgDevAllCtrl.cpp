@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <iterator>
 
 #include "app/WallLayout.h"
 #include "ui/ImageButton.h"
@@ -27,7 +28,9 @@ const CompactSpec kWallCommands[] = {
     {CDlgDevAllCtrl::kDisconnectAll, "TBAR-BtnDisconnectAll-01.png", "Disconnect all"},
     {CDlgDevAllCtrl::kRecordAll, "TBAR-BtnRecordAll-01.png", "Record all"},
     {CDlgDevAllCtrl::kSnapshotAll, "TBAR-BtnSnapAll-01.png", "Snap all"},
+    {CDlgDevAllCtrl::kLoopPlay, "TBAR-BtnLoop-01.png", "Loop play"},
 };
+constexpr int kWallCommandCount = static_cast<int>(std::size(kWallCommands));
 const CompactSpec kPaging[] = {
     {CDlgDevAllCtrl::kFirstPage, "TBAR-BtnFPage-01.png", "First"},
     {CDlgDevAllCtrl::kPreviousPage, "TBAR-BtnPPage-01.png", "Prev"},
@@ -111,7 +114,7 @@ void CDlgDevAllCtrl::resizeEvent(QResizeEvent*) {
         Button(kPaging[i].id)->move(x, 13);
     }
     x -= 18;
-    for (int i = 3; i >= 0; --i) {
+    for (int i = kWallCommandCount - 1; i >= 0; --i) {
         x -= 36;
         Button(kWallCommands[i].id)->move(x, 13);
     }

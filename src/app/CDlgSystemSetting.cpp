@@ -79,8 +79,9 @@ CDlgSystemSetting::CDlgSystemSetting(AppSettings& settings, SavedLogins* logins,
     auto* connectRow = new QHBoxLayout;
     autoConnect_ = new QCheckBox("Auto connect devices", startup);
     autoConnectList_ = new QPushButton("Auto connect list..", startup);
-    autoConnectList_->setEnabled(false);
-    autoConnectList_->setToolTip("Auto connect list (not available in this version)");
+    autoConnectList_->setAutoDefault(false);
+    autoConnectList_->setToolTip("The cameras loop play connects after this account logs in");
+    connect(autoConnectList_, &QPushButton::clicked, this, &CDlgSystemSetting::EditAutoConnectList);
     connectRow->addWidget(autoConnect_);
     connectRow->addStretch();
     connectRow->addWidget(autoConnectList_);
@@ -137,6 +138,38 @@ void CDlgSystemSetting::PickFolder() {
     QString folder = QFileDialog::getExistingDirectory(this, "Record file path", folder_->text());
     if (!folder.isEmpty()) {
         folder_->setText(folder);
+    }
+}
+
+void CDlgSystemSetting::SetLoopLists(CDlgLoopPlaySetting::ListSource lists, bool publicShown) {
+    loopLists_ = std::move(lists);
+    publicShown_ = publicShown;
+}
+
+std::unique_ptr<CDlgLoopPlaySetting> CDlgSystemSetting::MakeAutoConnectDialog() {
+    UserLoginInfo* login = logins_ ? logins_->InUse() : nullptr;
+    if (!login) {
+        // The selection lives in a saved login; without one it would be
+        // written nowhere.
+        ui::ShowNote(this, "Tips", kNoLoginText, ui::MessageIcon::kInformation);
+        return nullptr;
+    }
+    return std::make_unique<CDlgLoopPlaySetting>(CDlgLoopPlaySetting::Mode::kAutoConnect,
+                                                 loopLists_, publicShown_, login, this);
+}
+
+void CDlgSystemSetting::StoreAutoConnect() {
+    settings_.Save();
+    if (logins_ && !logins_->Save()) {
+        ui::ShowNote(this, account_text::kError, CDlgMyVelaLogin::kSaveFailedText,
+                     ui::MessageIcon::kWarning);
+    }
+}
+
+void CDlgSystemSetting::EditAutoConnectList() {
+    std::unique_ptr<CDlgLoopPlaySetting> dialog = MakeAutoConnectDialog();
+    if (dialog && dialog->exec() == QDialog::Accepted) {
+        StoreAutoConnect();
     }
 }
 

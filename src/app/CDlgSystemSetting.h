@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <memory>
+
+#include "app/CDlgLoopPlaySetting.h"
 
 class QCheckBox;
 class QLabel;
@@ -35,6 +38,18 @@ class CDlgSystemSetting : public QDialog {
     QLineEdit* RegisterIp() const { return registerIp_; }
     QLabel* VersionLine() const { return version_; }
 
+    QPushButton* AutoConnectList() const { return autoConnectList_; }
+    // Where "Auto connect list.." finds the cameras.
+    void SetLoopLists(CDlgLoopPlaySetting::ListSource lists, bool publicShown);
+    // "Auto connect list..": the selection dialog in auto-connect mode on the
+    // saved login in use (built, not shown; nullptr, after telling the user,
+    // when no saved login is in use).
+    std::unique_ptr<CDlgLoopPlaySetting> MakeAutoConnectDialog();
+    // After its OK: the settings and the saved logins are stored.
+    void StoreAutoConnect();
+    static constexpr const char* kNoLoginText =
+        "Log in first: the auto connect list is kept with the saved login of the account.";
+
     // The OK step without closing (tests call it directly).
     void Apply();
     // Refuses an empty "Record file path:" (the dialog stays open and says
@@ -49,6 +64,7 @@ class CDlgSystemSetting : public QDialog {
   private:
     void Fill();
     void PickFolder();
+    void EditAutoConnectList();
 
     AppSettings& settings_;
     SavedLogins* logins_;
@@ -66,6 +82,8 @@ class CDlgSystemSetting : public QDialog {
     QLineEdit* registerIp_ = nullptr;
     QPushButton* autoConnectList_ = nullptr;
     QLabel* version_ = nullptr;
+    CDlgLoopPlaySetting::ListSource loopLists_;
+    bool publicShown_ = false;
 };
 
 }  // namespace orbisight

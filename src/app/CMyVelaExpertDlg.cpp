@@ -15,11 +15,13 @@
 #include "app/CDlgDevAllCtrl.h"
 #include "app/CDlgDeviceCtrl.h"
 #include "app/CDlgDeviceList.h"
+#include "app/CDlgLoopPlaySetting.h"
 #include "app/CDlgMyVelaLogin.h"
 #include "app/CDlgRecordingPlay.h"
 #include "app/CDlgSystemSetting.h"
 #include "app/CDlgUserInfo.h"
 #include "app/DiskGuard.h"
+#include "app/LoopPlay.h"
 #include "app/TitleBar.h"
 #include "app/UpdateListener.h"
 #include "app/VideoWall.h"
@@ -78,6 +80,14 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
     tree_ = new CDlgDeviceList(worker_.get(), wall_, settings_.Record().showPublicList != 0,
                                options_.probeAtStart, this);
     panel_ = new CDlgDeviceCtrl(wall_, this);
+    loop_ = new LoopPlay(wall_, this);
+    connect(loop_, &LoopPlay::frameLayoutRequested, this, [this] {
+        LayoutFrame(false);
+        setFocus();
+    });
+    // Every "Stop loop playing?" answered Yes ends up here.
+    connect(wall_, &VideoWall::stopLoopRequested, loop_, &LoopPlay::Stop);
+    connect(tree_, &CDlgDeviceList::accountListShown, this, &CMyVelaExpertDlg::OnAccountListShown);
     RefreshAccount();
     // The account label follows the session, refreshed with the device
     // panel's texts.
@@ -309,6 +319,9 @@ void CMyVelaExpertDlg::Command(int id) {
         case CDlgDevAllCtrl::kSnapshotAll:
             wall_->UserSnapshotAll();
             return;
+        case CDlgDevAllCtrl::kLoopPlay:
+            ToggleLoopPlay();
+            return;
         case kCmdLoginLogout:
             LoginOrLogout();
             return;
@@ -405,11 +418,70 @@ void CMyVelaExpertDlg::LogoutNow() {
     if (!worker_->IsLoggedIn()) {
         return;
     }
-    wall_->SetLoopActive(false);
+    loop_->Stop();
+    autoConnectTried_ = false;
     wall_->DisconnectAll(false);
     worker_->Logout();
     RefreshAccount();
     tree_->RebuildAll();
+}
+
+std::unique_ptr<CDlgLoopPlaySetting> CMyVelaExpertDlg::MakeLoopDialog() {
+    return std::make_unique<CDlgLoopPlaySetting>(
+        CDlgLoopPlaySetting::Mode::kNormal,
+        [this](DeviceListKind kind) { return worker_->SnapshotList(kind); },
+        settings_.Record().showPublicList != 0, nullptr, this);
+}
+
+void CMyVelaExpertDlg::StartLoop(const CDlgLoopPlaySetting& dialog) {
+    loop_->Start(dialog.Options(), dialog.Chosen());
+}
+
+void CMyVelaExpertDlg::ToggleLoopPlay() {
+    if (loop_->Active()) {
+        // Asks "Do you want to  Stop loop playing?"; Yes reaches the driver.
+        wall_->ConfirmStopLoop();
+        return;
+    }
+    std::unique_ptr<CDlgLoopPlaySetting> dialog = MakeLoopDialog();
+    if (dialog->exec() == QDialog::Accepted) {
+        StartLoop(*dialog);
+    }
+}
+
+// The tree shows the lists again. Loop play starts by itself once per login,
+// after the first rebuild while logged in; later rebuilds (every status
+// change) only bring newly on-line cameras of the selection into the loop.
+void CMyVelaExpertDlg::OnAccountListShown() {
+    if (!worker_->IsLoggedIn()) {
+        autoConnectTried_ = false;
+        return;
+    }
+    if (!autoConnectTried_) {
+        autoConnectTried_ = true;
+        UserLoginInfo* login = worker_->Logins().InUse();
+        // A loop the user started before logging in is left running.
+        if (settings_.Record().autoConnect != 0 && login && login->autoConnect != 0 &&
+            !loop_->Active()) {
+            if (login->loopPicturesPerScreen < 1 || login->loopPicturesPerScreen > 5) {
+                login->loopPicturesPerScreen = 2;
+            }
+            LoopOptions options;
+            options.fullScreen = login->loopFullScreen != 0;
+            options.slideMinutes = login->loopSlideMinutes > 0 ? login->loopSlideMinutes : 1;
+            options.snapSeconds = login->loopSnapSeconds;  // 0 or less: 5 s (LoopPlay)
+            options.picturesPerScreen = login->loopPicturesPerScreen;
+            options.autoSnap = login->loopAutoSnap != 0;
+            options.autoRecord = login->loopAutoRecord != 0;
+            loop_->StartAutoConnect(options, login->AutoConnectIds());
+        }
+    }
+    if (loop_->Active() && loop_->Schedule().AutoConnect()) {
+        for (DeviceListKind kind :
+             {DeviceListKind::kMy, DeviceListKind::kLocal, DeviceListKind::kPublic}) {
+            loop_->Offer(worker_->SnapshotList(kind));
+        }
+    }
 }
 
 void CMyVelaExpertDlg::RefreshAccount() {
@@ -425,6 +497,8 @@ void CMyVelaExpertDlg::RefreshAccount() {
 
 void CMyVelaExpertDlg::OpenSettings() {
     CDlgSystemSetting dialog(settings_, &worker_->Logins(), this);
+    dialog.SetLoopLists([this](DeviceListKind kind) { return worker_->SnapshotList(kind); },
+                        settings_.Record().showPublicList != 0);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
@@ -516,6 +590,7 @@ void CMyVelaExpertDlg::closeEvent(QCloseEvent* event) {
         return;
     }
     closing_ = true;
+    loop_->Stop();
     worker_->Logout();  // finishes behind while the wall empties
     EmptyWallForClose();
     event->accept();

@@ -16,9 +16,11 @@ class AppSettings;
 class CDlgDevAllCtrl;
 class CDlgDeviceCtrl;
 class CDlgDeviceList;
+class CDlgLoopPlaySetting;
 class CDlgMyVelaLogin;
 class CXOMPWorker;
 class DiskGuard;
+class LoopPlay;
 class TitleBar;
 class UpdateListener;
 class VideoWall;
@@ -91,6 +93,11 @@ class CMyVelaExpertDlg : public QWidget {
     // The sound output of the recordings player (empty: silent).
     void SetPlaybackAudio(PlaybackAudioFactory factory) { playbackAudio_ = std::move(factory); }
     void ShowAbout();
+    // Loop play: the driver, the selection dialog in normal mode (built, not
+    // shown) and the start from its accepted values.
+    LoopPlay* Loop() const { return loop_; }
+    std::unique_ptr<CDlgLoopPlaySetting> MakeLoopDialog();
+    void StartLoop(const CDlgLoopPlaySetting& dialog);
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -108,6 +115,8 @@ class CMyVelaExpertDlg : public QWidget {
     void PrepareDevice(DeviceInfo& device) const;
     void EmptyWallForClose();
     void UpdatePaging();
+    void ToggleLoopPlay();
+    void OnAccountListShown();
     void ApplyWindowShape();
 
     AppSettings& settings_;
@@ -120,6 +129,8 @@ class CMyVelaExpertDlg : public QWidget {
     CDlgDeviceCtrl* panel_ = nullptr;
     VideoWall* wall_ = nullptr;
     UpdateListener* updates_ = nullptr;
+    LoopPlay* loop_ = nullptr;
+    bool autoConnectTried_ = false;  // this login's automatic loop start
     QTimer startTimer_;
     QTimer accountTimer_;
     QPointer<CDlgMyVelaLogin> loginDialog_;

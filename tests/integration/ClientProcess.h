@@ -63,17 +63,21 @@ inline pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::
 }
 
 // Starts the client under its own Xvfb screen of the given size, on the data
-// folder `home`, driven by an automation script. The test's own process
-// reads pictures offscreen; the client draws on Xvfb.
+// folder `home`, driven by an automation script, with any further
+// "NAME=VALUE" settings. The test's own process reads pictures offscreen; the
+// client draws on Xvfb.
 inline pid_t SpawnClient(const fs::path& home, const fs::path& userHome, const std::string& script,
-                         int width, int height) {
+                         int width, int height, const std::vector<std::string>& moreEnv = {}) {
     fs::path client = fs::path(ORBISIGHT_BIN_DIR) / "orbisight";
+    std::vector<std::string> env = {"ORBISIGHT_HOME=" + home.string(), "HOME=" + userHome.string(),
+                                    "ORBISIGHT_AUTOMATION=" + script, "ORBISIGHT_AUDIO=null",
+                                    "QT_QPA_PLATFORM=xcb"};
+    env.insert(env.end(), moreEnv.begin(), moreEnv.end());
     return Spawn(
         {"xvfb-run", "-a", "-s",
          "-screen 0 " + std::to_string(width) + "x" + std::to_string(height) + "x24 -nolisten tcp",
          client.string()},
-        {"ORBISIGHT_HOME=" + home.string(), "HOME=" + userHome.string(),
-         "ORBISIGHT_AUTOMATION=" + script, "ORBISIGHT_AUDIO=null", "QT_QPA_PLATFORM=xcb"});
+        env);
 }
 
 // One run of the client with the whole script's time limit. A test's waits
