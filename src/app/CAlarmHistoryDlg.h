@@ -65,6 +65,7 @@ class CAlarmHistoryDlg : public QWidget {
     bool Up() const { return up_; }
     bool Sliding() const;
     int SlideDurationMs() const { return slideMs_; }
+    int AutoHideMs() const { return autoHide_.interval(); }
 
     QTreeWidget* List() const { return list_; }
     QPushButton* CloseButton() const { return close_; }

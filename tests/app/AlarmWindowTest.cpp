@@ -188,6 +188,7 @@ TEST_F(AlarmWindow, RowsActOnTheirOwnAlarmWhileTheHistoryMoves) {
 TEST_F(AlarmWindow, SlidesUpStaysUnderThePointerAndHidesAfterItLeaves) {
     Open();
     EXPECT_EQ(Alarms()->SlideDurationMs(), 1500);
+    EXPECT_EQ(Alarms()->AutoHideMs(), 5000);
     EXPECT_FALSE(Alarms()->isVisible()) << "hidden at start";
     Alarms()->SetTimings(30, 300);
     Append("CAM1", "A");

@@ -67,7 +67,7 @@ class DevicePanel : public ::testing::Test {
 };
 
 TEST_F(DevicePanel, EveryCommandSendsItsControlCode) {
-    OpenCamera();
+    CDlgVedioShow* pane = OpenCamera();
     const std::pair<int, int> commands[] = {
         {1065, 3},  {1020, 4},  {1026, 1},  {1055, 2},  {1054, 13}, {1061, 10}, {1068, 8},
         {1025, 7},  {1071, 5},  {1072, 6},  {1031, 15}, {1023, 16}, {1009, 20}, {1010, 12},
@@ -79,6 +79,20 @@ TEST_F(DevicePanel, EveryCommandSendsItsControlCode) {
         expected.push_back(code);
     }
     EXPECT_EQ(log_->controls, expected);
+
+    // Alert: the channel's flag flips, then code 101 tells the camera.
+    EXPECT_EQ(panel_->Button(1056)->toolTip(), "Alert OFF");
+    panel_->Trigger(1056);
+    EXPECT_TRUE(panel_->Pane()->Channel()->Alert());
+    EXPECT_EQ(panel_->Button(1056)->toolTip(), "Alert ON");
+    panel_->Trigger(1056);
+    EXPECT_EQ(panel_->Button(1056)->toolTip(), "Alert OFF");
+    expected.insert(expected.end(), {101, 101});
+    EXPECT_EQ(log_->controls, expected);
+    panel_->SetPane(nullptr);
+    EXPECT_EQ(panel_->Button(1056)->toolTip(), "Alert ON/OFF");
+    panel_->SetPane(pane);
+
     // Commands that are not camera controls send nothing.
     panel_->Trigger(CDlgDeviceCtrl::kRecords);
     panel_->Trigger(4242);
