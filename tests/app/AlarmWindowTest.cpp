@@ -247,14 +247,6 @@ TEST_F(AlarmWindow, ShowAlarmOffKeepsAlarmsForTheAlarmLogAndNoticesClickThrough)
     EXPECT_EQ(Titles(), (std::vector<QString>{"B", "A"}));
 }
 
-TEST_F(AlarmWindow, NoticeTextsNameTheCameraAndTheAlarm) {
-    EXPECT_EQ(AlarmNotifier::TitleFor("Motion"), "Alarm: Motion");
-    EXPECT_EQ(AlarmNotifier::TitleFor(""), "Alarm");
-    EXPECT_EQ(AlarmNotifier::BodyFor("Porch", "CAM1", "Person"), "Porch (CAM1)\nPerson");
-    EXPECT_EQ(AlarmNotifier::BodyFor("", "CAM1", "Person"), "CAM1\nPerson");
-    EXPECT_EQ(AlarmNotifier::BodyFor("CAM1", "CAM1", ""), "CAM1");
-}
-
 // A double click opens the camera of the row, looked up without regard to
 // case, local cameras first; a camera shown already is selected; one that
 // is off-line or unknown is told.
