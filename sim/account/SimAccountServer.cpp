@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 #include "account/AccountFraming.h"
@@ -141,7 +142,7 @@ void SimAccountServer::Subscribe(SimContext& context) {
                            (event.data.is_object() && event.data.contains("on") &&
                             event.data["on"].is_boolean() && !event.data["on"].get<bool>());
             if (!cleared) {
-                server.PushAlarm(event.deviceId, "Alarm", "Motion detected");
+                server.PushDemoAlarm(event.deviceId);
             }
         } else if (event.kind == "devinfo") {
             server.PushDevInfo(event.deviceId);
@@ -305,6 +306,25 @@ void SimAccountServer::PushAlarm(const std::string& deviceId, const std::string&
     PushToOwner(device->owner, message);
 }
 
+SimAccountServer::DemoAlarm SimAccountServer::DemoAlarmAt(size_t turn) {
+    static const DemoAlarm kAlarms[] = {
+        {"Motion", "Bewegung erkannt \xE2\x80\x93 Einfahrt"},
+        {"D\xC3\xA9tection sonore", "Bruit d\xC3\xA9tect\xC3\xA9 pr\xC3\xA8s de la porte"},
+        {"PIR",
+         "\xE4\xBA\xBA\xE4\xBD\x93\xE6\x84\x9F\xE5\xBA\x94\xE6\x8A\xA5\xE8"
+         "\xAD\xA6\xEF\xBC\x9A\xE8\xB5\xB0\xE5\xBB\x8A"},
+        {"Door",
+         "\xD0\x94\xD0\xB2\xD0\xB5\xD1\x80\xD1\x8C \xD0\xBE\xD1\x82\xD0\xBA"
+         "\xD1\x80\xD1\x8B\xD1\x82\xD0\xB0"},
+    };
+    return kAlarms[turn % std::size(kAlarms)];
+}
+
+void SimAccountServer::PushDemoAlarm(const std::string& deviceId) {
+    DemoAlarm alarm = DemoAlarmAt(demoAlarmTurn_.fetch_add(1));
+    PushAlarm(deviceId, alarm.title, alarm.content);
+}
+
 void SimAccountServer::PushDevInfo(const std::string& deviceId) {
     auto device = store_.Device(deviceId);
     if (!device) {
@@ -338,7 +358,7 @@ void SimAccountServer::PushTimerLoop(AutoResetEvent& stop) {
             PushStatus(device.id, device.status == 0 ? 1 : 0);
         }
         if (tick % 5 == 0 && !cameras.empty()) {
-            PushAlarm(cameras[(tick / 5) % cameras.size()].id, "Alarm", "Motion detected");
+            PushDemoAlarm(cameras[(tick / 5) % cameras.size()].id);
         }
     }
 }

@@ -69,6 +69,15 @@ class SimAccountServer : public SimService {
     void PushAlarm(const std::string& deviceId, const std::string& title,
                    const std::string& message);
     void PushDevInfo(const std::string& deviceId);
+    // One of the demo's alarms, by turn: an ASCII or accented title and a
+    // UTF-8 content in several scripts, as cameras in the field send them.
+    struct DemoAlarm {
+        const char* title;
+        const char* content;
+    };
+    static DemoAlarm DemoAlarmAt(size_t turn);
+    // Pushes the next demo alarm for a device ("alarm ID on", the timer).
+    void PushDemoAlarm(const std::string& deviceId);
 
     // What the service saw: "login user", "get all-dev", "HeartBeat user"...
     int Count(const std::string& what) const;
@@ -97,6 +106,7 @@ class SimAccountServer : public SimService {
     std::atomic<AccountFault> fault_{AccountFault::kNone};
     std::atomic<bool> stopping_{false};
     std::atomic<int> registerClient_{-1};  // the register connection being served
+    std::atomic<size_t> demoAlarmTurn_{0};
 
     SimTcpServer login_;     // SimLoginConnection each
     SimTcpServer register_;  // one request per connection, served on the accept thread

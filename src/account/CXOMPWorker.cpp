@@ -119,8 +119,7 @@ std::optional<std::string> CXOMPWorker::FindAddressList(std::string_view id, boo
 }
 
 std::vector<AlarmMessage> CXOMPWorker::Alarms() const {
-    std::lock_guard lock(lists_.Mutex());
-    return {state_.alarms.begin(), state_.alarms.end()};
+    return state_.alarms.Messages();
 }
 
 std::optional<UserInfo> CXOMPWorker::CurrentUser() const {

@@ -98,7 +98,12 @@ class CXOMPWorker : public DeviceDirectory {
     }
     // The live channel's look-up at reconnection (exact ID).
     std::optional<std::string> FindAddressList(std::string_view id, bool local) const override;
+    // The alarms received during the run, oldest first.
     std::vector<AlarmMessage> Alarms() const;
+    // The alarm history itself (any thread; it locks itself): the alarm
+    // window reads, deletes and clears by key.
+    AlarmList& AlarmHistory() { return state_.alarms; }
+    const AlarmList& AlarmHistory() const { return state_.alarms; }
     // The logged-in user's name, nickname and account type; the last two
     // once UserInfoReceived().
     std::optional<UserInfo> CurrentUser() const;
@@ -258,7 +263,7 @@ class CXOMPWorker : public DeviceDirectory {
     NoticeTarget* target_;    // protected by noticeMutex_
 
     SessionLists lists_;
-    ServerListState state_;  // protected by lists_.Mutex()
+    ServerListState state_;  // protected by lists_.Mutex(), except state_.alarms
     SavedLogins logins_;     // user-interface thread only
 
     // Session state read by every thread.

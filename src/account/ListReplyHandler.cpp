@@ -381,10 +381,7 @@ void ListReplyHandler::HandleNotification(const CXOMPPackageParser& header, List
     if (StartsWithNoCase(resource, "alarm")) {
         auto alarm = std::make_shared<AlarmMessage>(
             MakeAlarmMessage(id, header.section("title"), header.section("message")));
-        lists.state.alarms.push_back(*alarm);
-        while (lists.state.alarms.size() > ServerListState::kMaxAlarms) {
-            lists.state.alarms.pop_front();
-        }
+        lists.state.alarms.Append(*alarm);
         Post(out, kAlarm, 1, id, alarm);
         return;
     }

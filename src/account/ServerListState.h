@@ -1,12 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <memory>
 #include <vector>
 
-#include "account/AlarmMessage.h"
+#include "account/AlarmList.h"
 #include "account/UserInfo.h"
 
 namespace orbisight {
@@ -26,7 +25,7 @@ struct GroupPageInfo {
 // list lock (SessionLists::Mutex()) like the lists.
 struct ServerListState {
     // Alarms kept for the alarm window; the oldest is dropped beyond this.
-    static constexpr size_t kMaxAlarms = 10000;
+    static constexpr size_t kMaxAlarms = AlarmList::kDefaultCapacity;
 
     std::map<int32_t, GroupPageInfo> groupPages;
     int32_t currentGroup = 0;  // group of the last list reply that created entries
@@ -41,7 +40,9 @@ struct ServerListState {
     // Set by a management request or the update command: the next complete
     // list restarts the detail fetch even when entries were already known.
     bool refresh = false;
-    std::deque<AlarmMessage> alarms;
+    // Locks itself (a leaf lock): the alarm window uses it without the
+    // list lock.
+    AlarmList alarms{kMaxAlarms};
     std::vector<UserInfo> users;    // the logged-in user (one entry)
     bool userInfoReceived = false;  // a user information reply arrived
 

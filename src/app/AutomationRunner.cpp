@@ -10,6 +10,7 @@
 
 #include "account/CXOMPWorker.h"
 #include "app/AppSettings.h"
+#include "app/CAlarmHistoryDlg.h"
 #include "app/CDlgDevAllCtrl.h"
 #include "app/CDlgDeviceCtrl.h"
 #include "app/CDlgDeviceList.h"
@@ -315,6 +316,16 @@ void AutomationRunner::StartTrace(const std::string& file) {
             [this](const QStringList& ids) { Trace("loop: " + ids.join(' ')); });
     connect(tree, &CDlgDeviceList::accountChanged, this,
             [this] { Trace("account: " + window_->Title()->AccountText()); });
+    CAlarmHistoryDlg* alarms = window_->AlarmWindow();
+    connect(alarms, &CAlarmHistoryDlg::refilled, this, [this, alarms](int rows) {
+        QString line = QString("alarms: %1 %2").arg(alarms->Up() ? "up" : "down").arg(rows);
+        if (QTreeWidgetItem* first = alarms->List()->topLevelItem(0)) {
+            line += " " + first->text(CAlarmHistoryDlg::kColumnId) + " | " +
+                    first->text(CAlarmHistoryDlg::kColumnTitle) + " | " +
+                    first->text(CAlarmHistoryDlg::kColumnContent);
+        }
+        Trace(line);
+    });
     treeLine();
     Trace("account: " + window_->Title()->AccountText());
     TraceLoginDialog(window_->LoginDialog());

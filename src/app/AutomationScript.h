@@ -17,6 +17,8 @@ namespace orbisight {
 //   open=ID              open one camera in a free pane, as a double click does
 //   layout=CODE          set a layout (1..16 grids, 30..34 custom)
 //   select=SLOT          select a pane (a layout switch shows its page)
+//   panel=ID             a command of the device panel (1033 sound, 1066 talk,
+//                        1058 alarm log ...)
 //   fullscreen           toggle full screen of the selected pane
 //   wall-fullscreen      the toolbar's wall full screen
 //   page=first|prev|next|last
@@ -40,8 +42,10 @@ namespace orbisight {
 //                        ("tip: TEXT"), per tree rebuild ("tree: MY | LOCAL",
 //                        the root texts), per account change ("account:
 //                        LABEL"), per pane state ("pane: SLOT ID STATE",
-//                        STATE idle, opening, connected or not connected)
-//                        per loop play screen ("loop: ID ID ..." by slot)
+//                        STATE idle, opening, connected or not connected),
+//                        per loop play screen ("loop: ID ID ..." by slot),
+//                        per fill of the alarm window ("alarms: up|down ROWS
+//                        ID | TITLE | CONTENT" of the first row, the newest)
 //                        and per waiting step that gave up ("hold: WHAT")
 //   wait-file=PATH       pause until PATH exists (a test's go-ahead)
 //   mark=TEXT            writes "mark: TEXT" to the trace: the steps before it

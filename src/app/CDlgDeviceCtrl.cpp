@@ -1,6 +1,7 @@
 #include "app/CDlgDeviceCtrl.h"
 
 #include <QActionGroup>
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenu>
@@ -43,6 +44,13 @@ const ButtonDef kGrid[] = {
     {1306, "Quality", "CPan-BtnHD-01.png", 0},
     {1066, "TALK", "CPan-BtnTalk-01.png", 0},
     {1056, "Alert ON/OFF", "CPan-BtnSecurety-01.png", 0},
+    {CDlgDeviceCtrl::kRecords, "SD / Cloud", "CPan-BtnBrowseSD-01.png", 0},
+    {CDlgDeviceCtrl::kAlarmLog, "Alarm log", "CPan-BtnAlarmLog-01.png", 0},
+};
+// Commands without a button of their own (menus and keys send them) and
+// the control code each sends to the camera.
+const std::pair<int, int> kFurther[] = {
+    {1009, 20}, {1010, 12}, {1012, 17}, {1015, 11}, {1016, 19}, {1402, 18}, {1011, 9},
 };
 }  // namespace
 
@@ -95,6 +103,10 @@ CDlgDeviceCtrl::CDlgDeviceCtrl(VideoWall* wall, QWidget* parent) : QWidget(paren
     }
     layout->addLayout(grid);
     layout->addStretch();
+    // "Only play I frame": not displayed; mirrors the channel's flag and is
+    // copied into it by command kKeyFramesOnly.
+    keyFramesOnly_ = new QCheckBox("Only play I frame", this);
+    keyFramesOnly_->hide();
 
     connect(&textsTimer_, &QTimer::timeout, this, [this] {
         if (!wall_->FullScreen()) {
@@ -164,7 +176,14 @@ void CDlgDeviceCtrl::RefreshTexts() {
     for (auto& [id, button] : buttons_) {
         button->setEnabled(enabled);
     }
+    // The alarm log is the program's, not the camera's. SD card and cloud
+    // records have no window yet: the button says so instead of doing
+    // nothing.
+    Button(kAlarmLog)->setEnabled(true);
+    Button(kRecords)->setEnabled(false);
+    Button(kRecords)->setToolTip(kRecordsUnavailable);
     PaneChannel* channel = enabled ? pane_->Channel() : nullptr;
+    keyFramesOnly_->setChecked(channel && channel->KeyFramesOnly());
     // Sound and talk need the camera's stream: until it is there the two
     // buttons are off and say so (this runs every second).
     bool stream = enabled && pane_->StreamReady();
@@ -191,12 +210,22 @@ void CDlgDeviceCtrl::RefreshTexts() {
     }
 }
 
+bool CDlgDeviceCtrl::BlinkPhase() {
+    return (RecordingBlink() & 1) != 0;
+}
+
 void CDlgDeviceCtrl::Blink() {
-    blinkPhase_ = !blinkPhase_;
+    // One phase for the whole program: the panes' recording icons blink
+    // with this button.
     AdvanceRecordingBlink();
+    RefreshRecordBlink();
+}
+
+void CDlgDeviceCtrl::RefreshRecordBlink() {
     PaneChannel* channel = pane_ ? pane_->Channel() : nullptr;
     bool recording = channel && pane_->InUse() && channel->Recording();
-    Button(1051)->SetBackdrop(recording && blinkPhase_ ? QColor(0xf0, 0x3a, 0x3a) : QColor());
+    recordLit_ = recording && BlinkPhase();
+    Button(1051)->SetBackdrop(recordLit_ ? kRecordRed : QColor());
 }
 
 void CDlgDeviceCtrl::Trigger(int id) {
@@ -204,6 +233,13 @@ void CDlgDeviceCtrl::Trigger(int id) {
         // Every pane of the wall, whichever is selected.
         wall_->UserSnapshotAll();
         return;
+    }
+    if (id == kAlarmLog) {
+        emit alarmLogRequested();
+        return;
+    }
+    if (id == kRecords) {
+        return;  // disabled: no records window yet
     }
     if (!pane_ || !pane_->Device()) {
         return;
@@ -251,8 +287,17 @@ void CDlgDeviceCtrl::Trigger(int id) {
             pane_->ToggleAlert();
             RefreshTexts();
             return;
+        case kKeyFramesOnly:
+            pane_->Channel()->SetKeyFramesOnly(keyFramesOnly_->isChecked());
+            return;
         default:
             break;
+    }
+    for (const auto& [command, code] : kFurther) {
+        if (command == id) {
+            pane_->SendControl(code);
+            return;
+        }
     }
     for (const ButtonDef& s : kPad) {
         if (s.id == id) {

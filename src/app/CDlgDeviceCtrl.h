@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QColor>
 #include <QTimer>
 #include <QWidget>
 #include <map>
 
+class QCheckBox;
 class QLabel;
 
 namespace orbisight {
@@ -17,7 +19,7 @@ class VideoWall;
 // The device panel at the right of the main window: what the selected pane
 // shows (ID, name, connection time and duration) and the camera commands for
 // it (disconnect, snapshot, record, mirror, flip, sound, pan and tilt, scans,
-// zoom, quality, alert).
+// zoom, quality, talk, alert) and the alarm log.
 class CDlgDeviceCtrl : public QWidget {
     Q_OBJECT
   public:
@@ -27,6 +29,12 @@ class CDlgDeviceCtrl : public QWidget {
     // A command of the panel without a button of its own: a snapshot of
     // every pane, then the shutter sound.
     static constexpr int kSnapAll = 1014;
+    // Copies the (hidden) "only play I frame" box into the channel.
+    static constexpr int kKeyFramesOnly = 1098;
+    static constexpr int kRecords = 1057;
+    static constexpr int kAlarmLog = 1058;
+    static constexpr const char* kRecordsUnavailable =
+        "SD card and cloud recordings: not available in this version";
     static constexpr const char* kSoundWaiting = "Sound: waiting for the camera's stream";
     static constexpr const char* kTalkWaiting = "Talk: waiting for the camera's stream";
 
@@ -42,12 +50,23 @@ class CDlgDeviceCtrl : public QWidget {
     QString ConnectedTimeText() const;
     QString DurationText() const;
     void Trigger(int id);
+    QCheckBox* KeyFramesOnlyBox() const { return keyFramesOnly_; }
+    // The record button is lit (red) in this blink phase.
+    bool RecordLit() const { return recordLit_; }
+    // The program-wide blink phase that the record button follows.
+    static bool BlinkPhase();
+    static inline const QColor kRecordRed{0xf0, 0x3a, 0x3a};
 
     // "Sustained:  \n%d Hour %d Minute %d Second" for a duration.
     static QString DurationFor(uint64_t ms);
 
+  signals:
+    // "Alarm log": the main window shows its alarm window.
+    void alarmLogRequested();
+
   private:
     void Blink();
+    void RefreshRecordBlink();
     void ShowQualityMenu();
 
     VideoWall* wall_;
@@ -59,7 +78,8 @@ class CDlgDeviceCtrl : public QWidget {
     std::map<int, ui::ImageButton*> buttons_;
     QTimer textsTimer_;
     QTimer blinkTimer_;
-    bool blinkPhase_ = false;
+    QCheckBox* keyFramesOnly_ = nullptr;
+    bool recordLit_ = false;
 };
 
 }  // namespace orbisight

@@ -11,7 +11,9 @@
 
 #include "account/CXOMPWorker.h"
 #include "account/UserInfo.h"
+#include "app/AlarmNotifier.h"
 #include "app/AppSettings.h"
+#include "app/CAlarmHistoryDlg.h"
 #include "app/CDlgDevAllCtrl.h"
 #include "app/CDlgDeviceCtrl.h"
 #include "app/CDlgDeviceList.h"
@@ -88,6 +90,14 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
     // Every "Stop loop playing?" answered Yes ends up here.
     connect(wall_, &VideoWall::stopLoopRequested, loop_, &LoopPlay::Stop);
     connect(tree_, &CDlgDeviceList::accountListShown, this, &CMyVelaExpertDlg::OnAccountListShown);
+    alarmWindow_ =
+        new CAlarmHistoryDlg(&worker_->AlarmHistory(), settings_.Where().dataFolder, this);
+    notifier_ = new AlarmNotifier(this);
+    connect(panel_, &CDlgDeviceCtrl::alarmLogRequested, alarmWindow_,
+            &CAlarmHistoryDlg::ShowAlarms);
+    connect(alarmWindow_, &CAlarmHistoryDlg::openCameraRequested, this,
+            &CMyVelaExpertDlg::OpenAlarmCamera);
+    connect(notifier_, &AlarmNotifier::clicked, this, &CMyVelaExpertDlg::BringForwardWithAlarms);
     RefreshAccount();
     // The account label follows the session, refreshed with the device
     // panel's texts.
@@ -118,7 +128,7 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
         }
     });
     connect(tree_, &CDlgDeviceList::accountChanged, this, &CMyVelaExpertDlg::RefreshAccount);
-    connect(tree_, &CDlgDeviceList::alarmArrived, this, [this](const QString& id) { OnAlarm(id); });
+    connect(tree_, &CDlgDeviceList::alarmArrived, this, &CMyVelaExpertDlg::OnAlarm);
     connect(tree_, &CDlgDeviceList::paneForSelection, this, [this](const std::string& id) {
         CDlgVedioShow* pane = id.empty() ? nullptr : wall_->PaneShowing(id);
         if (pane) {
@@ -385,17 +395,66 @@ void CMyVelaExpertDlg::OpenUserInfo() {
     RefreshAccount();
 }
 
-void CMyVelaExpertDlg::OnAlarm(const QString& deviceId) {
-    // The alarm window itself comes later; the session keeps the alarms.
-    // With "Alarm Message Window (Enable)" on, the camera opens as on a
-    // double click.
+void CMyVelaExpertDlg::OnAlarm(const QString& deviceId, const QString& title, const QString& text) {
+    // The session keeps every alarm. With "Alarm Message Window (Enable)"
+    // off an alarm window that is up anyway (the panel's "Alarm log") only
+    // shows it; on, the window comes up, the desktop is told, and the camera
+    // opens as on a double click.
     if (!settings_.ShowAlarm()) {
+        if (alarmWindow_->Up()) {
+            alarmWindow_->Refill();
+        }
         return;
     }
+    alarmWindow_->ShowAlarms();
     std::string id = deviceId.toStdString();
+    QString name;
+    auto device = worker_->FindDevice(DeviceListKind::kMy, id, IdMatch::kExact);
+    if (!device) {
+        device = worker_->FindDevice(DeviceListKind::kLocal, id, IdMatch::kIgnoreCase);
+    }
+    if (device) {
+        name = QString::fromUtf8(device->DisplayName().c_str());
+    }
+    // The text is "ID\r\nCONTENT".
+    qsizetype cut = text.indexOf("\r\n");
+    notifier_->Notify(name, deviceId, title, cut < 0 ? text : text.mid(cut + 2));
     if (QTreeWidgetItem* item = tree_->FindItem(tree::Branch::kMy, id)) {
         tree_->Activate(item);
     }
+}
+
+void CMyVelaExpertDlg::BringForwardWithAlarms() {
+    if (isMinimized()) {
+        showNormal();
+    }
+    show();
+    raise();
+    activateWindow();
+    alarmWindow_->ShowAlarms();
+}
+
+void CMyVelaExpertDlg::OpenAlarmCamera(const QString& deviceId) {
+    // Local cameras first, then the account's, ignoring case.
+    std::string id = deviceId.toStdString();
+    auto device = worker_->FindDevice(DeviceListKind::kLocal, id, IdMatch::kIgnoreCase);
+    if (!device) {
+        device = worker_->FindDevice(DeviceListKind::kMy, id, IdMatch::kIgnoreCase);
+    }
+    if (!device) {
+        ui::ShowNote(this, "Tips", QString("Camera %1 is not in your camera lists.").arg(deviceId));
+        return;
+    }
+    if (CDlgVedioShow* pane = wall_->PaneShowing(device->Id())) {
+        wall_->SelectPane(pane);
+        return;
+    }
+    if (!device->IsOnline() && !device->local) {
+        ui::ShowNote(this, "Tips", QString("Camera %1 is off-line.").arg(deviceId));
+        return;
+    }
+    DeviceInfo copy = *device;
+    wall_->OpenDevice(copy);
 }
 
 void CMyVelaExpertDlg::PrepareDevice(DeviceInfo& device) const {

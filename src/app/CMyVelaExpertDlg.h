@@ -12,7 +12,9 @@
 
 namespace orbisight {
 
+class AlarmNotifier;
 class AppSettings;
+class CAlarmHistoryDlg;
 class CDlgDevAllCtrl;
 class CDlgDeviceCtrl;
 class CDlgDeviceList;
@@ -68,6 +70,12 @@ class CMyVelaExpertDlg : public QWidget {
     CDlgDevAllCtrl* Toolbar() const { return toolbar_; }
     CDlgDeviceList* DeviceTree() const { return tree_; }
     CDlgDeviceCtrl* DevicePanel() const { return panel_; }
+    CAlarmHistoryDlg* AlarmWindow() const { return alarmWindow_; }
+    AlarmNotifier* Notifier() const { return notifier_; }
+    // A desktop notice was clicked: the window comes forward with its alarms.
+    void BringForwardWithAlarms();
+    // The alarm window's double click: the camera's live view.
+    void OpenAlarmCamera(const QString& deviceId);
     TitleBar* Title() const { return title_; }
     CXOMPWorker* Session() const { return worker_.get(); }
     AppSettings& Settings() const { return settings_; }
@@ -111,7 +119,7 @@ class CMyVelaExpertDlg : public QWidget {
     bool ConfirmClose();
     void LoginOrLogout();
     void RefreshAccount();
-    void OnAlarm(const QString& deviceId);
+    void OnAlarm(const QString& deviceId, const QString& title, const QString& text);
     void PrepareDevice(DeviceInfo& device) const;
     void EmptyWallForClose();
     void UpdatePaging();
@@ -127,6 +135,8 @@ class CMyVelaExpertDlg : public QWidget {
     CDlgDevAllCtrl* toolbar_ = nullptr;
     CDlgDeviceList* tree_ = nullptr;
     CDlgDeviceCtrl* panel_ = nullptr;
+    CAlarmHistoryDlg* alarmWindow_ = nullptr;
+    AlarmNotifier* notifier_ = nullptr;
     VideoWall* wall_ = nullptr;
     UpdateListener* updates_ = nullptr;
     LoopPlay* loop_ = nullptr;

@@ -245,10 +245,11 @@ TEST_F(ListReplyHandlerTest, AServerCannotGrowTheListsWithoutBound) {
 TEST_F(ListReplyHandlerTest, NotificationsFillTheAlarmListAndAskForDetails) {
     ReplyActions alarm =
         Notify("alarm", {{"device-id", "CAM1"}, {"title", "Alarm"}, {"message", "Motion"}});
-    ASSERT_EQ(state_.alarms.size(), 1u);
-    EXPECT_EQ(state_.alarms[0].DeviceId(), "CAM1");
-    EXPECT_EQ(state_.alarms[0].Message(), "Motion");
-    EXPECT_EQ(state_.alarms[0].ReceiveTime().size(), 19u);  // "DD-MM-YYYY hh:mm:ss"
+    std::vector<AlarmMessage> alarms = state_.alarms.Messages();
+    ASSERT_EQ(alarms.size(), 1u);
+    EXPECT_EQ(alarms[0].DeviceId(), "CAM1");
+    EXPECT_EQ(alarms[0].Message(), "Motion");
+    EXPECT_EQ(alarms[0].ReceiveTime().size(), 19u);  // "DD-MM-YYYY hh:mm:ss"
     ASSERT_EQ(alarm.posts.size(), 1u);
     EXPECT_EQ(alarm.posts[0].code, 5u);
     EXPECT_NE(alarm.posts[0].object, nullptr);

@@ -2,7 +2,8 @@
 // account simulator and one simulated camera in this process. Driven by
 // ORBISIGHT_AUTOMATION with go-ahead files, the client shows the refusal of
 // a wrong password, logs in, fills "My cameras", follows a status push
-// within a second, plays a camera of the account, and after the service has
+// within a second, plays a camera of the account, shows an alarm the
+// simulator raises in the alarm window, and after the service has
 // gone shows every connect attempt and the final network message. Its trace
 // file tells what the windows showed.
 
@@ -70,7 +71,7 @@ TEST(AccountEndToEnd, LoginListsStatusPushAndLostService) {
     std::ofstream(home / "CameraClient.ini")
         << "[CameraClient]\nLoginIP=127.0.0.1\nLoginIP1=127.0.0.1\nRegisterIP=127.0.0.1\n"
         << "RegisterIP1=127.0.0.1\nLoginport=" << account->LoginPort()
-        << "\nRegisterport=" << account->RegisterPort() << "\n";
+        << "\nRegisterport=" << account->RegisterPort() << "\n[Other]\nShowAlarm=1\n";
     fs::path trace = work / "trace.txt";
     auto gate = [&](int n) { return work / ("go" + std::to_string(n)); };
     fs::path first = work / "first.png";
@@ -125,6 +126,16 @@ TEST(AccountEndToEnd, LoginListsStatusPushAndLostService) {
     int pushed =
         line(before, [](const std::string& l) { return StartsWith(l, "tree: My cameras(2/2)"); });
     EXPECT_GE(pushed, 0) << "the status push never showed";
+
+    // An alarm raised in the simulator slides the alarm window up with its
+    // UTF-8 text.
+    before = ReadLines(trace).size();
+    context.events.Publish({"alarm", "ACCT00000001", {{"args", " on"}}});
+    auto sent = sim::SimAccountServer::DemoAlarmAt(0);
+    std::string shown =
+        std::string("alarms: up 1 ACCT00000001 | ") + sent.title + " | " + sent.content;
+    EXPECT_GE(line(before, [&](const std::string& l) { return l == shown; }), 0)
+        << "the alarm window did not show the pushed alarm; trace in " << trace;
     Touch(gate(2));
 
     // The screenshots taken, then logged out; then the service goes away:
