@@ -15,13 +15,16 @@
 
 #include "account/AlarmMessage.h"
 #include "account/CXOMPWorker.h"
+#include "app/CDeviceInfoDlg.h"
 #include "app/CDeviceSyncDlg.h"
 #include "app/CDlgAddLocalInfo.h"
 #include "app/CDlgDeviceBind.h"
 #include "app/CDlgMyVelaLogin.h"
+#include "app/ChannelParamLink.h"
 #include "app/DeviceTreeWidget.h"
 #include "app/GuiNoticeTarget.h"
 #include "app/VideoWall.h"
+#include "device/DeviceParamEdit.h"
 #include "platform/Text.h"
 #include "ui/ImageButton.h"
 #include "ui/MessageBoxes.h"
@@ -599,6 +602,10 @@ std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
     if (camera && (local || boundCamera)) {
         menu->addSeparator();
     }
+    if (camera) {
+        menu->addAction("Edit device paras(&E)", this,
+                        [this, copy, branch] { EditDeviceParameters(copy, branch); });
+    }
     if (camera && local) {
         menu->addAction("Bind device(&B)", this, [this, ref] {
             if (QTreeWidgetItem* now = ItemFor(ref)) {
@@ -607,9 +614,8 @@ std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
         });
         if (!copy.HostAddress().empty()) {
             menu->addAction("Visit Web (&S)", this, [copy] {
-                QString url = QString("http://%1/sd/ipnc/")
-                                  .arg(QString::fromUtf8(std::string(copy.HostAddress()).c_str()));
-                QDesktopServices::openUrl(QUrl(url));
+                QDesktopServices::openUrl(
+                    QUrl(QString::fromStdString(params::CameraWebPageUrl(copy.HostAddress()))));
             });
         }
     }
@@ -652,6 +658,20 @@ std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
         menu->addAction("Empty list(&X)", this, [this] { EmptyLocalList(); });
     }
     return menu;
+}
+
+CDeviceInfoDlg* CDlgDeviceList::EditDeviceParameters(const DeviceInfo& camera,
+                                                     tree::Branch branch) {
+    auto link = std::make_unique<ChannelParamLink>(camera, &wall_->Closer());
+    auto* dialog = new CDeviceInfoDlg(std::move(link), camera, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->SetCloser(&wall_->Closer());
+    if (branch != tree::Branch::kLocal) {
+        dialog->SetAccountRename(worker_, branch == tree::Branch::kPublic);
+    }
+    dialog->Start();
+    dialog->open();
+    return dialog;
 }
 
 void CDlgDeviceList::ShowMenu(const QPoint& pos) {

@@ -2,14 +2,17 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDesktopServices>
 #include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QUrl>
 
 #include "app/ChannelCloser.h"
 #include "app/PaneLink.h"
 #include "app/PaneVideoSink.h"
+#include "device/DeviceParamEdit.h"
 #include "platform/Clock.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ShutterSound.h"
@@ -632,6 +635,14 @@ void CDlgVedioShow::mousePressEvent(QMouseEvent* event) {
     zones_ = PaneZones::For(width(), height());
     if (inUse_ && zones_.close.Contains(pos.x(), pos.y())) {
         emit disconnectRequested(this);
+        return;
+    }
+    // The web box of a pan/tilt camera: the camera's own page, as the
+    // tree's "Visit Web" opens it.
+    if (inUse_ && device_ && zones_.web.Contains(pos.x(), pos.y()) &&
+        IsPtzName(std::string(device_->Name())) && !device_->HostAddress().empty()) {
+        QDesktopServices::openUrl(
+            QUrl(QString::fromStdString(params::CameraWebPageUrl(device_->HostAddress()))));
         return;
     }
     if (channel_ && connected_.load() && channel_->StreamIdFlag() == 1) {
