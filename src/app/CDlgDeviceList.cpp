@@ -1,6 +1,5 @@
 #include "app/CDlgDeviceList.h"
 
-#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -8,7 +7,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <set>
@@ -20,11 +18,11 @@
 #include "app/CDlgAddLocalInfo.h"
 #include "app/CDlgDeviceBind.h"
 #include "app/CDlgMyVelaLogin.h"
+#include "app/CameraWebPage.h"
 #include "app/ChannelParamLink.h"
 #include "app/DeviceTreeWidget.h"
 #include "app/GuiNoticeTarget.h"
 #include "app/VideoWall.h"
-#include "device/DeviceParamEdit.h"
 #include "platform/Text.h"
 #include "ui/ImageButton.h"
 #include "ui/MessageBoxes.h"
@@ -613,10 +611,8 @@ std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
             }
         });
         if (!copy.HostAddress().empty()) {
-            menu->addAction("Visit Web (&S)", this, [copy] {
-                QDesktopServices::openUrl(
-                    QUrl(QString::fromStdString(params::CameraWebPageUrl(copy.HostAddress()))));
-            });
+            menu->addAction("Visit Web (&S)", this,
+                            [copy] { OpenCameraWebPage(copy.HostAddress()); });
         }
     }
     if (boundCamera) {

@@ -2,17 +2,15 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QDesktopServices>
 #include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QUrl>
 
+#include "app/CameraWebPage.h"
 #include "app/ChannelCloser.h"
 #include "app/PaneLink.h"
 #include "app/PaneVideoSink.h"
-#include "device/DeviceParamEdit.h"
 #include "platform/Clock.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ShutterSound.h"
@@ -641,8 +639,7 @@ void CDlgVedioShow::mousePressEvent(QMouseEvent* event) {
     // tree's "Visit Web" opens it.
     if (inUse_ && device_ && zones_.web.Contains(pos.x(), pos.y()) &&
         IsPtzName(std::string(device_->Name())) && !device_->HostAddress().empty()) {
-        QDesktopServices::openUrl(
-            QUrl(QString::fromStdString(params::CameraWebPageUrl(device_->HostAddress()))));
+        OpenCameraWebPage(device_->HostAddress());
         return;
     }
     if (channel_ && connected_.load() && channel_->StreamIdFlag() == 1) {

@@ -10,6 +10,8 @@
 #include <QDateTimeEdit>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimeZone>
@@ -467,6 +469,33 @@ TEST_F(DeviceSettingsOverChannel, AnUnreachableCameraShowsTheOpenersTexts) {
     EXPECT_FALSE(dialog.OkButton()->isEnabled());
 }
 
+// An idle channel logs in again after its read time-out and the blocks come
+// again: what the camera changed meanwhile shows, what the user is editing
+// stays.
+TEST_F(DeviceSettingsOverChannel, BlocksAfterTheIdleLoginKeepTheEditAndRefreshTheRest) {
+    auto link = std::make_unique<ChannelParamLink>(Record(), nullptr);
+    CXOMPDeviceOper::Timings timings;
+    timings.replyTimeoutMs = 300;
+    timings.retryDelayMs = 50;
+    link->SetTimings(timings, ChannelParamLink::kFetchTimeoutMs);
+    CDeviceInfoDlg dialog(std::move(link), Record());
+    dialog.Start();
+    ASSERT_TRUE(WaitUntil([&] { return Loaded(dialog); }, 10000));
+    auto* ip = dialog.PageWidget(Page::kLan)->findChild<QLineEdit*>("lanIp");
+    ip->setText("10.1.2.3");
+    emit ip->textEdited(ip->text());
+
+    DevInfoBlock elsewhere = camera_->State().Parameters();
+    elsewhere.SetFtpServer("ftp.other");
+    elsewhere.SetWiredIp("10.9.9.9");
+    camera_->State().StoreParameters(elsewhere);
+    auto* ftp = dialog.PageWidget(Page::kFtp)->findChild<QLineEdit*>("ftpServer");
+    ASSERT_TRUE(WaitUntil([&] { return ftp->text() == "ftp.other"; }, 10000));
+    EXPECT_EQ(ip->text(), "10.1.2.3");
+    EXPECT_EQ(dialog.Unedited().basic.WiredIp(), "10.9.9.9");
+    EXPECT_TRUE(messages_.asked.empty());
+}
+
 // ---- the rename of an account camera ----
 
 class DeviceSettingsRename : public AccountWindowFixture {};
@@ -514,6 +543,35 @@ TEST_F(DeviceSettingsRename, AnAccountCameraIsRenamedOnTheAccountToo) {
         },
         10000));
     camera->Stop();
+}
+
+TEST_F(DeviceSettingsRename, TheTreeOpensTheDialogForCamerasOnly) {
+    StartSim();
+    Open();
+    ASSERT_TRUE(LoginAndFill());
+    auto entries = [&](QTreeWidgetItem* item) {
+        QStringList texts;
+        std::unique_ptr<QMenu> menu = Tree()->BuildMenu(item);
+        for (QAction* action : menu->actions()) {
+            texts << action->text();
+        }
+        return texts;
+    };
+    QTreeWidgetItem* porch = Tree()->FindItem(tree::Branch::kMy, "SRV000000001");
+    ASSERT_NE(porch, nullptr);
+    EXPECT_TRUE(entries(porch).contains("Edit device paras(&E)"));
+    EXPECT_FALSE(entries(MyRoot()->child(0)).contains("Edit device paras(&E)"));  // a group
+    EXPECT_FALSE(entries(MyRoot()).contains("Edit device paras(&E)"));
+
+    // Nothing listens at Porch's address: the dialog says so and closes
+    // without waiting for its channel, which is closed behind it.
+    CDeviceInfoDlg* dialog =
+        Tree()->EditDeviceParameters(*Tree()->RecordOf(porch), tree::Branch::kMy);
+    QPointer<CDeviceInfoDlg> alive(dialog);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return dialog->Status() == "Connecting to Device Failed, Try again!"; }, 10000));
+    dialog->close();
+    EXPECT_TRUE(WaitUntil([&] { return alive.isNull(); }));
 }
 
 }  // namespace
