@@ -658,8 +658,20 @@ std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
 
 CDeviceInfoDlg* CDlgDeviceList::EditDeviceParameters(const DeviceInfo& camera,
                                                      tree::Branch branch) {
-    auto link = std::make_unique<ChannelParamLink>(camera, &wall_->Closer());
-    auto* dialog = new CDeviceInfoDlg(std::move(link), camera, this);
+    // The account tells nothing of a camera's own login: as a pane does, use
+    // the login of the same camera in the local list, else "admin".
+    DeviceInfo record = camera;
+    if (!record.local && record.User().empty()) {
+        auto local = worker_->FindDevice(DeviceListKind::kLocal, record.Id(), IdMatch::kIgnoreCase);
+        if (local && !local->User().empty()) {
+            record.SetUser(local->User());
+            record.SetPassword(local->Password());
+        } else {
+            record.SetUser("admin");
+        }
+    }
+    auto link = std::make_unique<ChannelParamLink>(record, &wall_->Closer());
+    auto* dialog = new CDeviceInfoDlg(std::move(link), record, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->SetCloser(&wall_->Closer());
     if (branch != tree::Branch::kLocal) {

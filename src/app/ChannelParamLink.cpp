@@ -79,6 +79,9 @@ void ChannelParamLink::OnNotice(const Notice& notice) {
     switch (notice.message) {
         case notice::kParameters: {
             fetchTimer_.stop();
+            // The blocks come only after a login: a set sent on an earlier
+            // connection is never answered now.
+            setsWaiting_ = 0;
             auto* blocks = static_cast<const DeviceParameters*>(notice.object.get());
             if (!blocks) {
                 return;
