@@ -58,7 +58,6 @@ CDeviceInfoDlg::CDeviceInfoDlg(std::unique_ptr<DeviceParamLink> link, const Devi
         tabs_->addTab(page, page->objectName());
         pages_.push_back(page);
     }
-    // The schedule button needs the editor, which is set after building.
     layout->addWidget(tabs_);
     publicDevice_ = new QCheckBox("Public device", this);
     publicDevice_->setObjectName("publicDevice");
@@ -79,6 +78,8 @@ CDeviceInfoDlg::CDeviceInfoDlg(std::unique_ptr<DeviceParamLink> link, const Devi
     connect(tabs_, &QTabWidget::currentChanged, this, [this] { UpdateOk(); });
     setTimer_.setSingleShot(true);
     connect(&setTimer_, &QTimer::timeout, this, [this] { OnSetTimeout(); });
+    // The schedule button waits for its editor.
+    SetScheduleEditor(nullptr);
 }
 
 CDeviceInfoDlg::~CDeviceInfoDlg() {

@@ -384,6 +384,49 @@ TEST_F(DeviceSettingsDialog, WifiPageIsLeftAloneForAnExtendedAnswerAndReadOnlyIn
     ASSERT_TRUE(dialog_->Submit());
     EXPECT_EQ(int(log_->basic[1].wifiClientMode), 0);
     EXPECT_EQ(log_->basic[1].WifiKey(), "k3y");
+    log_->handlers.setAnswered(true);
+
+    // A block that is an extended answer holds no Wi-Fi settings.
+    params::DeviceParamRecord extended = record;
+    extended.basic.code = DevInfoBlock::kCodeExtendedAnswer;
+    extended.basic.SetWifiSsid("not wifi");
+    extended.basic.wifiClientMode = 0;
+    log_->handlers.parameters(extended, DevInfoExt{});
+    EXPECT_EQ(Control<QComboBox>(Page::kWifi, "wifiSsid")->currentText(), "home");
+    Control<QCheckBox>(Page::kWifi, "wifiClientMode")->setChecked(true);
+    ASSERT_TRUE(dialog_->Submit());
+    EXPECT_EQ(log_->basic[2].WifiSsid(), "not wifi");
+    EXPECT_EQ(int(log_->basic[2].wifiClientMode), 0);
+}
+
+TEST_F(DeviceSettingsDialog, ZoneGridScheduleAndSdChoicesStoreWhatWasChosen) {
+    params::DeviceParamRecord record = CameraBlocks();
+    record.basic.SetMotionZoneRow(0, 0x5);
+    record.basic.motionZones[1] = 'a';  // lower case is read too
+    record.basic.SetMotionZoneRow(2, 0);
+    Open(params::LinkMode::kChannel, true, record);
+    EXPECT_TRUE(Control<QPushButton>(Page::kMotionZone, "zone13")->isChecked());
+    EXPECT_FALSE(Control<QPushButton>(Page::kMotionZone, "zone10")->isChecked());
+    Show(Page::kMotionZone);
+    Control<QPushButton>(Page::kMotionZone, "zoneSelectAll")->click();
+    Control<QPushButton>(Page::kMotionZone, "zoneRestore")->click();
+    Control<QPushButton>(Page::kMotionZone, "zone23")->click();
+    ASSERT_TRUE(dialog_->Submit());
+    EXPECT_EQ(std::string(log_->basic[0].motionZones, 3), "5A8");
+    log_->handlers.setAnswered(true);
+
+    // No card: the SD choices cannot be ticked.
+    EXPECT_FALSE(Control<QCheckBox>(Page::kAlarmRecord, "alarmToSd")->isEnabled());
+    EXPECT_FALSE(dialog_->findChild<QPushButton*>("scheduleSettings")->isEnabled());
+    dialog_->SetScheduleEditor([](DevInfoBlock& block, QWidget*) {
+        block.SetScheduleWord(7, 1, 0xCAFE);
+        return true;
+    });
+    Show(Page::kAlarmRecord);
+    dialog_->findChild<QPushButton*>("scheduleSettings")->click();
+    EXPECT_TRUE(dialog_->OkButton()->isEnabled());
+    ASSERT_TRUE(dialog_->Submit());
+    EXPECT_EQ(log_->basic[1].ScheduleWord(7, 1), 0xCAFEu);
 }
 
 // ---- the real command channel against a simulated camera ----
