@@ -487,7 +487,17 @@ TEST_F(DeviceSettingsOverChannel, SettingsChangedInTheDialogReadBack) {
         ASSERT_TRUE(dialog->Submit());
         ASSERT_TRUE(WaitUntil([&] { return messages_.asked.size() == 2; }, 10000));
         EXPECT_EQ(messages_.asked[1].text, "Device parameter setting success!");
+
+        // The 3G/4G page goes as the extended set.
+        dialog->Tabs()->setCurrentIndex(static_cast<int>(Page::k3g));
+        auto* apn = dialog->PageWidget(Page::k3g)->findChild<QLineEdit*>("apn");
+        apn->setText("web.sim");
+        emit apn->textEdited(apn->text());
+        ASSERT_TRUE(dialog->Submit());
+        ASSERT_TRUE(WaitUntil([&] { return messages_.asked.size() == 3; }, 10000));
+        EXPECT_EQ(messages_.asked[2].text, "Device parameter setting success!");
     }
+    EXPECT_EQ(camera_->State().Extended().Apn(), "web.sim");
     EXPECT_EQ(camera_->State().Parameters().DeviceName(), "Back yard");
     // A new dialog reads the camera's blocks afresh.
     auto again = OpenDialog();
@@ -497,6 +507,7 @@ TEST_F(DeviceSettingsOverChannel, SettingsChangedInTheDialogReadBack) {
                   ->findChild<QComboBox*>("videoFileSize")
                   ->currentText(),
               "Continuous Record 3min");
+    EXPECT_EQ(again->PageWidget(Page::k3g)->findChild<QLineEdit*>("apn")->text(), "web.sim");
     EXPECT_FALSE(camera_->State().Parameters().MonthSetFlag());
 }
 
