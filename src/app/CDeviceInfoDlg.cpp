@@ -177,10 +177,19 @@ bool CDeviceInfoDlg::Submit() {
             auto* line = page->findChild<QLineEdit*>(objectName);
             return line ? line->text().toStdString() : std::string();
         };
-        if (params::ApplyNewPassword(scratch.basic, text("newPassword"), text("repeatPassword")) ==
-            params::PasswordChange::kMismatch) {
-            ui::ShowNote(this, "Note", "Repeat password error!", ui::MessageIcon::kCritical);
-            return false;
+        switch (
+            params::ApplyNewPassword(scratch.basic, text("newPassword"), text("repeatPassword"))) {
+            case params::PasswordChange::kMismatch:
+                ui::ShowNote(this, "Note", "Repeat password error!", ui::MessageIcon::kCritical);
+                return false;
+            case params::PasswordChange::kTooLong:
+                ui::ShowNote(this, "Note",
+                             QString("Password too long, at most %1 characters!")
+                                 .arg(params::kMaxPasswordBytes),
+                             ui::MessageIcon::kCritical);
+                return false;
+            default:
+                break;
         }
         name = text("deviceName");  // QString::toStdString is UTF-8
         if (!params::DeviceNameFits(name)) {

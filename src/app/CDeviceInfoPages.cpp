@@ -124,6 +124,7 @@ void BuildWifi(CDeviceInfoPage* page, const PageHooks& hooks) {
 
     auto* key = new QLineEdit(page);
     key->setObjectName("wifiKey");
+    key->setMaxLength(sizeof(DevInfoBlock::wifiKey) - 1);
     page->Form()->addRow("PWD:", key);
     page->Watch(key);
     // Loaded from the block and written back as it was: never shown.
@@ -546,8 +547,11 @@ void BuildMotionZone(CDeviceInfoPage* page) {
 }
 
 void BuildFtp(CDeviceInfoPage* page) {
+    // The fields' room (less the terminator) bounds what can be typed, so
+    // nothing is cut behind the user's back.
     page->AddLine("FTP Server:", "ftpServer", GetText(&DevInfoBlock::FtpServer),
-                  SetText(&DevInfoBlock::SetFtpServer));
+                  SetText(&DevInfoBlock::SetFtpServer))
+        ->setMaxLength(sizeof(DevInfoBlock::ftpServer) - 1);
     auto* port = page->AddLine(
         "Port:", "ftpPort",
         [](const PageBlocks& b) { return std::to_string(int(Basic(b).ftpPort)); },
@@ -556,9 +560,11 @@ void BuildFtp(CDeviceInfoPage* page) {
         });
     port->setValidator(new QIntValidator(0, 65535, port));
     page->AddLine("User:", "ftpUser", GetText(&DevInfoBlock::FtpUser),
-                  SetText(&DevInfoBlock::SetFtpUser));
+                  SetText(&DevInfoBlock::SetFtpUser))
+        ->setMaxLength(sizeof(DevInfoBlock::ftpUser) - 1);
     page->AddLine("PWD:", "ftpPassword", GetText(&DevInfoBlock::FtpPassword),
-                  SetText(&DevInfoBlock::SetFtpPassword));
+                  SetText(&DevInfoBlock::SetFtpPassword))
+        ->setMaxLength(sizeof(DevInfoBlock::ftpPassword) - 1);
     page->Bind(nullptr, [](PageBlocks& b, QString*) {
         Basic(b).uploadServerKind = 1;
         return true;

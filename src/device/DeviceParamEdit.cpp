@@ -65,6 +65,9 @@ PasswordChange ApplyNewPassword(DevInfoBlock& block, std::string_view newPasswor
     if (newPassword != repeat) {
         return PasswordChange::kMismatch;
     }
+    if (newPassword.size() > kMaxPasswordBytes) {
+        return PasswordChange::kTooLong;
+    }
     block.passwordChange = 1;
     block.SetNewPassword(newPassword);
     return PasswordChange::kApplied;

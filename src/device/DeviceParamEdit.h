@@ -60,8 +60,12 @@ bool DeviceNameFits(std::string_view utf8Name);
 
 // "New PWD:" and "Repeat:". An empty new password changes nothing, whatever
 // "Repeat:" holds; a different repetition is refused ("Repeat password
-// error!"); otherwise the change flag is set and the password stored.
-enum class PasswordChange { kNone, kApplied, kMismatch };
+// error!"); so is a password longer than its field holds (15 bytes and the
+// terminator): cut, it would no longer be the password the user typed and
+// the camera would lock its owner out. Otherwise the change flag is set and
+// the password stored.
+enum class PasswordChange { kNone, kApplied, kMismatch, kTooLong };
+constexpr size_t kMaxPasswordBytes = sizeof(DevInfoBlock::newPassword) - 1;
 PasswordChange ApplyNewPassword(DevInfoBlock& block, std::string_view newPassword,
                                 std::string_view repeat);
 

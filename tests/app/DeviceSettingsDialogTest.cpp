@@ -173,6 +173,13 @@ TEST_F(DeviceSettingsDialog, PasswordIsChangedOnlyWhenRepeated) {
     EXPECT_EQ(Notes().value(0), "Repeat password error!");
     EXPECT_TRUE(log_->basic.empty());
 
+    Type(Page::kSystemInfo, "newPassword", "0123456789abcdef");
+    Type(Page::kSystemInfo, "repeatPassword", "0123456789abcdef");
+    EXPECT_FALSE(dialog_->Submit());
+    EXPECT_EQ(Notes().value(1), "Password too long, at most 15 characters!");
+    EXPECT_TRUE(log_->basic.empty());
+
+    Type(Page::kSystemInfo, "newPassword", "secret");
     Type(Page::kSystemInfo, "repeatPassword", "secret");
     ASSERT_TRUE(dialog_->Submit());
     ASSERT_EQ(log_->basic.size(), 1u);

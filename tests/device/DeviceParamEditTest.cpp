@@ -34,6 +34,14 @@ TEST(DeviceParamEdit, NewPasswordOnlyWhenGivenAndRepeatedExactly) {
     EXPECT_EQ(block.passwordChange, 0);
     EXPECT_EQ(block.NewPassword(), "old");
 
+    // The field holds 15 bytes and the terminator: 16 would be cut.
+    EXPECT_EQ(ApplyNewPassword(block, std::string(16, 'p'), std::string(16, 'p')),
+              PasswordChange::kTooLong);
+    EXPECT_EQ(block.passwordChange, 0);
+    EXPECT_EQ(ApplyNewPassword(block, std::string(15, 'p'), std::string(15, 'p')),
+              PasswordChange::kApplied);
+    EXPECT_EQ(block.NewPassword(), std::string(15, 'p'));
+
     EXPECT_EQ(ApplyNewPassword(block, "secret", "secret"), PasswordChange::kApplied);
     EXPECT_EQ(block.passwordChange, 1);
     EXPECT_EQ(block.NewPassword(), "secret");
