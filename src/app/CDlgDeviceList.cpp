@@ -1,6 +1,5 @@
 #include "app/CDlgDeviceList.h"
 
-#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -8,19 +7,21 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <set>
 
 #include "account/AlarmMessage.h"
 #include "account/CXOMPWorker.h"
+#include "app/CDeviceInfoDlg.h"
 #include "app/CDeviceSyncDlg.h"
 #include "app/CDlgAddLocalInfo.h"
 #include "app/CDlgDeviceBind.h"
 #include "app/CDlgMyVelaLogin.h"
 #include "app/CDlgRFMange.h"
 #include "app/CPLANRECORD.h"
+#include "app/CameraWebPage.h"
+#include "app/ChannelParamLink.h"
 #include "app/DeviceTreeWidget.h"
 #include "app/GuiNoticeTarget.h"
 #include "app/VideoWall.h"
@@ -601,6 +602,10 @@ std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
     if (camera && (local || boundCamera)) {
         menu->addSeparator();
     }
+    if (camera) {
+        menu->addAction("Edit device paras(&E)", this,
+                        [this, copy, branch] { EditDeviceParameters(copy, branch); });
+    }
     if (camera && local) {
         menu->addAction("Bind device(&B)", this, [this, ref] {
             if (QTreeWidgetItem* now = ItemFor(ref)) {
@@ -608,11 +613,8 @@ std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
             }
         });
         if (!copy.HostAddress().empty()) {
-            menu->addAction("Visit Web (&S)", this, [copy] {
-                QString url = QString("http://%1/sd/ipnc/")
-                                  .arg(QString::fromUtf8(std::string(copy.HostAddress()).c_str()));
-                QDesktopServices::openUrl(QUrl(url));
-            });
+            menu->addAction("Visit Web (&S)", this,
+                            [copy] { OpenCameraWebPage(copy.HostAddress()); });
         }
     }
     if (boundCamera) {
@@ -665,6 +667,32 @@ std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
         menu->addAction("Empty list(&X)", this, [this] { EmptyLocalList(); });
     }
     return menu;
+}
+
+CDeviceInfoDlg* CDlgDeviceList::EditDeviceParameters(const DeviceInfo& camera,
+                                                     tree::Branch branch) {
+    // The account tells nothing of a camera's own login: as a pane does, use
+    // the login of the same camera in the local list, else "admin".
+    DeviceInfo record = camera;
+    if (!record.local && record.User().empty()) {
+        auto local = worker_->FindDevice(DeviceListKind::kLocal, record.Id(), IdMatch::kIgnoreCase);
+        if (local && !local->User().empty()) {
+            record.SetUser(local->User());
+            record.SetPassword(local->Password());
+        } else {
+            record.SetUser("admin");
+        }
+    }
+    auto link = std::make_unique<ChannelParamLink>(record, &wall_->Closer());
+    auto* dialog = new CDeviceInfoDlg(std::move(link), record, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->SetCloser(&wall_->Closer());
+    if (branch != tree::Branch::kLocal) {
+        dialog->SetAccountRename(worker_, branch == tree::Branch::kPublic);
+    }
+    dialog->Start();
+    dialog->open();
+    return dialog;
 }
 
 void CDlgDeviceList::ShowMenu(const QPoint& pos) {

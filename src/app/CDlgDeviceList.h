@@ -23,6 +23,7 @@ class QTreeWidgetItem;
 
 namespace orbisight {
 
+class CDeviceInfoDlg;
 class CDeviceSyncDlg;
 class CDlgDeviceBind;
 class CDlgMyVelaLogin;
@@ -87,6 +88,9 @@ class CDlgDeviceList : public QWidget {
     // The commands of "Refresh list": the account's update and list refresh.
     void Update();
     void ListRefresh();
+    // "Edit device paras": the settings dialog over the command channel for
+    // a copy of the camera's record (shown window-modal, deleted on close).
+    CDeviceInfoDlg* EditDeviceParameters(const DeviceInfo& camera, tree::Branch branch);
     // Runs the search for a text; returns the number of hits listed.
     int Search(const QString& text);
     // Moves a local entry below the target item, as a drop does. False when

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "app/CameraWebPage.h"
 #include "app/ChannelCloser.h"
 #include "app/PaneLink.h"
 #include "app/PaneVideoSink.h"
@@ -632,6 +633,13 @@ void CDlgVedioShow::mousePressEvent(QMouseEvent* event) {
     zones_ = PaneZones::For(width(), height());
     if (inUse_ && zones_.close.Contains(pos.x(), pos.y())) {
         emit disconnectRequested(this);
+        return;
+    }
+    // The web box of a pan/tilt camera: the camera's own page, as the
+    // tree's "Visit Web" opens it.
+    if (inUse_ && device_ && zones_.web.Contains(pos.x(), pos.y()) &&
+        IsPtzName(std::string(device_->Name())) && !device_->HostAddress().empty()) {
+        OpenCameraWebPage(device_->HostAddress());
         return;
     }
     if (channel_ && connected_.load() && channel_->StreamIdFlag() == 1) {

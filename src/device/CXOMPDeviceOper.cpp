@@ -239,8 +239,10 @@ bool CXOMPDeviceOper::ReceiveAndHandle(int socket) {
         }
         const char* errorInfo = message.FindText("ErrorInfo");
         Post(notice::kReplyFailed, static_cast<uintptr_t>(mode_), 0, errorInfo ? errorInfo : "");
+        PostSetAnswer(message, false);
         return true;
     }
+    PostSetAnswer(message, true);
     if (message.Type() == msgtype::kReply) {
         HandleReply(message);
     } else if (message.Type() == msgtype::kLoginReply) {
@@ -248,6 +250,20 @@ bool CXOMPDeviceOper::ReceiveAndHandle(int socket) {
         SendModeRequest();
     }
     return true;
+}
+
+void CXOMPDeviceOper::PostSetAnswer(const CHalvexProtocolAX& message, bool accepted) {
+    if (message.Type() != msgtype::kReply) {
+        return;
+    }
+    const char* codeText = message.FindText("Command_Param");
+    int code = codeText ? ParseDecimal(codeText) : 0;
+    // Without this a window could only assume a set worked once it was
+    // handed to the socket, and would call a refused set a success.
+    if (code == kCommandSetParameters + 1 || code == kCommandSetExtended + 1 ||
+        code == kCommandSetRf + 1) {
+        Post(notice::kSetAnswered, static_cast<uintptr_t>(code), accepted ? 1 : 0);
+    }
 }
 
 void CXOMPDeviceOper::SendModeRequest() {

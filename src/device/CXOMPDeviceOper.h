@@ -49,6 +49,8 @@ struct DeviceParameters {
 //   13363 the SD download finished ("Type" 4) or an hour folder was answered
 //         ("Type" 7).
 //   13367 an SD reply of "Type" 5.
+//   0x4411 the camera answered a set (3303, 3307, 3403): wParam the code,
+//         lParam 1 taken, 0 refused (after the refusal's 13366).
 //
 // Threads: the owner's threads (requests from the window; Open and Close
 // from a worker, or from the window when a short wait is acceptable), the
@@ -164,6 +166,7 @@ class CXOMPDeviceOper {
     void HandleReply(const CHalvexProtocolAX& message);
     void HandleSdReply(const CHalvexProtocolAX& message);
     void SendModeRequest();
+    void PostSetAnswer(const CHalvexProtocolAX& message, bool accepted);
     bool Send(CHalvexProtocolAX& message);
     // Send, but only while `connection` is still the open connection.
     bool SendOn(uint64_t connection, CHalvexProtocolAX& message);

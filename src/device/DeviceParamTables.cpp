@@ -162,6 +162,14 @@ BitRateCheck CheckBitRate(int resolutionCode, int stream, int kbps) {
     return check;
 }
 
+std::optional<BitRateRange> ValidBitRateRange(int resolutionCode, int stream) {
+    const BitRateRule* rule = FindRule(resolutionCode, stream);
+    if (rule == nullptr) {
+        return std::nullopt;
+    }
+    return BitRateRange{rule->min, rule->max};
+}
+
 std::span<const CodedLabel> VideoFileSizes() {
     return kVideoFileSizes;
 }

@@ -55,6 +55,13 @@ struct BitRateCheck {
     std::optional<int> corrected;
 };
 BitRateCheck CheckBitRate(int resolutionCode, int stream, int kbps);
+// The valid range of a stream at a code; none when the code has no rule
+// for the stream (single-stream codes).
+struct BitRateRange {
+    int min;
+    int max;
+};
+std::optional<BitRateRange> ValidBitRateRange(int resolutionCode, int stream);
 
 // Video file size codes in list order; the last two store 11 and 15.
 struct CodedLabel {

@@ -29,6 +29,11 @@ constexpr uint32_t kPlayFile2 = 17410;  // 0x4402
 // not be created or written. wParam 0 recording, 1 snapshot; text "cannot
 // write <path>: <reason>".
 constexpr uint32_t kMediaFileFailed = 0x4410;
+// The camera answered a set of the command channel (parameters, extended
+// parameters, RF list): wParam the reply's "Command_Param" (3303, 3307,
+// 3403), lParam 1 when it took the set ("Ret" "1"), 0 when it refused it
+// (a refusal also brings 13366, posted before this one).
+constexpr uint32_t kSetAnswered = 0x4411;
 // Registered messages get fixed numbers in the range Windows reserves for them.
 constexpr uint32_t kAccountSession = 0xC101;  // "HALVEX_XOMPWORKER_PC20110907094249"
 constexpr uint32_t kNewVersion = 0xC102;      // "FoundMyVelaExpertNewVersion20121213160030"

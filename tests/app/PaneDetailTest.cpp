@@ -22,6 +22,7 @@
 #include "app/CDlgVedioShow.h"
 #include "app/CDlgVideoCtrl.h"
 #include "app/CMyVelaExpertDlg.h"
+#include "app/CameraWebPage.h"
 #include "app/VideoWall.h"
 #include "ui/ImageButton.h"
 #include "ui/ShutterSound.h"
@@ -606,6 +607,35 @@ TEST(SettingsRecordFolder, AnEmptyFolderIsRefusedAndTheDialogStaysOpen) {
     dialog.accept();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(std::string(settings.Record().RecordFolder()), "r");
+}
+
+// The web box of a pan/tilt camera opens the camera's own page, the one the
+// tree's "Visit Web" opens; other cameras and clicks beside the box open
+// nothing.
+TEST_F(PaneFixture, WebBoxOpensTheCamerasPageForPanTiltCamerasOnly) {
+    std::vector<QUrl> opened;
+    SetWebPageOpener([&](const QUrl& url) { opened.push_back(url); });
+    DeviceInfo ptz = Camera("PTZ00001", "PTZ Porch");
+    ptz.SetHostAddress("127.0.0.5");
+    CDlgVedioShow* pane = OpenCamera(ptz);
+    PaneZones zones = PaneZones::For(pane->width(), pane->height());
+    auto click = [&](QPoint pos) {
+        QTest::mouseClick(pane, Qt::LeftButton, Qt::NoModifier, pos);
+        QCoreApplication::processEvents();
+    };
+    click(QPoint(zones.web.left - 1, zones.web.top));
+    EXPECT_TRUE(opened.empty()) << "first pixel left of the box";
+    click(QPoint(zones.web.left, zones.web.top));
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].toString(), "http://127.0.0.5/sd/ipnc/");
+
+    DeviceInfo plain = Camera("CAM00001", "Porch");
+    plain.SetHostAddress("127.0.0.6");
+    pane->Assign(plain);
+    ASSERT_TRUE(WaitUntil([&] { return pane->OpenFinished(); }));
+    click(QPoint(zones.web.left, zones.web.top));
+    EXPECT_EQ(opened.size(), 1u);
+    SetWebPageOpener({});
 }
 
 }  // namespace

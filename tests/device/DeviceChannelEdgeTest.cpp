@@ -306,5 +306,41 @@ TEST_F(DeviceChannelEdgeTest, ALoginReplyThatNeverComesCountsAsNoAnswer) {
     EXPECT_FALSE(channel_.LoggedIn());
 }
 
+TEST_F(DeviceChannelEdgeTest, TheCamerasAnswerToASetIsReportedTakenOrRefused) {
+    ScriptedPeer peer([&](int socket, int) {
+        PeerIo io(socket);
+        io.AcceptLogin();
+        CHalvexProtocolAX request;
+        io.Read(request);  // the RF list asked for by the login reply
+        io.Read(request);  // the parameter set: refused
+        CHalvexProtocolAX refusal;
+        PeerIo::StartReply(refusal, 3303, "0");
+        refusal.AddField("ErrorInfo", "read-only camera");
+        io.Send(refusal);
+        io.Read(request);  // the extended set: taken
+        CHalvexProtocolAX taken;
+        PeerIo::StartReply(taken, 3307);
+        io.Send(taken);
+        io.ReadWire(3000);
+    });
+    ASSERT_EQ(Open(peer, CXOMPDeviceOper::kModeRfSensors), 1);
+    DevInfoBlock block{};
+    ASSERT_TRUE(channel_.SetParameters(block));
+    Notice notice;
+    ASSERT_TRUE(notices_.Wait(notice, 2000));
+    // The refusal first, then the answer that names the set.
+    EXPECT_EQ(notice.message, notice::kReplyFailed);
+    ASSERT_TRUE(notices_.Wait(notice, 2000));
+    EXPECT_EQ(notice.message, notice::kSetAnswered);
+    EXPECT_EQ(notice.wParam, 3303u);
+    EXPECT_EQ(notice.lParam, 0);
+
+    ASSERT_TRUE(channel_.SetExtendedParameters(DevInfoExt{}));
+    ASSERT_TRUE(notices_.Wait(notice, 2000));
+    EXPECT_EQ(notice.message, notice::kSetAnswered);
+    EXPECT_EQ(notice.wParam, 3307u);
+    EXPECT_EQ(notice.lParam, 1);
+}
+
 }  // namespace
 }  // namespace orbisight
