@@ -145,8 +145,8 @@ void SimCamera::StartLanSide() {
         if (web->Start(address, webPort_)) {
             web_ = std::move(web);
         } else {
-            std::fprintf(stderr, "orbisight-sim: camera %s: no web page on %s:%d\n",
-                         Id().c_str(), address.c_str(), webPort_);
+            std::fprintf(stderr, "orbisight-sim: camera %s: no web page on %s:%d\n", Id().c_str(),
+                         address.c_str(), webPort_);
         }
     }
 }

@@ -13,7 +13,7 @@ class SimCamera;
 
 // Where a simulated camera shows itself on the LAN.
 struct SimLanConfig {
-    std::string address;   // "lan_address": its own loopback address, e.g. "127.0.1.1"
+    std::string address;    // "lan_address": its own loopback address, e.g. "127.0.1.1"
     int searchPort = 8628;  // "lan_search_port": searches and sets arrive here
     int answerPort = 8629;  // "lan_answer_port": answers are broadcast to it
 };

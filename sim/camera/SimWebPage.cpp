@@ -15,11 +15,20 @@ std::string HtmlEscape(std::string_view text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '&': out += "&amp;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -56,14 +65,14 @@ void SimWebPage::Serve(int socket) {
     }
     requests_.fetch_add(1);
     DevInfoBlock block = camera_.State().Parameters();
-    std::string body = "<!DOCTYPE html>\n<html><head><title>" +
-                       HtmlEscape(block.DeviceName()) + "</title></head><body><h1>" +
-                       HtmlEscape(block.DeviceName()) + "</h1><p>Device ID " +
-                       HtmlEscape(camera_.Id()) + "</p><p>Firmware " +
+    std::string body = "<!DOCTYPE html>\n<html><head><title>" + HtmlEscape(block.DeviceName()) +
+                       "</title></head><body><h1>" + HtmlEscape(block.DeviceName()) +
+                       "</h1><p>Device ID " + HtmlEscape(camera_.Id()) + "</p><p>Firmware " +
                        HtmlEscape(block.FirmwareVersion()) + "</p></body></html>\n";
-    std::string response = "HTTP/1.0 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
-                           "Content-Length: " +
-                           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+    std::string response =
+        "HTTP/1.0 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
+        "Content-Length: " +
+        std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
     SendAll(kRequestWaitMs, static_cast<int>(response.size()), socket, response.data());
     CloseSocket(socket);
 }

@@ -17,8 +17,7 @@ constexpr int kStopWaitMs = 2000;
 
 int OpenLoopbackListener(const std::string& host, int port) {
     in_addr parsed{};
-    if (inet_pton(AF_INET, host.c_str(), &parsed) != 1 ||
-        (ntohl(parsed.s_addr) >> 24) != 127) {
+    if (inet_pton(AF_INET, host.c_str(), &parsed) != 1 || (ntohl(parsed.s_addr) >> 24) != 127) {
         return kNoSocket;  // loopback only, whatever a configuration says
     }
     int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -36,8 +36,8 @@ int LanSearchRows::ApplyExtended(const CamNetParam& record) {
 }
 
 std::vector<std::string> LanSearchRows::Columns(const CamNetParam& row) {
-    return {std::string(row.Address()), std::string(row.Name()),    std::string(row.Id()),
-            row.NetTypeText(),          row.MacText(),              std::string(row.Version())};
+    return {std::string(row.Address()), std::string(row.Name()), std::string(row.Id()),
+            row.NetTypeText(),          row.MacText(),           std::string(row.Version())};
 }
 
 }  // namespace orbisight

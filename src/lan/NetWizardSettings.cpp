@@ -51,8 +51,8 @@ std::string CheckWifi(const WifiNetSettings& s) {
                " bytes";
     }
     if (s.key.size() >= sizeof(DevInfoBlock::wifiKey)) {
-        return "The password is longer than " +
-               std::to_string(sizeof(DevInfoBlock::wifiKey) - 1) + " bytes";
+        return "The password is longer than " + std::to_string(sizeof(DevInfoBlock::wifiKey) - 1) +
+               " bytes";
     }
     return s.dhcp ? std::string() : CheckAddresses(s.ip, s.mask, s.gateway, s.dns);
 }
