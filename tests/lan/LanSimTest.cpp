@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
 
 #include "lan/LanListener.h"
 #include "lan/LanParamSender.h"
@@ -12,6 +15,7 @@
 #include "sim/camera/SimCamera.h"
 #include "sim/camera/SimWebPage.h"
 #include "tests/account/SimAccountFixture.h"
+#include "tests/device/ProcessRunner.h"
 
 namespace orbisight::test {
 namespace {
@@ -196,6 +200,78 @@ TEST_F(LanSim, TheCameraServesItsWebPageOnPort80OfItsAddress) {
     EXPECT_NE(page.find("Front &lt;Door&gt;"), std::string::npos);
     EXPECT_NE(page.find("ORBI00000001"), std::string::npos);
     EXPECT_EQ(cameras_[0]->Web()->LastRequestLine(), "GET /sd/ipnc/ HTTP/1.1");
+}
+
+using orbisight::testing::ProcessResult;
+using orbisight::testing::RunProgram;
+
+class LanCli : public LanSim {
+  protected:
+    ProcessResult Cli(std::vector<std::string> words) {
+        std::ofstream(folder_.Path() / "CameraClient.ini")
+            << "[CameraClient]\nDeviceSetPort=" << searchPort_ << "\nDeviceGetPort=" << answerPort_
+            << "\n";
+        words.insert(words.begin(), std::string(ORBISIGHT_BIN_DIR) + "/orbisight-cli");
+        words.push_back("--data-dir");
+        words.push_back(folder_.Path().string());
+        return RunProgram(words);
+    }
+};
+
+TEST_F(LanCli, LanSearchPrintsOneObjectPerCamera) {
+    StartCameras({{"ORBI00000001", "Front Door"}, {"ORBI00000002", "Garage"}});
+    ProcessResult result = Cli({"lan-search", "--seconds", "1"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::map<std::string, nlohmann::json> found;
+    std::istringstream lines(result.out);
+    for (std::string line; std::getline(lines, line);) {
+        auto camera = nlohmann::json::parse(line);
+        found[camera["id"]] = camera;
+    }
+    ASSERT_EQ(found.size(), 2u) << result.out;
+    EXPECT_EQ(found["ORBI00000002"]["name"], "Garage");
+    EXPECT_EQ(found["ORBI00000002"]["address"], CameraAddress(2));
+    EXPECT_EQ(found["ORBI00000002"]["net_type"], "LAN");
+    EXPECT_EQ(found["ORBI00000002"]["version"], "V3.2.1.20150312-sim");
+    EXPECT_EQ(found["ORBI00000002"]["mac"].get<std::string>().size(), 17u);
+}
+
+TEST_F(LanCli, LanSetChangesACameraAndShowsWhatTheNextSearchFound) {
+    StartCameras({{"ORBI00000001", "Front Door"}});
+    ProcessResult result =
+        Cli({"lan-set", "--id", "ORBI00000001", "device_name=Porch", "apn=internet"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(nlohmann::json::parse(result.out)["name"], "Porch");
+    EXPECT_EQ(cameras_[0]->State().Parameters().DeviceName(), "Porch");
+    EXPECT_EQ(cameras_[0]->State().Extended().Apn(), "internet");
+}
+
+TEST_F(LanCli, LanSetRefusesBadValuesBeforeSendingAnything) {
+    StartCameras({{"ORBI00000001", "Front Door"}});
+    // 18 bytes are the most a name holds (here 16 + a 2-byte character).
+    ProcessResult edge =
+        Cli({"lan-set", "--id", "ORBI00000001", "device_name=ABCDEFGHIJKLMNOP\xC3\xA9"});
+    EXPECT_EQ(edge.exitCode, 0) << edge.err;
+    EXPECT_EQ(cameras_[0]->Lan()->SetsApplied(), 1u);
+    const std::vector<std::vector<std::string>> refused = {
+        {"device_name=ABCDEFGHIJKLMNOPQ\xC3\xA9"},  // 19 bytes
+        {"wired_ip=192.168.1.256"},
+        {"wifi_gateway=gateway"},
+        {"no_such_field=1"},
+        {"device_id=ORBI00000009"},  // read-only
+        {"device_name"},
+    };
+    for (const auto& words : refused) {
+        std::vector<std::string> argv = {"lan-set", "--id", "ORBI00000001"};
+        argv.insert(argv.end(), words.begin(), words.end());
+        ProcessResult result = Cli(argv);
+        EXPECT_EQ(result.exitCode, 2) << words[0];
+        EXPECT_NE(result.err.find("orbisight-cli:"), std::string::npos) << words[0];
+    }
+    EXPECT_EQ(Cli({"lan-set", "--id", "ORBI0000001", "device_name=x"}).exitCode, 2);
+    EXPECT_EQ(Cli({"lan-search", "--seconds", "0"}).exitCode, 2);
+    EXPECT_EQ(cameras_[0]->Lan()->SetsApplied(), 1u);       // none of them was sent
+    EXPECT_EQ(cameras_[0]->Lan()->SearchesAnswered(), 2u);  // those of the first lan-set
 }
 
 }  // namespace
