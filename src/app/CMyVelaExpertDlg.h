@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -19,6 +20,8 @@ class CDlgDeviceList;
 class CDlgMyVelaLogin;
 class CXOMPWorker;
 class DiskGuard;
+class LanListener;
+struct CamNetParam;
 class TitleBar;
 class UpdateListener;
 class VideoWall;
@@ -91,6 +94,13 @@ class CMyVelaExpertDlg : public QWidget {
     // The sound output of the recordings player (empty: silent).
     void SetPlaybackAudio(PlaybackAudioFactory factory) { playbackAudio_ = std::move(factory); }
     void ShowAbout();
+    // "Local Search" (toolbar button 1065, the tree's "Local search(&S)"), modal.
+    void OpenLocalSearch();
+    // Opens the camera settings dialog in LAN mode on a copy of a LAN record
+    // (the search window's "Edit(&E)" and double-click).
+    using LanEditHook = std::function<void(QWidget* parent, const CamNetParam& record)>;
+    void SetLanEditHook(LanEditHook hook) { lanEdit_ = std::move(hook); }
+    LanListener* Lan() const { return lan_.get(); }
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -113,6 +123,8 @@ class CMyVelaExpertDlg : public QWidget {
     AppSettings& settings_;
     Options options_;
     std::unique_ptr<CXOMPWorker> worker_;
+    std::unique_ptr<LanListener> lan_;
+    LanEditHook lanEdit_;
     std::unique_ptr<DiskGuard> diskGuard_;
     TitleBar* title_ = nullptr;
     CDlgDevAllCtrl* toolbar_ = nullptr;
