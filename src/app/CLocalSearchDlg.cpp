@@ -6,6 +6,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "account/AccountDialogChecks.h"
 #include "account/CXOMPWorker.h"
 #include "app/CNetWizardDialog.h"
 #include "app/GuiNoticeTarget.h"
@@ -170,18 +171,14 @@ void CLocalSearchDlg::Bind() {
         return;
     }
     if (!worker_->IsLoggedIn()) {
-        ui::ShowNote(this, "Tips", "Please login first !", ui::MessageIcon::kWarning);
+        ui::ShowNote(this, "Tips", account_text::kLoginFirst, ui::MessageIcon::kWarning);
         return;
     }
     std::string id(rows_.Rows()[static_cast<size_t>(row)].Id());
     int result = ui::RunBusy(this, [this, id] { return worker_->BindDevice("", id, ""); });
-    if (result == 1) {
-        ui::ShowNote(this, "Tips", "Bind success! ");
-    } else if (worker_->LastStatusText() == "Dev already bind") {
-        ui::ShowNote(this, "Tips", "Sorry, device is bound!", ui::MessageIcon::kCritical);
-    } else {
-        ui::ShowNote(this, "Tips", "Sorry, bind failed!", ui::MessageIcon::kCritical);
-    }
+    std::string text = LanBindResultText(result, worker_->LastStatusText());
+    ui::ShowNote(this, "Tips", QString::fromUtf8(text.c_str()),
+                 result == 1 ? ui::MessageIcon::kInformation : ui::MessageIcon::kCritical);
 }
 
 void CLocalSearchDlg::Edit() {
