@@ -151,6 +151,22 @@ void SimCamera::StartLanSide() {
     }
 }
 
+void SimCamera::MoveLanSide(const std::string& address) {
+    if (lanCommandPort_ != 0 &&
+        !lanServer_.Start(address, lanCommandPort_, ShortName(Id()) + "/lac",
+                          [this](int socket) { return Accept(socket); })) {
+        std::fprintf(stderr, "orbisight-sim: camera %s: cannot listen on %s:%d\n", Id().c_str(),
+                     address.c_str(), lanCommandPort_);
+    }
+    if (web_) {
+        web_->Stop();
+        if (!web_->Start(address, webPort_)) {
+            std::fprintf(stderr, "orbisight-sim: camera %s: no web page on %s:%d\n", Id().c_str(),
+                         address.c_str(), webPort_);
+        }
+    }
+}
+
 void SimCamera::Stop() {
     events_.Detach();
     if (lan_) {

@@ -68,6 +68,9 @@ class SimCamera : public SimService {
     SimLanResponder* Lan() { return lan_.get(); }
     SimWebPage* Web() { return web_.get(); }
     const std::string& LanAddress() const { return lanConfig_.address; }
+    // A LAN set gave the camera another (loopback) wired address: its LAN
+    // command port and web page move there. Called by the LAN responder.
+    void MoveLanSide(const std::string& address);
     const SimSdCard& SdCard() const { return sdCard_; }
     SimCameraMedia* Media() { return media_.get(); }
 

@@ -120,7 +120,14 @@ void SimLanResponder::Handle(const uint8_t* data, size_t size) {
         camera_.State().StoreExtended(ext);
         return;
     }
-    if (camera_.State().StoreParameters(block) != SimCameraState::Restart::kNone) {
+    std::string before(camera_.State().Parameters().WiredIp());
+    SimCameraState::Restart restart = camera_.State().StoreParameters(block);
+    std::string after(camera_.State().Parameters().WiredIp());
+    in_addr moved{};
+    if (after != before && IsLoopback(after, moved)) {
+        camera_.MoveLanSide(after);
+    }
+    if (restart != SimCameraState::Restart::kNone) {
         // A reboot or reset: the camera's clients lose their connections.
         camera_.DropConnections();
     }

@@ -274,5 +274,26 @@ TEST_F(LanCli, LanSetRefusesBadValuesBeforeSendingAnything) {
     EXPECT_EQ(cameras_[0]->Lan()->SearchesAnswered(), 2u);  // those of the first lan-set
 }
 
+TEST_F(LanSim, AWizardSetMovesTheCameraAndItsWebPageToTheNewAddress) {
+    StartCameras({{"ORBI00000001", "Front Door"}}, 80);
+    LanListener listener(Ports());
+    ASSERT_TRUE(listener.Start());
+    ASSERT_TRUE(Eventually([&] { return listener.List()->Size() == 1; }));
+    DevInfoBlock block = listener.List()->Find("ORBI00000001")->basic;
+    std::string moved = CameraAddress(9);
+    block.SetWiredIp(moved);
+    ASSERT_EQ(LanParamSender(searchPort_).SendBasic(block), 0);
+    ASSERT_TRUE(Eventually([&] { return cameras_[0]->Lan()->SetsApplied() == 1; }));
+    listener.StartLanSearch();
+    ASSERT_TRUE(Eventually([&] {
+        auto found = listener.List()->Find("ORBI00000001");
+        return found && found->Address() == moved;
+    }));
+    EXPECT_STREQ(listener.List()->Find("ORBI00000001")->NetTypeText(), "LAN");
+    int s = ConnectTcp(moved.c_str(), 80, 2000);
+    EXPECT_GE(s, 0);
+    CloseSocket(s);
+}
+
 }  // namespace
 }  // namespace orbisight::test
