@@ -196,10 +196,10 @@ TEST_F(LanListenerTest, NoticesAWindowHasNotHandledAreBoundedAndTheListStaysRigh
 }
 
 TEST_F(LanListenerTest, TheThreadTakesAnswersFromTheSocketAndStopsPromptly) {
+    NoticeQueue window;  // outlives the listener that posts to it
     LanListener listener(ports_);
     ASSERT_TRUE(listener.Start());
     EXPECT_EQ(NextSent().code, 86);  // the search of the start
-    NoticeQueue window;
     listener.SetTarget(LanWindow::kLocalSearch, &window);
 
     // A datagram of the right size is taken; a short one and a long one are not.

@@ -96,8 +96,8 @@ class LanSim : public SimAccountFixture {
 TEST_F(LanSim, ASearchFindsEverySimulatedCameraAtItsOwnAddress) {
     StartCameras(
         {{"ORBI00000001", "Front Door"}, {"ORBI00000002", "Garage"}, {"ORBI00000003", "Backyard"}});
+    NoticeQueue window;  // outlives the listener that posts to it
     LanListener listener(Ports());
-    NoticeQueue window;
     listener.SetTarget(LanWindow::kLocalSearch, &window);
     ASSERT_TRUE(listener.Start());
     ASSERT_TRUE(Eventually([&] {
