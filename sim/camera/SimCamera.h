@@ -12,6 +12,7 @@
 #include "sim/camera/SimCameraHooks.h"
 #include "sim/camera/SimCameraState.h"
 #include "sim/camera/SimFaultMode.h"
+#include "sim/camera/SimLanResponder.h"
 #include "sim/camera/SimSdCard.h"
 #include "sim/common/SimService.h"
 #include "sim/common/SimTcpServer.h"
@@ -20,6 +21,7 @@
 namespace orbisight::sim {
 
 class SimCameraConnection;
+class SimWebPage;
 
 // One simulated camera: a TCP listener on loopback that speaks the camera's
 // command protocol (login, keep-alive, parameter blocks, SD card, RF list)
@@ -61,6 +63,14 @@ class SimCamera : public SimService {
     int SuccessfulLogins() const { return logins_; }
 
     SimCameraState& State() { return state_; }
+    // The LAN side, when the entry has a "lan_address": null otherwise, or
+    // when its port could not be bound.
+    SimLanResponder* Lan() { return lan_.get(); }
+    SimWebPage* Web() { return web_.get(); }
+    const std::string& LanAddress() const { return lanConfig_.address; }
+    // A LAN set gave the camera another (loopback) wired address: its LAN
+    // command port and web page move there. Called by the LAN responder.
+    void MoveLanSide(const std::string& address);
     const SimSdCard& SdCard() const { return sdCard_; }
     SimCameraMedia* Media() { return media_.get(); }
 
@@ -71,6 +81,9 @@ class SimCamera : public SimService {
   private:
     // Serves an accepted socket (or turns it away in the refuse mode).
     std::unique_ptr<SimTcpServer::Connection> Accept(int socket);
+    // The LAN answers, the command port and the web page on the camera's
+    // own loopback address; each that cannot start is reported and left out.
+    void StartLanSide();
 
     SimCameraState state_;
     SimSdCard sdCard_;
@@ -79,8 +92,14 @@ class SimCamera : public SimService {
     int port_ = 0;  // from the configuration
     std::atomic<SimFaultMode> fault_{SimFaultMode::kNone};
     std::atomic<int> logins_{0};
-    int nextConnection_ = 1;  // accept thread only
+    std::atomic<int> nextConnection_{1};  // both accept threads
     SimTcpServer server_;
+    SimLanConfig lanConfig_;
+    int lanCommandPort_ = 5552;  // "lan_command_port": 0 for none
+    int webPort_ = 80;           // "web_port": 0 for none
+    SimTcpServer lanServer_;     // the command port on the LAN address
+    std::unique_ptr<SimLanResponder> lan_;
+    std::unique_ptr<SimWebPage> web_;
 
     SimViolationLog violations_;
 };

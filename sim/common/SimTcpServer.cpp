@@ -15,7 +15,11 @@ namespace {
 constexpr int kAcceptPollMs = 50;
 constexpr int kStopWaitMs = 2000;
 
-int OpenLoopbackListener(int port) {
+int OpenLoopbackListener(const std::string& host, int port) {
+    in_addr parsed{};
+    if (inet_pton(AF_INET, host.c_str(), &parsed) != 1 || (ntohl(parsed.s_addr) >> 24) != 127) {
+        return kNoSocket;  // loopback only, whatever a configuration says
+    }
     int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (s < 0) {
         return kNoSocket;
@@ -25,7 +29,7 @@ int OpenLoopbackListener(int port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_addr = parsed;
     if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(s, 64) != 0) {
         ::close(s);
@@ -41,8 +45,13 @@ SimTcpServer::~SimTcpServer() {
 }
 
 bool SimTcpServer::Start(int port, const std::string& threadName, Factory factory) {
+    return Start("127.0.0.1", port, threadName, std::move(factory));
+}
+
+bool SimTcpServer::Start(const std::string& host, int port, const std::string& threadName,
+                         Factory factory) {
     Stop();
-    listener_ = OpenLoopbackListener(port);
+    listener_ = OpenLoopbackListener(host, port);
     if (listener_ < 0) {
         return false;
     }

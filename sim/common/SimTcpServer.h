@@ -40,6 +40,8 @@ class SimTcpServer {
     // Listens on 127.0.0.1:port (0: any free port) and starts the accept
     // thread. False when the port cannot be bound. Start may follow Stop.
     bool Start(int port, const std::string& threadName, Factory factory);
+    // The same on another loopback address (127.x.y.z; anything else fails).
+    bool Start(const std::string& host, int port, const std::string& threadName, Factory factory);
     // Stops accepting, closes the listener, drops every connection and
     // waits for their threads.
     void Stop();

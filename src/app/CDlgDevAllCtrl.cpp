@@ -15,7 +15,6 @@ namespace orbisight {
 namespace {
 // Features that arrive with later versions: their buttons are shown but
 // inert, saying so.
-const char* kLaterTip = " (not available in this version)";
 
 // The wall-wide commands on the right, 34 x 34 each.
 struct CompactSpec {
@@ -70,11 +69,6 @@ CDlgDevAllCtrl::CDlgDevAllCtrl(QWidget* parent) : QWidget(parent) {
         x += i == 0 ? 60 : (i == 5 ? 72 : 57);
     }
     Button(kRightPanel)->SetImages("Btn-right-panel-off.png", "Btn-right-panel-off-02.png");
-    {
-        ui::ImageButton* b = Button(kDevScan);
-        b->setEnabled(false);
-        b->setToolTip(b->toolTip() + kLaterTip);
-    }
     for (const CompactSpec& s : kWallCommands) {
         AddButton(s.id, s.image, s.tip, 0, 13);
     }

@@ -25,6 +25,7 @@
 #include "app/DeviceTreeWidget.h"
 #include "app/GuiNoticeTarget.h"
 #include "app/VideoWall.h"
+#include "lan/LanListener.h"
 #include "platform/Text.h"
 #include "ui/ImageButton.h"
 #include "ui/MessageBoxes.h"
@@ -157,6 +158,7 @@ CDlgDeviceList::CDlgDeviceList(CXOMPWorker* worker, VideoWall* wall, bool showPu
 
 CDlgDeviceList::~CDlgDeviceList() {
     worker_->SetNoticeTarget(nullptr);
+    SetLan(nullptr);
     probeCancel_.store(true);
     probe_.Stop(kProbeStopWaitMs);
 }
@@ -429,8 +431,36 @@ void CDlgDeviceList::StartProbe() {
     });
 }
 
+void CDlgDeviceList::SetLan(LanListener* lan) {
+    if (lan_) {
+        lan_->SetTarget(LanWindow::kDeviceTree, nullptr);
+    }
+    lan_ = lan;
+    if (!lan_) {
+        return;
+    }
+    if (!lanNotices_) {
+        lanNotices_ = std::make_unique<GuiNoticeTarget>(
+            this, [this](const Notice& n) { HandleLanNotice(n); });
+    }
+    lan_->SetTarget(LanWindow::kDeviceTree, lanNotices_.get());
+    lan_->Start();
+}
+
+void CDlgDeviceList::HandleLanNotice(const Notice& notice) {
+    if (notice.message != notice::kLanDeviceChanged || !notice.object) {
+        return;
+    }
+    const auto& record = *static_cast<const CamNetParam*>(notice.object.get());
+    worker_->AddLocalDevice(record.Id(), record.Address(), record.Name(), record.Password(), 0);
+    rebuildLocalTimer_.start(kLanRebuildDelayMs);
+}
+
 void CDlgDeviceList::RefreshLocal() {
     worker_->Lists().ClearLocalStatus();
+    if (lan_) {
+        lan_->StartLanSearch();
+    }
     RebuildLocal();
     StartProbe();
     probeRequested_.store(true);
@@ -664,6 +694,7 @@ std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
         menu->addAction("Edit device(&Q)", this, onItem(&CDlgDeviceList::EditLocal));
     }
     if (localRoot) {
+        menu->addAction("Local search(&S)", this, [this] { emit localSearchRequested(); });
         menu->addAction("Empty list(&X)", this, [this] { EmptyLocalList(); });
     }
     return menu;

@@ -29,6 +29,7 @@ class CDlgDeviceBind;
 class CDlgMyVelaLogin;
 class CXOMPWorker;
 class GuiNoticeTarget;
+class LanListener;
 class VideoWall;
 class DeviceTreeWidget;
 
@@ -47,6 +48,8 @@ class CDlgDeviceList : public QWidget {
   public:
     static constexpr int kProbePeriodMs = 1000;
     static constexpr int kProbeStopWaitMs = 1400;
+    // "timer 33": the local branch is rebuilt this long after a LAN answer.
+    static constexpr int kLanRebuildDelayMs = 500;
     static constexpr int kRebuildAfterLogoutMs = 100;   // timer 1
     static constexpr int kRebuildAfterChangeMs = 1000;  // timer 212
 
@@ -74,6 +77,11 @@ class CDlgDeviceList : public QWidget {
     std::unique_ptr<QMenu> BuildMenu(QTreeWidgetItem* item);
     // One notice of the account session (GUI thread).
     void HandleSessionNotice(const Notice& notice);
+    // The LAN listener: the panel registers for its answers (notice 13331)
+    // and starts it. Each answer adds or updates the camera in the local
+    // list; the local refresh searches too.
+    void SetLan(LanListener* lan);
+    void HandleLanNotice(const Notice& notice);
     // The login dialog the main window shows, or nullptr once it closed.
     void SetLoginDialog(CDlgMyVelaLogin* dialog);
     CDeviceSyncDlg* SyncProgress() const { return sync_; }
@@ -113,6 +121,8 @@ class CDlgDeviceList : public QWidget {
   signals:
     void paneForSelection(std::string id);  // a camera was selected: "" for none
     void localListChanged();
+    // "Local search(&S)" on the local root: the main window opens the window.
+    void localSearchRequested();
     // The login state changed (accepted or logged out): the account label.
     void accountChanged();
     // An alarm notification for a camera of the account.
@@ -164,6 +174,8 @@ class CDlgDeviceList : public QWidget {
     QTimer rebuildLocalTimer_;
     QTimer progressTimer_;  // timer 213
     std::unique_ptr<GuiNoticeTarget> sessionNotices_;
+    LanListener* lan_ = nullptr;
+    std::unique_ptr<GuiNoticeTarget> lanNotices_;
     QPointer<CDlgMyVelaLogin> loginDialog_;
     CDeviceSyncDlg* sync_ = nullptr;
     intptr_t nextHandle_ = 1;

@@ -22,11 +22,13 @@
 #include "app/CDlgRecordingPlay.h"
 #include "app/CDlgSystemSetting.h"
 #include "app/CDlgUserInfo.h"
+#include "app/CLocalSearchDlg.h"
 #include "app/DiskGuard.h"
 #include "app/LoopPlay.h"
 #include "app/TitleBar.h"
 #include "app/UpdateListener.h"
 #include "app/VideoWall.h"
+#include "lan/LanListener.h"
 #include "media/CWaveOut.h"
 #include "ui/MessageBoxes.h"
 #include "ui/SkinImages.h"
@@ -57,6 +59,13 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
     }
     worker_ = std::make_unique<CXOMPWorker>(nullptr, workerOptions);
     worker_->Logins().Load();
+    // The LAN list is shared with bind and unbind, which tell a camera on the
+    // LAN its account; the device tree starts the listener.
+    LanPorts lanPorts;
+    lanPorts.setPort = worker_->Settings().deviceSetPort;
+    lanPorts.getPort = worker_->Settings().deviceGetPort;
+    lan_ = std::make_unique<LanListener>(lanPorts);
+    worker_->SetLanBlockLookup(MakeBasicBlockLookup(lan_->List()));
 
     PaneContext context;
     context.createChannel = options_.channelFactory ? options_.channelFactory
@@ -81,6 +90,8 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
     toolbar_->SetLayoutCodeSource([this] { return wall_->Layout().LayoutCode(); });
     tree_ = new CDlgDeviceList(worker_.get(), wall_, settings_.Record().showPublicList != 0,
                                options_.probeAtStart, this);
+    tree_->SetLan(lan_.get());
+    connect(tree_, &CDlgDeviceList::localSearchRequested, this, &CMyVelaExpertDlg::OpenLocalSearch);
     panel_ = new CDlgDeviceCtrl(wall_, this);
     loop_ = new LoopPlay(wall_, this);
     connect(loop_, &LoopPlay::frameLayoutRequested, this, [this] {
@@ -174,6 +185,8 @@ CMyVelaExpertDlg::~CMyVelaExpertDlg() {
     // channel still closing before the session they look addresses up in.
     delete tree_;
     tree_ = nullptr;
+    // The listener stops here (within its receive slice), not at the end.
+    lan_->Stop();
     delete wall_;
     wall_ = nullptr;
     // A playback window closed last stops its player behind it.
@@ -309,6 +322,9 @@ void CMyVelaExpertDlg::Command(int id) {
             return;
         case CDlgDevAllCtrl::kReplay:
             OpenPlayback();
+            return;
+        case CDlgDevAllCtrl::kDevScan:
+            OpenLocalSearch();
             return;
         case CDlgDevAllCtrl::kRightPanel:
             layout.SetRightPanelHidden(!layout.RightPanelHidden());
@@ -576,6 +592,12 @@ void CMyVelaExpertDlg::OpenSettings() {
                                        settings_.Record().recordMinutes);
         }
     }
+}
+
+void CMyVelaExpertDlg::OpenLocalSearch() {
+    CLocalSearchDlg dialog(worker_.get(), lan_.get(), lanEdit_, this);
+    connect(&dialog, &CLocalSearchDlg::localListChanged, tree_, &CDlgDeviceList::RebuildLocal);
+    dialog.exec();
 }
 
 void CMyVelaExpertDlg::OpenPlayback() {

@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -23,6 +24,8 @@ class CDlgMyVelaLogin;
 class CXOMPWorker;
 class DiskGuard;
 class LoopPlay;
+class LanListener;
+struct CamNetParam;
 class TitleBar;
 class UpdateListener;
 class VideoWall;
@@ -106,6 +109,13 @@ class CMyVelaExpertDlg : public QWidget {
     LoopPlay* Loop() const { return loop_; }
     std::unique_ptr<CDlgLoopPlaySetting> MakeLoopDialog();
     void StartLoop(const CDlgLoopPlaySetting& dialog);
+    // "Local Search" (toolbar button 1065, the tree's "Local search(&S)"), modal.
+    void OpenLocalSearch();
+    // Opens the camera settings dialog in LAN mode on a copy of a LAN record
+    // (the search window's "Edit(&E)" and double-click).
+    using LanEditHook = std::function<void(QWidget* parent, const CamNetParam& record)>;
+    void SetLanEditHook(LanEditHook hook) { lanEdit_ = std::move(hook); }
+    LanListener* Lan() const { return lan_.get(); }
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -130,6 +140,8 @@ class CMyVelaExpertDlg : public QWidget {
     AppSettings& settings_;
     Options options_;
     std::unique_ptr<CXOMPWorker> worker_;
+    std::unique_ptr<LanListener> lan_;
+    LanEditHook lanEdit_;
     std::unique_ptr<DiskGuard> diskGuard_;
     TitleBar* title_ = nullptr;
     CDlgDevAllCtrl* toolbar_ = nullptr;

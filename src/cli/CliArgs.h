@@ -43,5 +43,7 @@ int RunTalk(const std::vector<std::string>& words);
 int RunAccount(const std::vector<std::string>& words);
 int RunLocal(const std::vector<std::string>& words);
 int RunPlay(const std::vector<std::string>& words);
+// lan-search, lan-set
+int RunLan(const std::string& command, const std::vector<std::string>& words);
 
 }  // namespace orbisight::cli

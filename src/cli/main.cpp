@@ -41,6 +41,10 @@ int Usage() {
                  "account commands (--user U --password P [--data-dir DIR]):\n"
                  "  account login|list|register|bind|unbind\n"
                  "\n"
+                 "cameras on the local network ([--seconds N] [--data-dir DIR]):\n"
+                 "  lan-search                     list the cameras that answer a search\n"
+                 "  lan-set --id ID FIELD=VALUE... change a camera's parameters by broadcast\n"
+                 "\n"
                  "local device list ([--data-dir DIR]):\n"
                  "  local list|add|remove\n");
     return kExitUsage;
@@ -70,6 +74,9 @@ int main(int argc, char** argv) {
     }
     if (command == "account") {
         return RunAccount(words);
+    }
+    if (command == "lan-search" || command == "lan-set") {
+        return RunLan(command, words);
     }
     if (command == "local") {
         return RunLocal(words);
