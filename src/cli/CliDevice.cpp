@@ -65,6 +65,26 @@ struct Assignment {
     std::string value;
 };
 
+}  // namespace
+
+const ParamMember* FindWritableParam(const std::string& name) {
+    const ParamMember* member = FindParamMember(name);
+    if (member == nullptr) {
+        std::fprintf(stderr,
+                     "orbisight-cli: unknown parameter \"%s\" (see the names printed by "
+                     "params)\n",
+                     name.c_str());
+        return nullptr;
+    }
+    if (member->readOnly) {
+        std::fprintf(stderr, "orbisight-cli: %s is read-only\n", name.c_str());
+        return nullptr;
+    }
+    return member;
+}
+
+namespace {
+
 int RunSetParam(const CameraOptions& options, const std::vector<std::string>& words) {
     std::vector<Assignment> assignments;
     for (const auto& word : words) {
@@ -74,16 +94,8 @@ int RunSetParam(const CameraOptions& options, const std::vector<std::string>& wo
             return kExitUsage;
         }
         std::string name = word.substr(0, equals);
-        const ParamMember* member = FindParamMember(name);
+        const ParamMember* member = FindWritableParam(name);
         if (member == nullptr) {
-            std::fprintf(stderr,
-                         "orbisight-cli: unknown parameter \"%s\" (see the names printed by "
-                         "params)\n",
-                         name.c_str());
-            return kExitUsage;
-        }
-        if (member->readOnly) {
-            std::fprintf(stderr, "orbisight-cli: %s is read-only\n", name.c_str());
             return kExitUsage;
         }
         assignments.push_back({member, word.substr(equals + 1)});

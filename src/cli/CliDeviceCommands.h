@@ -2,8 +2,13 @@
 
 #include "cli/CliArgs.h"
 #include "cli/CliCameraSession.h"
+#include "device/DeviceParamMembers.h"
 
 namespace orbisight::cli {
+
+// The parameter NAME that a set may change; null (with the reason on stderr)
+// for an unknown or read-only name.
+const ParamMember* FindWritableParam(const std::string& name);
 
 // rf [--name ID=NAME] [--enable ID] [--disable ID] [--delete ID] [--clear]
 int RunRf(const CameraOptions& options, const CliArgs& args);

@@ -14,6 +14,7 @@
 
 #include "account/AccountSettings.h"
 #include "cli/CliArgs.h"
+#include "cli/CliDeviceCommands.h"
 #include "device/DeviceParamMembers.h"
 #include "lan/LanListener.h"
 #include "lan/LanParamSender.h"
@@ -75,6 +76,15 @@ void WaitUntil(uint64_t deadline, Done done) {
     }
 }
 
+bool StartListener(LanListener& listener, const LanOptions& options) {
+    if (listener.Start()) {
+        return true;
+    }
+    std::fprintf(stderr, "orbisight-cli: cannot listen for answers on UDP port %u\n",
+                 options.ports.getPort);
+    return false;
+}
+
 int RunLanSearch(const CliArgs& args) {
     if (!args.Positional().empty()) {
         std::fprintf(stderr, "orbisight-cli: unexpected argument \"%s\"\n",
@@ -86,9 +96,7 @@ int RunLanSearch(const CliArgs& args) {
         return kExitUsage;
     }
     LanListener listener(options.ports);
-    if (!listener.Start()) {
-        std::fprintf(stderr, "orbisight-cli: cannot listen for answers on UDP port %u\n",
-                     options.ports.getPort);
+    if (!StartListener(listener, options)) {
         return kExitNoConnection;
     }
     SleepMs(static_cast<int>(options.seconds * 1000));
@@ -116,16 +124,8 @@ bool ParseAssignments(const std::vector<std::string>& words, std::vector<Assignm
         }
         std::string name = word.substr(0, equals);
         std::string value = word.substr(equals + 1);
-        const ParamMember* member = FindParamMember(name);
+        const ParamMember* member = FindWritableParam(name);
         if (member == nullptr) {
-            std::fprintf(stderr,
-                         "orbisight-cli: unknown parameter \"%s\" (see the names printed by "
-                         "params)\n",
-                         name.c_str());
-            return false;
-        }
-        if (member->readOnly) {
-            std::fprintf(stderr, "orbisight-cli: %s is read-only\n", name.c_str());
             return false;
         }
         if (kAddressMembers.count(member->name) != 0 && !lan::IsDottedIpv4(value)) {
@@ -162,9 +162,7 @@ int RunLanSet(const CliArgs& args) {
         return kExitUsage;
     }
     LanListener listener(options.ports);
-    if (!listener.Start()) {
-        std::fprintf(stderr, "orbisight-cli: cannot listen for answers on UDP port %u\n",
-                     options.ports.getPort);
+    if (!StartListener(listener, options)) {
         return kExitNoConnection;
     }
     // The set starts from the camera's own blocks: find it first.
