@@ -721,6 +721,17 @@ CDeviceInfoDlg* CDlgDeviceList::EditDeviceParameters(const DeviceInfo& camera,
     if (branch != tree::Branch::kLocal) {
         dialog->SetAccountRename(worker_, branch == tree::Branch::kPublic);
     }
+    // "Settings ..." of the record schedule: the record plan dialog on the
+    // block being edited; the settings dialog sends it with the page.
+    dialog->SetScheduleEditor([](DevInfoBlock& block, QWidget* parent) {
+        const RecordPlan before = RecordPlan::FromBlock(block);
+        CPLANRECORD plan(before, block.alertOn != 0, parent);
+        if (plan.exec() != QDialog::Accepted || plan.Plan() == before) {
+            return false;
+        }
+        plan.Plan().ToBlock(block);
+        return true;
+    });
     dialog->Start();
     dialog->open();
     return dialog;

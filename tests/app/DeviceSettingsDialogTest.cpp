@@ -629,6 +629,9 @@ TEST_F(DeviceSettingsRename, TheTreeOpensTheDialogForCamerasOnly) {
     CDeviceInfoDlg* dialog =
         Tree()->EditDeviceParameters(*Tree()->RecordOf(porch), tree::Branch::kMy);
     QPointer<CDeviceInfoDlg> alive(dialog);
+    // The record schedule's "Settings ..." has the record plan dialog behind
+    // it.
+    EXPECT_TRUE(dialog->findChild<QPushButton*>("scheduleSettings")->isEnabled());
     EXPECT_TRUE(WaitUntil(
         [&] { return dialog->Status() == "Connecting to Device Failed, Try again!"; }, 10000));
     dialog->close();
