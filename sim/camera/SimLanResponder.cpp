@@ -20,26 +20,6 @@ bool IsLoopback(const std::string& text, in_addr& out) {
     return inet_pton(AF_INET, text.c_str(), &out) == 1 && (ntohl(out.s_addr) >> 24) == 127;
 }
 
-int OpenSearchSocket(int port) {
-    int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (s < 0) {
-        return kNoSocket;
-    }
-    int on = 1;
-    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    setsockopt(s, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
-    setsockopt(s, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(static_cast<uint16_t>(port));
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
-        CloseSocket(s);
-        return kNoSocket;
-    }
-    return s;
-}
-
 }  // namespace
 
 SimLanResponder::SimLanResponder(SimCamera& camera, SimLanConfig config)
@@ -54,7 +34,7 @@ bool SimLanResponder::Start() {
     if (!IsLoopback(config_.address, address)) {
         return false;
     }
-    int socket = OpenSearchSocket(config_.searchPort);
+    int socket = OpenDatagramListener(config_.searchPort, true);
     if (socket < 0) {
         return false;
     }

@@ -226,7 +226,7 @@ int BroadcastDatagram(int port, const void* block, size_t size) {
     return addressCount > 0 ? 0 : -1;
 }
 
-int OpenDatagramListener(int port) {
+int OpenDatagramListener(int port, bool sharePort) {
     int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (s < 0) {
         return kNoSocket;
@@ -235,6 +235,9 @@ int OpenDatagramListener(int port) {
     setsockopt(s, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
     setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     setsockopt(s, SOL_SOCKET, SO_OOBINLINE, &on, sizeof on);
+    if (sharePort) {
+        setsockopt(s, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
+    }
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(static_cast<uint16_t>(port));

@@ -58,7 +58,9 @@ int BroadcastDatagram(int port, const void* block, size_t size = 1088);
 // Opens the UDP socket on which LAN answers arrive: broadcast permission,
 // address reuse, out-of-band data inline, bound to 0.0.0.0:port. Returns the
 // socket or -1.
-int OpenDatagramListener(int port);
+// sharePort: several sockets of this machine (the simulated cameras) bind
+// the same port and each receives every broadcast.
+int OpenDatagramListener(int port, bool sharePort = false);
 
 // Wakes every thread blocked on the socket (their calls fail at once). The
 // descriptor stays valid until CloseSocket.
