@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <cstring>
@@ -119,6 +120,8 @@ void CDeviceInfoDlg::Start() {
     };
     handlers.setAnswered = [this](bool accepted) { OnSetAnswered(accepted); };
     link_->Start(std::move(handlers));
+    // The WIFI page lists the networks this computer sees from the start.
+    RefreshWifiList(false);
 }
 
 CDeviceInfoPage* CDeviceInfoDlg::PageWidget(Page page) const {
@@ -340,16 +343,27 @@ void CDeviceInfoDlg::FetchComputerTime() {
     UpdateOk();
 }
 
-void CDeviceInfoDlg::RefreshWifiList() {
+void CDeviceInfoDlg::RefreshWifiList(bool selectFirst) {
     if (!wifiScanner_) {
         return;  // no way to scan here: the list stays as it is
     }
     auto scanner = wifiScanner_;
-    RunInBackground("dlg/wifiscan", [this, scanner]() -> std::function<void()> {
+    RunInBackground("dlg/wifiscan", [this, scanner, selectFirst]() -> std::function<void()> {
         std::vector<std::string> networks = scanner();
-        return [this, networks] {
+        return [this, networks, selectFirst] {
             auto* list = PageWidget(Page::kWifi)->findChild<QComboBox*>("wifiSsid");
             if (!list) {
+                return;
+            }
+            if (!selectFirst) {
+                // Not the user's doing: the SSID and the page's state stay.
+                QSignalBlocker quiet(list);
+                QString ssid = list->currentText();
+                list->clear();
+                for (const auto& name : networks) {
+                    list->addItem(QString::fromStdString(name));
+                }
+                list->setEditText(ssid);
                 return;
             }
             list->clear();

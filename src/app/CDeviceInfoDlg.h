@@ -76,7 +76,10 @@ class CDeviceInfoDlg : public QDialog {
     bool Submit();
     void Restart(params::RestartKind kind);
     void FetchComputerTime();
-    void RefreshWifiList();
+    // Scans for the WIFI page's networks. With selectFirst (the "Refresh"
+    // button) the first one becomes the SSID; without it (the scan when the
+    // dialog starts) the SSID shown stays as it is.
+    void RefreshWifiList(bool selectFirst = true);
 
     QTabWidget* Tabs() const { return tabs_; }
     CDeviceInfoPage* PageWidget(params::Page page) const;

@@ -19,11 +19,13 @@
 #include "app/CDlgDeviceBind.h"
 #include "app/CDlgMyVelaLogin.h"
 #include "app/CDlgRFMange.h"
+#include "app/CNetWizardDialog.h"
 #include "app/CPLANRECORD.h"
 #include "app/CameraWebPage.h"
 #include "app/ChannelParamLink.h"
 #include "app/DeviceTreeWidget.h"
 #include "app/GuiNoticeTarget.h"
+#include "app/LanParamLink.h"
 #include "app/VideoWall.h"
 #include "lan/LanListener.h"
 #include "platform/Text.h"
@@ -700,6 +702,44 @@ std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
     return menu;
 }
 
+void CDlgDeviceList::EquipSettingsDialog(CDeviceInfoDlg* dialog) {
+    // "Settings ..." of the record schedule: the record plan dialog on the
+    // block being edited; the settings dialog sends it with the page.
+    dialog->SetScheduleEditor([](DevInfoBlock& block, QWidget* parent) {
+        const RecordPlan before = RecordPlan::FromBlock(block);
+        CPLANRECORD plan(before, block.alertOn != 0, parent);
+        if (plan.exec() != QDialog::Accepted || plan.Plan() == before) {
+            return false;
+        }
+        plan.Plan().ToBlock(block);
+        return true;
+    });
+    // The WIFI page's networks: nmcli, on the dialog's own thread.
+    dialog->SetWifiScanner(&CNetWizardDialog::ScanAndKeep);
+    // After a set the LAN list is searched again, so the camera's new
+    // settings show there (and, in LAN mode, come back to the dialog).
+    LanListener* lan = lan_;
+    if (lan) {
+        dialog->SetLanSearch([lan] { lan->SearchAgain(); });
+    }
+}
+
+CDeviceInfoDlg* CDlgDeviceList::EditLanParameters(QWidget* parent, const CamNetParam& record) {
+    DeviceInfo camera{};
+    camera.SetId(record.Id());
+    camera.SetName(record.Name());
+    camera.SetHostAddress(record.Address());
+    camera.local = 1;
+    auto link = std::make_unique<LanParamLink>(record, lan_);
+    auto* dialog = new CDeviceInfoDlg(std::move(link), camera, parent ? parent : this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->SetCloser(&wall_->Closer());
+    EquipSettingsDialog(dialog);
+    dialog->Start();
+    dialog->open();
+    return dialog;
+}
+
 CDeviceInfoDlg* CDlgDeviceList::EditDeviceParameters(const DeviceInfo& camera,
                                                      tree::Branch branch) {
     // The account tells nothing of a camera's own login: as a pane does, use
@@ -721,17 +761,7 @@ CDeviceInfoDlg* CDlgDeviceList::EditDeviceParameters(const DeviceInfo& camera,
     if (branch != tree::Branch::kLocal) {
         dialog->SetAccountRename(worker_, branch == tree::Branch::kPublic);
     }
-    // "Settings ..." of the record schedule: the record plan dialog on the
-    // block being edited; the settings dialog sends it with the page.
-    dialog->SetScheduleEditor([](DevInfoBlock& block, QWidget* parent) {
-        const RecordPlan before = RecordPlan::FromBlock(block);
-        CPLANRECORD plan(before, block.alertOn != 0, parent);
-        if (plan.exec() != QDialog::Accepted || plan.Plan() == before) {
-            return false;
-        }
-        plan.Plan().ToBlock(block);
-        return true;
-    });
+    EquipSettingsDialog(dialog);
     dialog->Start();
     dialog->open();
     return dialog;

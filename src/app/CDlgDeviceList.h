@@ -24,6 +24,7 @@ class QTreeWidgetItem;
 namespace orbisight {
 
 class CDeviceInfoDlg;
+struct CamNetParam;
 class CDeviceSyncDlg;
 class CDlgDeviceBind;
 class CDlgMyVelaLogin;
@@ -99,6 +100,9 @@ class CDlgDeviceList : public QWidget {
     // "Edit device paras": the settings dialog over the command channel for
     // a copy of the camera's record (shown window-modal, deleted on close).
     CDeviceInfoDlg* EditDeviceParameters(const DeviceInfo& camera, tree::Branch branch);
+    // The settings dialog in LAN mode for a copy of a "Local Search" row
+    // (window-modal to parent, deleted on close).
+    CDeviceInfoDlg* EditLanParameters(QWidget* parent, const CamNetParam& record);
     // Runs the search for a text; returns the number of hits listed.
     int Search(const QString& text);
     // Moves a local entry below the target item, as a drop does. False when
@@ -134,6 +138,9 @@ class CDlgDeviceList : public QWidget {
     void mousePressEvent(class QMouseEvent* event) override;
 
   private:
+    // What every settings dialog gets: the record plan editor, the Wi-Fi
+    // scan and the LAN search after a set.
+    void EquipSettingsDialog(CDeviceInfoDlg* dialog);
     // An item named by what it shows rather than by pointer: a rebuild
     // deletes the items and their records, so anything that outlives the
     // moment (an open context menu) keeps this and looks the item up again.

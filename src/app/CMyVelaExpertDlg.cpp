@@ -92,6 +92,10 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
                                options_.probeAtStart, this);
     tree_->SetLan(lan_.get());
     connect(tree_, &CDlgDeviceList::localSearchRequested, this, &CMyVelaExpertDlg::OpenLocalSearch);
+    // "Edit(&E)" of "Local Search": the settings dialog in LAN mode.
+    SetLanEditHook([this](QWidget* parent, const CamNetParam& record) {
+        tree_->EditLanParameters(parent, record);
+    });
     panel_ = new CDlgDeviceCtrl(wall_, this);
     loop_ = new LoopPlay(wall_, this);
     connect(loop_, &LoopPlay::frameLayoutRequested, this, [this] {

@@ -115,6 +115,7 @@ class CMyVelaExpertDlg : public QWidget {
     // (the search window's "Edit(&E)" and double-click).
     using LanEditHook = std::function<void(QWidget* parent, const CamNetParam& record)>;
     void SetLanEditHook(LanEditHook hook) { lanEdit_ = std::move(hook); }
+    const LanEditHook& LanEdit() const { return lanEdit_; }
     LanListener* Lan() const { return lan_.get(); }
 
   protected:

@@ -43,6 +43,13 @@ std::vector<std::string> CNetWizardDialog::LastScan() {
     return lastScan;
 }
 
+std::vector<std::string> CNetWizardDialog::ScanAndKeep() {
+    std::vector<std::string> names = WifiScan().Scan();
+    std::lock_guard lock(lastScanMutex);
+    lastScan = names;
+    return names;
+}
+
 CNetWizardDialog::CNetWizardDialog(const CamNetParam& record, uint16_t setPort, QWidget* parent,
                                    ScanSource scan)
     : QDialog(parent), block_(record.basic), setPort_(setPort), scan_(std::move(scan)) {

@@ -56,6 +56,9 @@ class CNetWizardDialog : public QDialog {
     // The names of the last scan of this program (the Wi-Fi step starts
     // from them).
     static std::vector<std::string> LastScan();
+    // Scans with nmcli (blocks: call it off the window thread) and keeps
+    // the names as the program's last scan.
+    static std::vector<std::string> ScanAndKeep();
 
   private:
     void ShowStep();

@@ -12,6 +12,7 @@
 #include "account/AccountDialogChecks.h"
 #include "account/CXOMPWorker.h"
 #include "cli/CliArgs.h"
+#include "lan/LanListener.h"
 #include "platform/Clock.h"
 #include "platform/Notice.h"
 
@@ -29,7 +30,10 @@ int AccountUsage() {
                  "  register [--nickname N] [--email E]\n"
                  "                              create the account\n"
                  "  bind --id DEVICE            bind a camera to the account\n"
-                 "  unbind --id DEVICE          unbind a camera from the account\n");
+                 "  unbind --id DEVICE          unbind a camera from the account\n"
+                 "bind and unbind also tell a camera on the LAN (\"VidxSetInfo\"): they\n"
+                 "search the LAN first and wait up to --lan-seconds N (default 2, 0: no\n"
+                 "LAN step) for the camera to answer.\n");
     return kExitUsage;
 }
 
@@ -107,6 +111,63 @@ int ManagementFailure(const CXOMPWorker& worker, const std::string& what) {
     return Fail(kExitNoLogin, what + ": refused by the server (" + status + ")");
 }
 
+// The LAN side of bind and unbind: as the client's listener does, a search
+// fills the LAN list that the session's "VidxSetInfo" step looks the camera
+// up in.
+class LanStep {
+  public:
+    static constexpr long kDefaultSeconds = 2;
+    static constexpr long kMaxSeconds = 600;
+
+    // Starts the search (nothing when seconds is 0).
+    LanStep(CXOMPWorker& worker, long seconds) : seconds_(seconds) {
+        if (seconds_ == 0) {
+            return;
+        }
+        LanPorts ports;
+        ports.setPort = worker.Settings().deviceSetPort;
+        ports.getPort = worker.Settings().deviceGetPort;
+        // The command line sends everything to the configured port.
+        ports.fixedSetPort = ports.setPort;
+        listener_ = std::make_unique<LanListener>(ports);
+        if (!listener_->Start()) {
+            std::fprintf(stderr,
+                         "orbisight-cli: cannot listen for LAN answers on UDP port %u; the "
+                         "camera is not told on the LAN\n",
+                         ports.getPort);
+            listener_.reset();
+            return;
+        }
+        worker.SetLanBlockLookup(MakeBasicBlockLookup(listener_->List()));
+        deadline_ = TickCountMs() + static_cast<uint64_t>(seconds_) * 1000;
+    }
+    ~LanStep() {
+        if (listener_) {
+            listener_->Stop();
+        }
+    }
+
+    // Waits until the camera answered the search or the time is up; true
+    // when the bind or unbind will reach it on the LAN.
+    bool WaitFor(const std::string& id) const {
+        if (!listener_) {
+            return false;
+        }
+        while (!listener_->List()->Find(id)) {
+            if (TickCountMs() >= deadline_) {
+                return false;
+            }
+            SleepMs(20);
+        }
+        return true;
+    }
+
+  private:
+    long seconds_;
+    std::unique_ptr<LanListener> listener_;
+    uint64_t deadline_ = 0;
+};
+
 }  // namespace
 
 int RunAccount(const std::vector<std::string>& words) {
@@ -121,7 +182,7 @@ int RunAccount(const std::vector<std::string>& words) {
         return AccountUsage();
     }
     const std::set<std::string> known = {"user",     "password", "data-dir", "timeout-ms",
-                                         "nickname", "email",    "id"};
+                                         "nickname", "email",    "id",       "lan-seconds"};
     for (const auto& name : args->Unknown(known)) {
         Fail(kExitUsage, "unknown option --" + name);
         return AccountUsage();
@@ -146,10 +207,21 @@ int RunAccount(const std::vector<std::string>& words) {
         return AccountUsage();
     }
 
+    auto lanSeconds = args->GetNumber("lan-seconds", LanStep::kDefaultSeconds);
+    if (!lanSeconds || *lanSeconds < 0 || *lanSeconds > LanStep::kMaxSeconds) {
+        return Fail(kExitUsage, "--lan-seconds needs a whole number from 0 to " +
+                                    std::to_string(LanStep::kMaxSeconds));
+    }
+
     NoticeQueue notices;
     CXOMPWorkerOptions options;
     options.dataFolder = args->Get("data-dir");
     auto worker = std::make_unique<CXOMPWorker>(&notices, options);
+    // The search runs while the session logs in.
+    std::unique_ptr<LanStep> lan;
+    if (needsId) {
+        lan = std::make_unique<LanStep>(*worker, *lanSeconds);
+    }
 
     if (command == "register") {
         RegistrationInput input{user, args->Get("nickname"), password, password,
@@ -165,10 +237,11 @@ int RunAccount(const std::vector<std::string>& words) {
         return kExitOk;
     }
     if (command == "unbind") {
+        bool onLan = lan->WaitFor(args->Get("id"));
         if (worker->UnbindDevice(user, args->Get("id"), password) != 1) {
             return ManagementFailure(*worker, account_text::kUnbindFailed);
         }
-        Print({{"unbound", args->Get("id")}});
+        Print({{"unbound", args->Get("id")}, {"lan", onLan}});
         return kExitOk;
     }
 
@@ -195,10 +268,11 @@ int RunAccount(const std::vector<std::string>& words) {
             Print({{"user", UserJson(*worker, user)}, {"devices", devices}});
         }
     } else if (command == "bind") {
+        bool onLan = lan->WaitFor(args->Get("id"));
         if (worker->BindDevice("", args->Get("id"), "") != 1) {
             result = ManagementFailure(*worker, account_text::kBindFailed);
         } else {
-            Print({{"bound", args->Get("id")}});
+            Print({{"bound", args->Get("id")}, {"lan", onLan}});
         }
     }
     worker->Logout();

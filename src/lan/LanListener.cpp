@@ -55,6 +55,11 @@ int LanListener::StartLanSearch() {
     return BroadcastDatagram(ports_.setPort, &search, sizeof search);
 }
 
+int LanListener::SearchAgain() {
+    DevInfoBlock search = lan::BuildSearch();
+    return BroadcastDatagram(ports_.fixedSetPort, &search, sizeof search);
+}
+
 void LanListener::SetTarget(LanWindow window, NoticeTarget* target) {
     std::lock_guard lock(targetsMutex_);
     slots_[static_cast<int>(window)].target = target;

@@ -63,6 +63,10 @@ class LanListener {
     // Empties the LAN list, then broadcasts a search to the set port.
     // Returns 0, or -1 when nothing could be sent.
     int StartLanSearch();
+    // A search to the fixed set port that keeps the list (the settings
+    // dialog after a set): the answers of cameras already listed bring
+    // WM_COMMAND 3000 to the settings window.
+    int SearchAgain();
 
     // Registers (or, with null, removes) the window of a kind.
     void SetTarget(LanWindow window, NoticeTarget* target);

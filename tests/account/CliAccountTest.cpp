@@ -61,8 +61,11 @@ TEST_F(CliAccount, ListPrintsTheUserAndTheWholeListAndExitCodesTellFailures) {
     EXPECT_EQ(Run("register --user ' Alice ' --password x", out), 4);  // the name exists
     EXPECT_EQ(Run("register --user Gina --password x --nickname G", out), 0);
     EXPECT_EQ(nlohmann::json::parse(out)["registered"], "gina");
-    EXPECT_EQ(Run("bind --user gina --password x --id FREE00000001", out), 0);
-    EXPECT_EQ(Run("unbind --user gina --password x --id FREE00000001", out), 0);
+    // No LAN step here (tests/lan covers it): nothing is broadcast.
+    EXPECT_EQ(Run("bind --user gina --password x --id FREE00000001 --lan-seconds 0", out), 0);
+    EXPECT_EQ(nlohmann::json::parse(out)["lan"], false);
+    EXPECT_EQ(Run("unbind --user gina --password x --id FREE00000001 --lan-seconds 0", out), 0);
+    EXPECT_EQ(Run("bind --user gina --password x --id FREE00000001 --lan-seconds 601", out), 2);
     EXPECT_EQ(Run("bind --user gina --password x", out), 2);  // no --id
     EXPECT_EQ(Run("frobnicate --user gina --password x", out), 2);
 

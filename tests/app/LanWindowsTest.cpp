@@ -12,9 +12,12 @@
 #include <cstring>
 
 #include "AccountWindowFixture.h"
+#include "app/CDeviceInfoDlg.h"
+#include "app/CDeviceInfoPage.h"
 #include "app/CDlgDevAllCtrl.h"
 #include "app/CLocalSearchDlg.h"
 #include "app/CNetWizardDialog.h"
+#include "app/LanParamLink.h"
 #include "lan/LanListener.h"
 #include "platform/Socket.h"
 #include "ui/ImageButton.h"
@@ -205,7 +208,160 @@ TEST_F(LocalSearchWindow, TheWizardRefusesABadFixedAddressAndSendsNothing) {
     EXPECT_EQ(sent.wifiClientMode, 0);
 }
 
+// The settings dialog in LAN mode, over a listener that the test feeds
+// with the camera's answers; its sets and searches come to the test's socket.
+class LanSettingsDialog : public LocalSearchWindow {
+  protected:
+    static CamNetParam Camera() {
+        CamNetParam row = Record("ORBI00000003", 0, "192.168.1.20", "Porch");
+        row.extended = row.basic;
+        row.extended.code = DevInfoBlock::kCodeExtendedAnswer;
+        DevInfoExt ext{};
+        ext.SetApn("old.apn");
+        params::PutExtIntoLanBlock(row.extended, ext);
+        return row;
+    }
+    template <typename T>
+    T* Control(params::Page page, const char* name) {
+        T* control = dialog_->PageWidget(page)->findChild<T*>(name);
+        EXPECT_NE(control, nullptr) << name;
+        return control;
+    }
+    void Type(params::Page page, const char* name, const QString& text) {
+        dialog_->Tabs()->setCurrentIndex(static_cast<int>(page));
+        QLineEdit* line = Control<QLineEdit>(page, name);
+        line->setText(text);
+        emit line->textEdited(text);
+    }
+    void Answer(DevInfoBlock block, int32_t code, const char* sender = "192.168.1.20") {
+        block.code = code;
+        lan_->HandleDatagram(&block, sizeof block, sender);
+    }
+
+    std::unique_ptr<CDeviceInfoDlg> dialog_;
+};
+
+TEST_F(LanSettingsDialog, SetsGoOutAsBroadcastsAndTheNextSearchRefreshesWhatWasNotEdited) {
+    // The camera answered the search that listed it.
+    Answer(Camera().basic, DevInfoBlock::kCodeBasicAnswer);
+    Answer(Camera().extended, DevInfoBlock::kCodeExtendedAnswer);
+    ASSERT_EQ(NextSent().code, 129);  // the "3G" reply
+    DeviceInfo camera{};
+    camera.SetId("ORBI00000003");
+    dialog_ = std::make_unique<CDeviceInfoDlg>(std::make_unique<LanParamLink>(Camera(), lan_.get()),
+                                               camera);
+    dialog_->SetLanSearch([this] { lan_->SearchAgain(); });
+    dialog_->Start();
+    using params::Page;
+    EXPECT_EQ(Control<QLineEdit>(Page::kSystemInfo, "deviceName")->text(), "Porch");
+    EXPECT_EQ(Control<QLineEdit>(Page::k3g, "apn")->text(), "old.apn");
+
+    // System Info: the basic block with 135, the month flag, then a search.
+    Type(Page::kSystemInfo, "deviceName", "Workshop");
+    ASSERT_TRUE(dialog_->Submit());
+    DevInfoBlock sent = NextSent();
+    EXPECT_EQ(sent.code, DevInfoBlock::kCodeSet);
+    EXPECT_EQ(sent.CommandName(), "VidxSetInfo");
+    EXPECT_EQ(sent.DeviceId(), "ORBI00000003");
+    EXPECT_EQ(sent.DeviceName(), "Workshop");
+    EXPECT_NE(sent.month & 0x80, 0);
+    EXPECT_EQ(NextSent().code, 86);
+    ASSERT_FALSE(messages_.asked.empty());
+    EXPECT_EQ(messages_.asked.back().text, "Device parameter setting success!");
+    EXPECT_EQ(dialog_->Edited().basic.month & 0x80, 0);
+
+    // The 3G/4G page: the extended answer with 128.
+    Type(Page::k3g, "apn", "new.apn");
+    ASSERT_TRUE(dialog_->Submit());
+    sent = NextSent();
+    EXPECT_EQ(sent.code, DevInfoBlock::kCodeSetExtended);
+    EXPECT_EQ(sent.CommandName(), "VidxSetInfo");
+    EXPECT_EQ(params::ExtFromLanBlock(sent).Apn(), "new.apn");
+    EXPECT_EQ(NextSent().code, 86);
+
+    // The user edits the LAN page; the camera answers the search with a new
+    // mask and firmware. The edit stays, the other pages follow the camera.
+    Type(Page::kLan, "lanIp", "192.168.1.99");
+    CamNetParam now = Camera();
+    now.basic.SetDeviceName("Workshop");
+    CopyTextField(now.basic.wiredMask, "255.255.0.0");
+    now.basic.SetFirmwareVersion("V3.2.2");
+    Answer(now.basic, DevInfoBlock::kCodeBasicAnswer);
+    auto* version = Control<QLineEdit>(Page::kSystemInfo, "firmwareVersion");
+    ASSERT_TRUE(WaitUntil([&] { return version->text() == "V3.2.2"; }, 3000));
+    EXPECT_EQ(dialog_->Edited().basic.WiredMask(), "255.255.0.0");
+    EXPECT_EQ(Control<QLineEdit>(Page::kLan, "lanIp")->text(), "192.168.1.99");
+    EXPECT_EQ(Control<QLineEdit>(Page::kLan, "lanMask")->text(), "255.255.255.0");
+    EXPECT_EQ(Control<QLineEdit>(Page::kSystemInfo, "deviceName")->text(), "Workshop");
+
+    // The extended answer that follows refreshes too (the 3G page keeps
+    // what was sent: the camera's answer carries it).
+    DevInfoExt ext{};
+    ext.SetApn("new.apn");
+    params::PutExtIntoLanBlock(now.extended, ext);
+    Answer(now.extended, DevInfoBlock::kCodeExtendedAnswer);
+    ASSERT_TRUE(WaitUntil([&] { return dialog_->Ext().Apn() == "new.apn"; }, 3000));
+    EXPECT_EQ(Control<QLineEdit>(Page::k3g, "apn")->text(), "new.apn");
+
+    // Closed, the dialog is no longer told; answers go on without it.
+    dialog_.reset();
+    Answer(now.basic, DevInfoBlock::kCodeBasicAnswer);
+    Answer(now.extended, DevInfoBlock::kCodeExtendedAnswer);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(lan_->NoticesDropped(), 0u);
+}
+
+TEST_F(LanSettingsDialog, OnlyAnswersOfItsOwnCameraReachTheDialog) {
+    CamNetParam row = Camera();
+    LanParamLink link(row, nullptr);
+    std::vector<std::string> names;
+    DeviceParamLink::Handlers handlers;
+    handlers.parameters = [&](const params::DeviceParamRecord& record, const DevInfoExt& ext) {
+        names.emplace_back(record.basic.DeviceName());
+        EXPECT_EQ(ext.Apn(), "old.apn");
+    };
+    link.Start(handlers);
+    ASSERT_EQ(names.size(), 1u);  // the row at once
+
+    auto refresh = [](CamNetParam record) {
+        return LanNotice(record, LanListener::kSettingsRefreshCommand, notice::kCommand);
+    };
+    CamNetParam other = Record("ORBI00000004", 0, "192.168.1.30", "Shed");
+    link.HandleNotice(refresh(other));
+    link.HandleNotice(LanNotice(row, 1));  // 13330, not the refresh
+    EXPECT_EQ(names.size(), 1u);
+
+    // Its own camera, the ID in other letters and without an extended
+    // answer yet: the 3G settings already known stay.
+    CamNetParam again = Record("orbi00000003", 0, "192.168.1.20", "Porch 2");
+    link.HandleNotice(refresh(again));
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[1], "Porch 2");
+    EXPECT_TRUE(link.Record().HasExtended());
+}
+
 class LanTree : public AccountWindowFixture {};
+
+TEST_F(LanTree, LocalSearchEditOpensTheSettingsDialogInLanMode) {
+    StartSim();
+    Open();
+    ASSERT_TRUE(window_->LanEdit());
+    CLocalSearchDlg search(Session(), window_->Lan(), window_->LanEdit(), window_.get());
+    search.HandleNotice(LanNotice(Record("ORBI00000006", 0, "192.168.1.60", "Attic"), 0));
+    search.List()->setCurrentItem(search.List()->topLevelItem(0));
+    ASSERT_TRUE(search.EditButton()->isEnabled());
+    EXPECT_TRUE(search.EditButton()->toolTip().isEmpty());
+    search.EditButton()->click();
+    auto* dialog = search.findChild<CDeviceInfoDlg*>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->Edited().basic.DeviceName(), "Attic");
+    EXPECT_EQ(
+        dialog->PageWidget(params::Page::kSystemInfo)->findChild<QLineEdit*>("deviceName")->text(),
+        "Attic");
+    // The record plan editor is there in LAN mode too.
+    EXPECT_TRUE(dialog->findChild<QPushButton*>("scheduleSettings")->isEnabled());
+    dialog->close();
+}
 
 TEST_F(LanTree, AnAnswerAddsTheCameraUnderLocalCamerasAndTheWaysInAreOpen) {
     StartSim();

@@ -274,6 +274,44 @@ TEST_F(LanCli, LanSetRefusesBadValuesBeforeSendingAnything) {
     EXPECT_EQ(cameras_[0]->Lan()->SearchesAnswered(), 2u);  // those of the first lan-set
 }
 
+TEST_F(LanCli, AccountBindTellsTheCameraOnTheLanAndUnbindClearsIt) {
+    StartCameras({{"FREE00000001", "Unbound"}});
+    StartSim();
+    auto Account = [&](const std::string& command) {
+        WriteIni(sim_->LoginPort(), sim_->RegisterPort(),
+                 "DeviceSetPort=" + std::to_string(searchPort_) +
+                     "\nDeviceGetPort=" + std::to_string(answerPort_) + "\n");
+        std::vector<std::string> argv = {std::string(ORBISIGHT_BIN_DIR) + "/orbisight-cli",
+                                         "account",
+                                         command,
+                                         "--user",
+                                         "alice",
+                                         "--password",
+                                         "secret",
+                                         "--id",
+                                         "free00000001",  // IDs match ignoring case
+                                         "--lan-seconds",
+                                         "5",
+                                         "--data-dir",
+                                         folder_.Path().string()};
+        return RunProgram(argv);
+    };
+    ProcessResult bound = Account("bind");
+    ASSERT_EQ(bound.exitCode, 0) << bound.err;
+    EXPECT_EQ(nlohmann::json::parse(bound.out)["lan"], true);
+    ASSERT_TRUE(Eventually([&] { return cameras_[0]->Lan()->SetsApplied() == 1; }));
+    DevInfoBlock stored = cameras_[0]->State().Parameters();
+    EXPECT_EQ(FieldText(stored.boundUser), "alice");
+    EXPECT_EQ(stored.DeviceName(), "Unbound");  // the rest of the block as the camera sent it
+
+    ProcessResult unbound = Account("unbind");
+    ASSERT_EQ(unbound.exitCode, 0) << unbound.err;
+    EXPECT_EQ(nlohmann::json::parse(unbound.out)["lan"], true);
+    ASSERT_TRUE(Eventually([&] { return cameras_[0]->Lan()->SetsApplied() == 2; }));
+    EXPECT_EQ(FieldText(cameras_[0]->State().Parameters().boundUser), "");
+    EXPECT_EQ(cameras_[0]->ViolationCount(), 0);
+}
+
 TEST_F(LanSim, AWizardSetMovesTheCameraAndItsWebPageToTheNewAddress) {
     StartCameras({{"ORBI00000001", "Front Door"}}, 80);
     LanListener listener(Ports());
