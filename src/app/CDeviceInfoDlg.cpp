@@ -41,6 +41,12 @@ CDeviceInfoDlg::CDeviceInfoDlg(std::unique_ptr<DeviceParamLink> link, const Devi
             return;
         }
         DevInfoBlock block = scheduleEdited_ ? schedule_ : edited_.basic;
+        // The plan's "Alarm" mode follows the alert choice as the "Alert
+        // Trigger" page shows it now, sent or not.
+        auto* alert = PageWidget(Page::kAlertTrigger)->findChild<QComboBox*>("alertOn");
+        if (alert && alert->currentIndex() >= 0) {
+            block.alertOn = static_cast<uint8_t>(alert->currentIndex());
+        }
         if (scheduleEditor_(block, this)) {
             schedule_ = block;
             scheduleEdited_ = true;

@@ -32,6 +32,15 @@ QString Text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
 }
 
+// The heading of an address page ("LAN", "WIFI").
+QLabel* PageTitle(const char* text, QWidget* page) {
+    auto* title = new QLabel(text, page);
+    QFont font = title->font();
+    font.setBold(true);
+    title->setFont(font);
+    return title;
+}
+
 std::string Std(const QLineEdit* edit) {
     return edit->text().trimmed().toUtf8().toStdString();
 }
@@ -89,6 +98,7 @@ CNetWizardDialog::CNetWizardDialog(const CamNetParam& record, uint16_t setPort, 
     WiredNetSettings wired = netwizard::WiredFrom(block_);
     auto* lanPage = new QWidget(pages_);
     auto* lanForm = new QFormLayout(lanPage);
+    lanForm->addRow(PageTitle("LAN", lanPage));
     const std::string* wiredValues[] = {&wired.ip, &wired.mask, &wired.gateway, &wired.dns};
     for (int i = 0; i < 4; ++i) {
         wired_[i] = new QLineEdit(Text(*wiredValues[i]), lanPage);
@@ -132,6 +142,7 @@ CNetWizardDialog::CNetWizardDialog(const CamNetParam& record, uint16_t setPort, 
     // Wi-Fi step 2: the addresses, DHCP checked at first.
     auto* wifiIpPage = new QWidget(pages_);
     auto* wifiIpForm = new QFormLayout(wifiIpPage);
+    wifiIpForm->addRow(PageTitle("WIFI", wifiIpPage));
     const std::string* wifiValues[] = {&wifi.ip, &wifi.mask, &wifi.gateway, &wifi.dns};
     for (int i = 0; i < 4; ++i) {
         wifiAddr_[i] = new QLineEdit(Text(*wifiValues[i]), wifiIpPage);

@@ -425,15 +425,23 @@ TEST_F(DeviceSettingsDialog, ZoneGridScheduleAndSdChoicesStoreWhatWasChosen) {
     // No card: the SD choices cannot be ticked.
     EXPECT_FALSE(Control<QCheckBox>(Page::kAlarmRecord, "alarmToSd")->isEnabled());
     EXPECT_FALSE(dialog_->findChild<QPushButton*>("scheduleSettings")->isEnabled());
-    dialog_->SetScheduleEditor([](DevInfoBlock& block, QWidget*) {
+    // The plan dialog's "Alarm" mode follows the alert choice shown, even
+    // before it was sent.
+    int alertSeen = -1;
+    dialog_->SetScheduleEditor([&alertSeen](DevInfoBlock& block, QWidget*) {
+        alertSeen = block.alertOn;
         block.SetScheduleWord(7, 1, 0xCAFE);
         return true;
     });
+    int alertBefore = dialog_->Edited().basic.alertOn;
+    Choose(Page::kAlertTrigger, "alertOn", alertBefore == 0 ? 1 : 0);
     Show(Page::kAlarmRecord);
     dialog_->findChild<QPushButton*>("scheduleSettings")->click();
     EXPECT_TRUE(dialog_->OkButton()->isEnabled());
     ASSERT_TRUE(dialog_->Submit());
+    EXPECT_EQ(alertSeen, alertBefore == 0 ? 1 : 0);
     EXPECT_EQ(log_->basic[1].ScheduleWord(7, 1), 0xCAFEu);
+    EXPECT_EQ(log_->basic[1].alertOn, alertBefore);  // the other page was not sent
 }
 
 // ---- the real command channel against a simulated camera ----
