@@ -253,7 +253,18 @@ void Build3g(CDeviceInfoPage* page) {
                 lines[i]->setText(Text(kFields[i].get(e)));
             }
         },
-        [=](PageBlocks& b, QString*) {
+        [=](PageBlocks& b, QString* error) {
+            // Without the camera's extended answer there is no block to
+            // carry the settings: it would go out without the device ID,
+            // which no camera takes.
+            if (b.mode == params::LinkMode::kLan && b.record.lanExtended.DeviceId().empty()) {
+                if (error) {
+                    *error =
+                        "The camera has not sent its 3G/4G settings yet, nothing was sent! "
+                        "Search again and retry.";
+                }
+                return false;
+            }
             DevInfoExt e = ext(b);
             for (size_t i = 0; i < lines.size(); ++i) {
                 kFields[i].set(e, lines[i]->text().toStdString());

@@ -248,6 +248,7 @@ TEST_F(DeviceSettingsDialog, MonthFlagGoesOutAndIsClearAfterwards) {
 TEST_F(DeviceSettingsDialog, TheLanThreeGPageSendsTheExtendedBlockAs128) {
     params::DeviceParamRecord record = CameraBlocks();
     record.lanExtended.code = DevInfoBlock::kCodeExtendedAnswer;
+    record.lanExtended.SetDeviceId("ORBI00000007");  // every answer names its camera
     DevInfoExt ext{};
     ext.SetApn("old.apn");
     params::PutExtIntoLanBlock(record.lanExtended, ext);
@@ -272,6 +273,16 @@ TEST_F(DeviceSettingsDialog, TheLanThreeGPageSendsTheExtendedBlockAs128) {
     ASSERT_EQ(log_->basic.size(), 1u);
     EXPECT_EQ(log_->basic[0].code, DevInfoBlock::kCodeSet);
     EXPECT_EQ(log_->basic[0].WiredIp(), "192.168.1.30");
+}
+
+TEST_F(DeviceSettingsDialog, TheLanThreeGPageSendsNothingBeforeTheExtendedAnswer) {
+    Open(params::LinkMode::kLan, false);  // a basic answer only
+    Show(Page::k3g);
+    Type(Page::k3g, "apn", "new.apn");
+    EXPECT_FALSE(dialog_->Submit());
+    EXPECT_TRUE(log_->lanExtended.empty());
+    EXPECT_TRUE(Notes().value(0).startsWith("The camera has not sent its 3G/4G settings yet"));
+    EXPECT_TRUE(dialog_->OkButton()->isEnabled());  // the edit stays for a retry
 }
 
 TEST_F(DeviceSettingsDialog, SuccessOnlyWhenTheCameraTookTheSet) {
