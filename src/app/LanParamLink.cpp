@@ -1,5 +1,6 @@
 #include "app/LanParamLink.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "app/GuiNoticeTarget.h"
@@ -10,6 +11,8 @@
 namespace orbisight {
 
 static_assert(sizeof(params::DeviceParamRecord) == sizeof(CamNetParam));
+static_assert(sizeof(CamNetParam) - offsetof(CamNetParam, address) ==
+              sizeof(params::DeviceParamRecord::lanAddress));
 
 LanParamLink::LanParamLink(const CamNetParam& record, LanListener* lan)
     : record_(record), lan_(lan), setPort_(lan ? lan->Ports().fixedSetPort : lan::kFixedSetPort) {}
@@ -22,7 +25,12 @@ LanParamLink::~LanParamLink() {
 
 params::DeviceParamRecord LanParamLink::ToParamRecord(const CamNetParam& record) {
     params::DeviceParamRecord out;
-    std::memcpy(&out, &record, sizeof out);
+    out.basic = record.basic;
+    out.lanExtended = record.extended;
+    // Address and network type: the 20 bytes after the two blocks.
+    std::memcpy(out.lanAddress.data(),
+                reinterpret_cast<const uint8_t*>(&record) + offsetof(CamNetParam, address),
+                sizeof out.lanAddress);
     return out;
 }
 
@@ -69,8 +77,12 @@ bool LanParamLink::SendBasic(const DevInfoBlock& block) {
     return LanParamSender(setPort_).SendBasic(block) == 0;
 }
 
-bool LanParamLink::SendExtended(const DevInfoBlock& lanExtended, const DevInfoExt& ext) {
-    return LanParamSender(setPort_).SendExtended(lanExtended, ext) == 0;
+bool LanParamLink::SendExtended(const DevInfoBlock& lanExtended, const DevInfoExt&) {
+    // The page stored its settings into the extended block itself; the
+    // separate DevInfoExt is the command channel's and still holds the
+    // camera's old values.
+    return LanParamSender(setPort_).SendExtended(lanExtended,
+                                                 params::ExtFromLanBlock(lanExtended)) == 0;
 }
 
 }  // namespace orbisight
