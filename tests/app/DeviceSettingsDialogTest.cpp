@@ -5,6 +5,9 @@
 // simulated camera (and the account simulator for the rename).
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
@@ -381,6 +384,60 @@ TEST_F(DeviceSettingsDialog, RestartButtonsSendTheCommandOnce) {
     EXPECT_EQ(dialog_->Edited().basic.restartCommand, 0);
     dialog_->findChild<QPushButton*>("resetDefaults")->click();
     EXPECT_EQ(log_->basic[1].restartCommand, 1);
+}
+
+TEST_F(DeviceSettingsDialog, WifiScansRunOffTheWindowThreadAndTheFirstKeepsTheCamerasSsid) {
+    // The scanner blocks until the test lets it go: the window must not.
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable opened;
+        bool open = false;
+        int scans = 0;
+    };
+    auto gate = std::make_shared<Gate>();
+    params::DeviceParamRecord record = CameraBlocks();
+    record.basic.SetWifiSsid("home");
+    record.basic.wifiClientMode = 1;
+    DeviceInfo camera{};
+    camera.SetId("ORBI00000007");
+    dialog_ = std::make_unique<CDeviceInfoDlg>(
+        std::make_unique<ScriptedLink>(params::LinkMode::kChannel, true, log_), camera);
+    dialog_->SetWifiScanner([gate] {
+        std::unique_lock lock(gate->mutex);
+        gate->opened.wait(lock, [&] { return gate->open; });
+        ++gate->scans;
+        return std::vector<std::string>{"cafe", "home", "cafe"};
+    });
+    dialog_->Start();  // scans at once
+    log_->handlers.parameters(record, DevInfoExt{});
+    auto* ssid = Control<QComboBox>(Page::kWifi, "wifiSsid");
+    {
+        std::lock_guard lock(gate->mutex);
+        gate->open = true;
+    }
+    gate->opened.notify_all();
+    ASSERT_TRUE(WaitUntil([&] { return ssid->count() == 3; }, 5000));
+    // The scan at the start lists the networks but leaves the SSID shown
+    // and the page unchanged.
+    EXPECT_EQ(ssid->currentText(), "home");
+    EXPECT_FALSE(dialog_->PageWidget(Page::kWifi)->Changed());
+
+    // "Refresh": the networks again, listed twice when seen twice, the first chosen.
+    {
+        std::lock_guard lock(gate->mutex);
+        gate->open = false;
+    }
+    Show(Page::kWifi);
+    dialog_->findChild<QPushButton*>("wifiRefresh")->click();  // returns while the scan waits
+    ssid->setEditText("typed");
+    {
+        std::lock_guard lock(gate->mutex);
+        gate->open = true;
+    }
+    gate->opened.notify_all();
+    ASSERT_TRUE(WaitUntil([&] { return ssid->currentText() == "cafe"; }, 5000));
+    EXPECT_EQ(ssid->count(), 3);
+    EXPECT_EQ(gate->scans, 2);
 }
 
 TEST_F(DeviceSettingsDialog, WifiPageIsLeftAloneForAnExtendedAnswerAndReadOnlyInClientMode) {
