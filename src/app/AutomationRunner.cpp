@@ -1,8 +1,10 @@
 #include "app/AutomationRunner.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
@@ -19,6 +21,7 @@
 #include "app/CDlgVedioShow.h"
 #include "app/CMyVelaExpertDlg.h"
 #include "app/LoopPlay.h"
+#include "app/PaneGeometry.h"
 #include "app/PaneChannel.h"
 #include "app/StallWatch.h"
 #include "app/TitleBar.h"
@@ -157,9 +160,18 @@ int AutomationRunner::Run(const AutomationStep& step) {
     if (step.verb == "connect-all") {
         window_->Command(CDlgDevAllCtrl::kConnectAll);
     } else if (step.verb == "loop-play") {
+        // N, then optionally ":snap" (auto snap at its shortest period) and
+        // ":record" (auto record).
         std::unique_ptr<CDlgLoopPlaySetting> dialog = window_->MakeLoopDialog();
         if (QRadioButton* pictures = dialog->PicturesButton(std::atoi(arg.c_str()))) {
             pictures->setChecked(true);
+        }
+        if (arg.find(":snap") != std::string::npos) {
+            dialog->AutoSnapBox()->setChecked(true);
+            dialog->SnapSeconds()->setValue(CDlgLoopPlaySetting::kSpinMin);
+        }
+        if (arg.find(":record") != std::string::npos) {
+            dialog->AutoRecordBox()->setChecked(true);
         }
         dialog->accept();
         if (dialog->result() == QDialog::Accepted) {
@@ -186,6 +198,15 @@ int AutomationRunner::Run(const AutomationStep& step) {
         int slot = std::atoi(arg.c_str());
         if (slot >= 0 && slot < WallLayout::kPaneCount) {
             wall->SelectPane(wall->Pane(slot));
+        }
+    } else if (step.verb == "quality") {
+        // The panel's quality menu: high, middle or low.
+        const std::pair<const char*, int> levels[] = {
+            {"high", kQualityMenuHigh}, {"middle", kQualityMenuMiddle}, {"low", kQualityMenuLow}};
+        for (const auto& [name, menuId] : levels) {
+            if (arg == name) {
+                window_->DevicePanel()->ChooseQuality(menuId);
+            }
         }
     } else if (step.verb == "panel") {
         // A button of the device panel, by its ID (1033 sound, 1066 talk ...).
