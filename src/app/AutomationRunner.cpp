@@ -2,6 +2,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
@@ -18,6 +21,7 @@
 #include "app/CDlgDeviceList.h"
 #include "app/CDlgLoopPlaySetting.h"
 #include "app/CDlgMyVelaLogin.h"
+#include "app/CDlgRecordingPlay.h"
 #include "app/CDlgVedioShow.h"
 #include "app/CMyVelaExpertDlg.h"
 #include "app/LoopPlay.h"
@@ -199,6 +203,8 @@ int AutomationRunner::Run(const AutomationStep& step) {
         if (slot >= 0 && slot < WallLayout::kPaneCount) {
             wall->SelectPane(wall->Pane(slot));
         }
+    } else if (step.verb == "playback") {
+        Playback(arg);
     } else if (step.verb == "quality") {
         // The panel's quality menu: high, middle or low.
         const std::pair<const char*, int> levels[] = {
@@ -306,6 +312,54 @@ void AutomationRunner::Login(const std::string& argument, bool press) {
     if (press) {
         dialog->PressLogin();
     }
+}
+
+void AutomationRunner::Playback(const std::string& action) {
+    if (action == "open") {
+        // The toolbar's button; its window runs modal after this step.
+        QTimer::singleShot(0, window_, [window = window_] {
+            window->Command(CDlgDevAllCtrl::kReplay);
+        });
+        return;
+    }
+    auto* dialog = window_->findChild<CDlgRecordingPlay*>();
+    if (!dialog) {
+        Trace("playback: not open");
+        return;
+    }
+    if (action.rfind("item:", 0) == 0) {
+        // The first recording or snapshot whose path holds the text: a
+        // double click on it.
+        std::string part = action.substr(5);
+        dialog->RebuildTree();
+        for (QTreeWidgetItemIterator it(dialog->Tree()); *it; ++it) {
+            CDlgRecordingPlay::ItemKind kind = CDlgRecordingPlay::KindOf(*it);
+            bool file = kind == CDlgRecordingPlay::ItemKind::kRecording ||
+                        kind == CDlgRecordingPlay::ItemKind::kSnapshot;
+            if (file && dialog->PathOf(*it).string().find(part) != std::string::npos) {
+                dialog->Tree()->setCurrentItem(*it);
+                dialog->OpenItem(*it);
+                break;
+            }
+        }
+    } else if (action == "pause" || action == "play") {
+        dialog->PlayOrPause();
+    } else if (action == "fast") {
+        dialog->FastForward();
+    } else if (action == "stop") {
+        dialog->StopPlayback();
+    } else if (action.rfind("seek:", 0) == 0) {
+        dialog->SeekTo(std::atoi(action.c_str() + 5));
+    } else if (action == "delete") {
+        dialog->DeleteSelected();
+    } else if (action == "close") {
+        dialog->reject();
+        return;
+    }
+    // What the window shows now, for the trace.
+    Trace(QString("playback: %1 | %2 | %3 | %4")
+              .arg(dialog->PathBox()->text(), dialog->TimeLabel()->text(),
+                   dialog->StatusLabel()->text(), dialog->PlayButton()->text()));
 }
 
 void AutomationRunner::StartTrace(const std::string& file) {

@@ -12,7 +12,7 @@ const std::set<std::string> kWithArgument = {
     "open",   "layout",  "page",        "wait",       "at",        "select",     "screenshot",
     "drag",   "setting", "login",       "fill-login", "trace",     "wait-file",  "expand",
     "screen", "mark",    "stall-watch", "panel",      "loop-play", "wait-online",
-    "quality"};
+    "quality",  "playback"};
 const std::set<std::string> kPlain = {
     "connect-all", "fullscreen", "wall-fullscreen", "disconnect-all", "cancel-login",
     "logout",      "wait-lists", "wait-playing",    "loop-stop",      "quit"};
