@@ -353,7 +353,7 @@ void AutomationRunner::Playback(const std::string& action) {
     } else if (action == "delete") {
         dialog->DeleteSelected();
     } else if (action == "close") {
-        dialog->reject();
+        dialog->close();
         return;
     }
     // What the window shows now, for the trace.
