@@ -16,13 +16,19 @@ std::vector<std::string> UserLoginInfo::AutoConnectIds() const {
     return ids;
 }
 
-void UserLoginInfo::SetAutoConnectIds(const std::vector<std::string>& ids) {
+size_t UserLoginInfo::SetAutoConnectIds(const std::vector<std::string>& ids) {
     std::memset(autoConnectIds, 0, sizeof autoConnectIds);
-    size_t count = std::min<size_t>(ids.size(), kMaxAutoConnectDevices);
-    for (size_t i = 0; i < count; ++i) {
-        CopyTextField(autoConnectIds[i], ids[i]);
+    size_t count = 0;
+    for (const std::string& id : ids) {
+        if (count == static_cast<size_t>(kMaxAutoConnectDevices)) {
+            break;
+        }
+        if (FitsAutoConnectField(id)) {
+            CopyTextField(autoConnectIds[count++], id);
+        }
     }
     autoConnectCount = static_cast<int32_t>(count);
+    return count;
 }
 
 namespace {

@@ -41,8 +41,14 @@ struct UserLoginInfo {
 
     // The auto-connect device IDs; a stored count outside 0..500 is clamped.
     std::vector<std::string> AutoConnectIds() const;
-    // Replaces the auto-connect list; IDs past the 500th are dropped.
-    void SetAutoConnectIds(const std::vector<std::string>& ids);
+    // Replaces the auto-connect list. An ID that does not fit its 32-byte
+    // field (more than 31 bytes) is left out rather than cut, since a cut ID
+    // would name another camera or none; IDs past the 500th kept are
+    // dropped. Returns the number stored.
+    static bool FitsAutoConnectField(std::string_view id) {
+        return !id.empty() && id.size() < kAutoConnectIdBytes;
+    }
+    size_t SetAutoConnectIds(const std::vector<std::string>& ids);
 };
 
 static_assert(sizeof(UserLoginInfo) == 16132);

@@ -1,8 +1,13 @@
 #include "app/AutomationRunner.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
@@ -16,9 +21,11 @@
 #include "app/CDlgDeviceList.h"
 #include "app/CDlgLoopPlaySetting.h"
 #include "app/CDlgMyVelaLogin.h"
+#include "app/CDlgRecordingPlay.h"
 #include "app/CDlgVedioShow.h"
 #include "app/CMyVelaExpertDlg.h"
 #include "app/LoopPlay.h"
+#include "app/PaneGeometry.h"
 #include "app/PaneChannel.h"
 #include "app/StallWatch.h"
 #include "app/TitleBar.h"
@@ -157,9 +164,18 @@ int AutomationRunner::Run(const AutomationStep& step) {
     if (step.verb == "connect-all") {
         window_->Command(CDlgDevAllCtrl::kConnectAll);
     } else if (step.verb == "loop-play") {
+        // N, then optionally ":snap" (auto snap at its shortest period) and
+        // ":record" (auto record).
         std::unique_ptr<CDlgLoopPlaySetting> dialog = window_->MakeLoopDialog();
         if (QRadioButton* pictures = dialog->PicturesButton(std::atoi(arg.c_str()))) {
             pictures->setChecked(true);
+        }
+        if (arg.find(":snap") != std::string::npos) {
+            dialog->AutoSnapBox()->setChecked(true);
+            dialog->SnapSeconds()->setValue(CDlgLoopPlaySetting::kSpinMin);
+        }
+        if (arg.find(":record") != std::string::npos) {
+            dialog->AutoRecordBox()->setChecked(true);
         }
         dialog->accept();
         if (dialog->result() == QDialog::Accepted) {
@@ -186,6 +202,17 @@ int AutomationRunner::Run(const AutomationStep& step) {
         int slot = std::atoi(arg.c_str());
         if (slot >= 0 && slot < WallLayout::kPaneCount) {
             wall->SelectPane(wall->Pane(slot));
+        }
+    } else if (step.verb == "playback") {
+        Playback(arg);
+    } else if (step.verb == "quality") {
+        // The panel's quality menu: high, middle or low.
+        const std::pair<const char*, int> levels[] = {
+            {"high", kQualityMenuHigh}, {"middle", kQualityMenuMiddle}, {"low", kQualityMenuLow}};
+        for (const auto& [name, menuId] : levels) {
+            if (arg == name) {
+                window_->DevicePanel()->ChooseQuality(menuId);
+            }
         }
     } else if (step.verb == "panel") {
         // A button of the device panel, by its ID (1033 sound, 1066 talk ...).
@@ -285,6 +312,54 @@ void AutomationRunner::Login(const std::string& argument, bool press) {
     if (press) {
         dialog->PressLogin();
     }
+}
+
+void AutomationRunner::Playback(const std::string& action) {
+    if (action == "open") {
+        // The toolbar's button; its window runs modal after this step.
+        QTimer::singleShot(0, window_, [window = window_] {
+            window->Command(CDlgDevAllCtrl::kReplay);
+        });
+        return;
+    }
+    auto* dialog = window_->findChild<CDlgRecordingPlay*>();
+    if (!dialog) {
+        Trace("playback: not open");
+        return;
+    }
+    if (action.rfind("item:", 0) == 0) {
+        // The first recording or snapshot whose path holds the text: a
+        // double click on it.
+        std::string part = action.substr(5);
+        dialog->RebuildTree();
+        for (QTreeWidgetItemIterator it(dialog->Tree()); *it; ++it) {
+            CDlgRecordingPlay::ItemKind kind = CDlgRecordingPlay::KindOf(*it);
+            bool file = kind == CDlgRecordingPlay::ItemKind::kRecording ||
+                        kind == CDlgRecordingPlay::ItemKind::kSnapshot;
+            if (file && dialog->PathOf(*it).string().find(part) != std::string::npos) {
+                dialog->Tree()->setCurrentItem(*it);
+                dialog->OpenItem(*it);
+                break;
+            }
+        }
+    } else if (action == "pause" || action == "play") {
+        dialog->PlayOrPause();
+    } else if (action == "fast") {
+        dialog->FastForward();
+    } else if (action == "stop") {
+        dialog->StopPlayback();
+    } else if (action.rfind("seek:", 0) == 0) {
+        dialog->SeekTo(std::atoi(action.c_str() + 5));
+    } else if (action == "delete") {
+        dialog->DeleteSelected();
+    } else if (action == "close") {
+        dialog->close();
+        return;
+    }
+    // What the window shows now, for the trace.
+    Trace(QString("playback: %1 | %2 | %3 | %4")
+              .arg(dialog->PathBox()->text(), dialog->TimeLabel()->text(),
+                   dialog->StatusLabel()->text(), dialog->PlayButton()->text()));
 }
 
 void AutomationRunner::StartTrace(const std::string& file) {

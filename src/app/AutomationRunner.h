@@ -38,6 +38,9 @@ class AutomationRunner : public QObject {
     // Runs one step; returns the pause before the next one in ms.
     int Run(const AutomationStep& step);
     void Login(const std::string& argument, bool press);
+    // "playback=ACTION": the "Video playback" window, opened as the toolbar
+    // opens it (modal; the script goes on meanwhile).
+    void Playback(const std::string& action);
     void StartTrace(const std::string& file);
     void Trace(const QString& line);
     void TraceLoginDialog(CDlgMyVelaLogin* dialog);

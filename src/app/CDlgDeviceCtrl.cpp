@@ -329,9 +329,18 @@ void CDlgDeviceCtrl::ShowQualityMenu() {
     }
     ui::ImageButton* b = Button(1306);
     QAction* chosen = menu.exec(b->mapToGlobal(QPoint(0, b->height())));
-    if (chosen && pane_ && pane_->Channel()) {
-        pane_->SendControl(QualityControlCode(chosen->data().toInt()));
+    if (chosen) {
+        ChooseQuality(chosen->data().toInt());
     }
+}
+
+bool CDlgDeviceCtrl::ChooseQuality(int menuId) {
+    // The pane may have lost its camera while the menu was open.
+    if (!pane_ || !pane_->Device() || !pane_->Channel()) {
+        return false;
+    }
+    pane_->SendControl(QualityControlCode(menuId));
+    return true;
 }
 
 }  // namespace orbisight

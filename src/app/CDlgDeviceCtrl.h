@@ -50,6 +50,9 @@ class CDlgDeviceCtrl : public QWidget {
     QString ConnectedTimeText() const;
     QString DurationText() const;
     void Trigger(int id);
+    // A choice of the quality menu (kQualityMenuHigh, ...): the quality
+    // command for the panel's camera. False without a camera.
+    bool ChooseQuality(int menuId);
     QCheckBox* KeyFramesOnlyBox() const { return keyFramesOnly_; }
     // The record button is lit (red) in this blink phase.
     bool RecordLit() const { return recordLit_; }

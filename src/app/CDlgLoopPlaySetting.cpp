@@ -378,6 +378,18 @@ QString CDlgLoopPlaySetting::TooManyText(int chosen) {
         .arg(UserLoginInfo::kMaxAutoConnectDevices);
 }
 
+QString CDlgLoopPlaySetting::TooLongText(const std::vector<std::string>& ids) {
+    QStringList names;
+    for (const std::string& id : ids) {
+        names << QString::fromUtf8(id.c_str());
+    }
+    return QString(
+               "Auto connect keeps camera IDs of at most %1 characters. These cameras are not "
+               "kept for auto connect:\n%2")
+        .arg(UserLoginInfo::kAutoConnectIdBytes - 1)
+        .arg(names.join("\n"));
+}
+
 void CDlgLoopPlaySetting::accept() {
     std::vector<const DeviceInfo*> devices = CheckedDevices();
     if (devices.empty()) {
@@ -391,11 +403,22 @@ void CDlgLoopPlaySetting::accept() {
             chosen_.push_back(*d);
         }
     } else if (login_) {
+        // The record holds 500 IDs of at most 31 characters: an ID that does
+        // not fit is left out (a cut one would name another camera), the
+        // rest past 500 dropped, and the user told of both.
         std::vector<std::string> ids;
+        std::vector<std::string> tooLong;
         for (const DeviceInfo* d : devices) {
-            ids.emplace_back(d->Id());
+            if (UserLoginInfo::FitsAutoConnectField(d->Id())) {
+                ids.emplace_back(d->Id());
+            } else {
+                tooLong.emplace_back(d->Id());
+            }
         }
-        // The record holds 500 IDs: the rest is dropped, and the user told.
+        if (ids.empty()) {
+            ui::ShowNote(this, "Note", TooLongText(tooLong), ui::MessageIcon::kWarning);
+            return;
+        }
         login_->SetAutoConnectIds(ids);
         login_->autoConnect = 1;
         login_->loopFullScreen = options.fullScreen ? 1 : 0;
@@ -404,6 +427,9 @@ void CDlgLoopPlaySetting::accept() {
         login_->loopPicturesPerScreen = options.picturesPerScreen;
         login_->loopAutoSnap = options.autoSnap ? 1 : 0;
         login_->loopAutoRecord = options.autoRecord ? 1 : 0;
+        if (!tooLong.empty()) {
+            ui::ShowNote(this, "Note", TooLongText(tooLong), ui::MessageIcon::kWarning);
+        }
         if (ids.size() > static_cast<size_t>(UserLoginInfo::kMaxAutoConnectDevices)) {
             ui::ShowNote(this, "Note", TooManyText(static_cast<int>(ids.size())),
                          ui::MessageIcon::kWarning);

@@ -58,6 +58,9 @@ class CDlgLoopPlaySetting : public QDialog {
     int CheckedCount() const;
     // The "too many for the saved login" text for a count of chosen cameras.
     static QString TooManyText(int chosen);
+    // The "cannot be kept" text for the chosen cameras whose IDs do not fit
+    // the saved login's 31-character field.
+    static QString TooLongText(const std::vector<std::string>& ids);
 
     QTreeWidget* Tree() const { return tree_; }
     QLabel* ChosenLabel() const { return chosenLabel_; }

@@ -295,6 +295,48 @@ TEST(LoopPlayDialog, AutoConnectKeepsTheFirst500AndSaysSoWhenMoreAreChosen) {
     }
 }
 
+TEST(LoopPlayDialog, AutoConnectLeavesOutIdsLongerThanTheirFieldAndSaysWhich) {
+    const std::string fits(31, 'A');
+    const std::string tooLong = std::string(31, 'A') + "B";  // its first 31 name the other
+    auto lists = [&](DeviceListKind kind) {
+        std::vector<DeviceInfo> list;
+        if (kind == DeviceListKind::kLocal) {
+            list.push_back(Record(fits, "Fits", true));
+            list.push_back(Record(tooLong, "Too long", true));
+        }
+        return list;
+    };
+    {
+        MessageRecorder messages;
+        UserLoginInfo login = ZeroLogin();
+        CDlgLoopPlaySetting dialog(CDlgLoopPlaySetting::Mode::kAutoConnect, lists, false, &login,
+                                   nullptr);
+        dialog.SelectAll();
+        dialog.accept();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(login.AutoConnectIds(), (std::vector<std::string>{fits}))
+            << "never a cut ID, which would name the other camera";
+        ASSERT_EQ(messages.asked.size(), 1u);
+        EXPECT_EQ(messages.asked[0].text, CDlgLoopPlaySetting::TooLongText({tooLong}));
+        EXPECT_TRUE(messages.asked[0].text.contains(QString::fromStdString(tooLong)));
+    }
+    // Only the long one chosen: nothing could be kept, the dialog stays.
+    MessageRecorder messages;
+    UserLoginInfo login = ZeroLogin();
+    login.SetAutoConnectIds({"KEPT"});
+    CDlgLoopPlaySetting dialog(CDlgLoopPlaySetting::Mode::kAutoConnect, lists, false, &login,
+                               nullptr);
+    QList<QTreeWidgetItem*> longOne =
+        dialog.Tree()->findItems("Too long", Qt::MatchContains | Qt::MatchRecursive);
+    ASSERT_EQ(longOne.size(), 1);
+    longOne[0]->setCheckState(0, Qt::Checked);
+    ASSERT_EQ(dialog.CheckedCount(), 1);
+    dialog.accept();
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    ASSERT_EQ(messages.asked.size(), 1u);
+    EXPECT_EQ(login.AutoConnectIds(), (std::vector<std::string>{"KEPT"})) << "left as it was";
+}
+
 class LoopWall : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -1,7 +1,9 @@
-// End to end: the real client under Xvfb against four simulated cameras. The
-// client connects all of them (driven by ORBISIGHT_AUTOMATION), two
-// screenshots a few seconds apart must show a moving picture in each of the
-// four panes, different from an idle pane.
+// End to end: the real client under Xvfb against simulated cameras, driven
+// by ORBISIGHT_AUTOMATION. Four cameras connected show moving pictures (two
+// screenshots a few seconds apart), loop play rotates cameras through the
+// wall, the panel's sound button plays a camera's tone through the WAV
+// backend, and its Record and Snap buttons leave a recording that plays
+// back and a picture beside it.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -11,6 +13,8 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +23,7 @@
 #include "ClientProcess.h"
 #include "account/SessionLists.h"
 #include "app/WallLayout.h"
+#include "media/WavFile.h"
 #include "sim/camera/CameraSimulator.h"
 
 namespace orbisight {
@@ -197,6 +202,207 @@ TEST(AppEndToEnd, LoopPlayRotatesTheCamerasThroughTheWall) {
         fs::remove_all(work, ec);
     } else {
         std::printf("trace kept in %s\n", work.c_str());
+    }
+}
+
+// One simulated camera in a fresh data folder's local list.
+struct OneCamera {
+    sim::SimContext context;
+    sim::SimServices cameras;
+    fs::path work;
+    fs::path home;
+    std::string id;
+
+    explicit OneCamera(const std::string& cameraId) : id(cameraId) {
+        nlohmann::json config = {{"cameras", nlohmann::json::array()}};
+        config["cameras"].push_back({{"id", id},
+                                     {"name", "Porch"},
+                                     {"user", "admin"},
+                                     {"password", "admin"},
+                                     {"port", 0}});
+        cameras = sim::StartCameraSimulators(config, context);
+        char pattern[] = "/tmp/orbisight-e2e-XXXXXX";
+        work = ::mkdtemp(pattern);
+        home = work / "home";
+        fs::create_directories(home);
+        SessionLists lists(home / LocalDeviceStore::kFileName);
+        for (const auto& [cameraId, port] : context.cameraPorts) {
+            lists.AddLocalDevice(cameraId, "127.0.0.1:" + std::to_string(port), "Porch", "admin",
+                                 0);
+        }
+    }
+    ~OneCamera() {
+        for (auto& camera : cameras) {
+            camera->Stop();
+        }
+    }
+    bool Ready() { return context.cameraPorts.size() == 1 && WarmClips(cameras); }
+};
+
+std::vector<fs::path> FilesEndingWith(const fs::path& folder, const std::string& ending) {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (it->is_regular_file() && name.size() >= ending.size() &&
+            name.compare(name.size() - ending.size(), ending.size(), ending) == 0) {
+            files.push_back(it->path());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// The share of a signal's energy at one frequency (Goertzel over the
+// window), 0..1: near 1 for a clean tone.
+double ToneShare(const std::vector<double>& x, int rate, double hz) {
+    double w = 2.0 * M_PI * hz / rate;
+    double coeff = 2.0 * std::cos(w);
+    double s1 = 0, s2 = 0, energy = 0;
+    for (double v : x) {
+        double s0 = v + coeff * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+        energy += v * v;
+    }
+    double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
+    return energy > 0 ? 2.0 * power / (static_cast<double>(x.size()) * energy) : 0.0;
+}
+
+// Sound from the window: the panel's sound button on the camera's pane
+// plays its stream through the WAV backend, and what was written is the
+// simulated camera's 1000 Hz tone.
+TEST(AppEndToEnd, ListeningToACameraPlaysItsTone) {
+    if (!OnPath("xvfb-run") || !OnPath("Xvfb")) {
+        GTEST_SKIP() << "Xvfb is not installed (apt-get install xvfb): the end-to-end test needs a "
+                        "virtual X server";
+    }
+    OneCamera camera("SOUND0000001");
+    ASSERT_TRUE(camera.Ready()) << "the simulated camera's clip was not ready";
+    fs::path sound = camera.work / "sound";
+    fs::create_directories(sound);
+    fs::path trace = camera.work / "trace.txt";
+    std::string script = "trace=" + trace.string() +
+                         ";at=1;connect-all;wait-playing;select=0;panel=1033;wait=4;panel=1033;"
+                         "wait=1;quit";
+    ClientRun run(SpawnClient(camera.home, camera.work / "user", script, kScreenWidth,
+                              kScreenHeight, {"ORBISIGHT_AUDIO=wav:" + sound.string()}));
+    ASSERT_TRUE(run.Started());
+    EXPECT_EQ(run.Finish(), 0) << "the client ends normally after the script";
+    for (const std::string& line : ReadLines(trace)) {
+        EXPECT_NE(line.rfind("hold: ", 0), 0u) << "a waiting step gave up: " << line;
+    }
+
+    std::vector<fs::path> written = FilesEndingWith(sound, ".wav");
+    ASSERT_FALSE(written.empty()) << "nothing was played through the backend";
+    WavData best;
+    for (const fs::path& file : written) {
+        WavData wav;
+        std::string error;
+        ASSERT_TRUE(ReadWavFile(file.string(), wav, error)) << file << ": " << error;
+        if (wav.Frames() > best.Frames()) {
+            best = std::move(wav);
+        }
+    }
+    ASSERT_GT(best.sampleRate, 0);
+    ASSERT_GE(best.Frames(), static_cast<size_t>(best.sampleRate))
+        << "less than a second of sound in four seconds of listening";
+    // The middle second, channels averaged.
+    std::vector<double> mono;
+    size_t from = best.Frames() / 2 - static_cast<size_t>(best.sampleRate) / 2;
+    for (size_t f = from; f < from + static_cast<size_t>(best.sampleRate); ++f) {
+        double sum = 0;
+        for (int c = 0; c < best.channels; ++c) {
+            sum += best.samples[f * static_cast<size_t>(best.channels) + static_cast<size_t>(c)];
+        }
+        mono.push_back(sum / best.channels);
+    }
+    double rms = 0;
+    for (double v : mono) {
+        rms += v * v;
+    }
+    rms = std::sqrt(rms / static_cast<double>(mono.size()));
+    EXPECT_GT(rms, 300.0) << "the sound written is (nearly) silent";
+    EXPECT_GT(ToneShare(mono, best.sampleRate, 1000.0), 0.8) << "not the camera's 1000 Hz tone";
+    EXPECT_LT(ToneShare(mono, best.sampleRate, 1500.0), 0.05);
+    std::error_code ec;
+    if (!HasFailure()) {
+        fs::remove_all(camera.work, ec);
+    } else {
+        std::printf("kept in %s\n", camera.work.c_str());
+    }
+}
+
+// Recording and a snapshot from the window: the panel's Record button
+// records for a few seconds into the camera's folder under the record
+// folder, Snap writes a picture beside it, and the recording plays back
+// with its pictures decoded (orbisight-cli play).
+TEST(AppEndToEnd, RecordingFromThePanelPlaysBack) {
+    if (!OnPath("xvfb-run") || !OnPath("Xvfb")) {
+        GTEST_SKIP() << "Xvfb is not installed (apt-get install xvfb): the end-to-end test needs a "
+                        "virtual X server";
+    }
+    OneCamera camera("RECRD0000001");
+    ASSERT_TRUE(camera.Ready()) << "the simulated camera's clip was not ready";
+    fs::path trace = camera.work / "trace.txt";
+    std::string script = "trace=" + trace.string() +
+                         ";at=1;connect-all;wait-playing;select=0;panel=1051;wait=5;panel=1013;"
+                         "wait=1;panel=1051;wait=1;quit";
+    ClientRun run(SpawnClient(camera.home, camera.work / "user", script, kScreenWidth,
+                              kScreenHeight));
+    ASSERT_TRUE(run.Started());
+    EXPECT_EQ(run.Finish(), 0) << "the client ends normally after the script";
+    for (const std::string& line : ReadLines(trace)) {
+        EXPECT_NE(line.rfind("hold: ", 0), 0u) << "a waiting step gave up: " << line;
+    }
+
+    // The default record folder, ~/OrbisightRecord, with the camera's
+    // folder "<name>(<id>)" and the day below it.
+    fs::path records = camera.work / "user" / "OrbisightRecord";
+    std::vector<fs::path> recordings = FilesEndingWith(records, ".264");
+    ASSERT_EQ(recordings.size(), 1u) << "one recording expected under " << records;
+    EXPECT_EQ(recordings[0].parent_path().parent_path().filename(), "Porch(RECRD0000001)");
+    std::vector<fs::path> pictures = FilesEndingWith(records, ".jpg");
+    ASSERT_EQ(pictures.size(), 1u) << "one snapshot expected";
+    EXPECT_EQ(pictures[0].parent_path(), recordings[0].parent_path());
+    QImage picture(QString::fromStdString(pictures[0].string()));
+    ASSERT_FALSE(picture.isNull()) << "the snapshot is not a readable JPEG";
+
+    std::string command = "ORBISIGHT_AUDIO=null '" +
+                          (fs::path(ORBISIGHT_BIN_DIR) / "orbisight-cli").string() + "' play '" +
+                          recordings[0].string() + "' 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        output.append(buffer, n);
+    }
+    int status = ::pclose(pipe);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
+    nlohmann::json summary;
+    size_t start = 0;
+    while (start < output.size()) {
+        size_t end = output.find('\n', start);
+        std::string line = output.substr(start, end == std::string::npos ? end : end - start);
+        start = end == std::string::npos ? output.size() : end + 1;
+        nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+        if (j.is_object() && j.value("summary", false)) {
+            summary = j;
+        }
+    }
+    ASSERT_TRUE(summary.is_object()) << "no summary from orbisight-cli play:\n" << output;
+    EXPECT_FALSE(summary.value("damaged", true)) << output;
+    EXPECT_GE(summary.value("key_frames", 0), 1) << "the recording starts with a key frame";
+    // About five seconds of pictures (25 a second), whatever the start.
+    EXPECT_GE(summary.value("pictures", 0), 50) << output;
+    EXPECT_GE(summary.value("duration_s", 0), 3) << output;
+    std::error_code ec;
+    if (!HasFailure()) {
+        fs::remove_all(camera.work, ec);
+    } else {
+        std::printf("kept in %s\n", camera.work.c_str());
     }
 }
 
