@@ -74,6 +74,7 @@ class CDlgSDSearchPage : public QWidget {
     // For the manager and tests.
     QTreeWidget* List() const { return list_; }
     QLabel* Status() const { return status_; }
+    QLabel* CameraLabel() const { return cameraLabel_; }
     QProgressBar* Progress() const { return progress_; }
     QDateEdit* DateEdit() const { return date_; }
     QTimeEdit* StartEdit() const { return start_; }

@@ -267,7 +267,8 @@ TEST_F(RecordManager, TitleTabsAndTheControlsBeforeAnythingPlays) {
     EXPECT_EQ(manager.PositionBar()->minimum(), 0);
     EXPECT_EQ(manager.PositionBar()->maximum(), 100);
 
-    CRecordMangerDlg none(Context(Records()), nullptr, {}, "Camera X is not in your camera lists.");
+    CRecordMangerDlg none(Context(Records()), nullptr, nullptr, {},
+                          "Camera X is not in your camera lists.");
     EXPECT_FALSE(none.SdPage()->HasDevice());
     EXPECT_EQ(none.SdPage()->Status()->text(), "Camera X is not in your camera lists.");
 }
