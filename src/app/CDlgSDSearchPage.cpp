@@ -261,8 +261,7 @@ void CDlgSDSearchPage::FillList() {
     SetStatus(QString("Querying %1 SD Record files!").arg(rows_.size()));
 }
 
-std::optional<std::filesystem::path> CDlgSDSearchPage::LocalPathFor(
-    const std::string& name) const {
+std::optional<std::filesystem::path> CDlgSDSearchPage::LocalPathFor(const std::string& name) const {
     if (!camera_ || context_.recordFolder.empty()) {
         return std::nullopt;
     }

@@ -23,9 +23,9 @@
 #include "app/CDlgRecordingPlay.h"
 #include "app/CDlgSystemSetting.h"
 #include "app/CDlgUserInfo.h"
+#include "app/CDlgVedioShow.h"
 #include "app/CLocalSearchDlg.h"
 #include "app/CRecordMangerDlg.h"
-#include "app/CDlgVedioShow.h"
 #include "app/DiskGuard.h"
 #include "app/LoopPlay.h"
 #include "app/TitleBar.h"
@@ -484,8 +484,7 @@ void CMyVelaExpertDlg::OpenAlarmCamera(const QString& deviceId) {
     }
     if (!device) {
         // The manager opens without a camera and its page says why.
-        OpenRecordManager(nullptr,
-                          QString("Camera %1 is not in your camera lists.").arg(deviceId));
+        OpenRecordManager(nullptr, QString("Camera %1 is not in your camera lists.").arg(deviceId));
         return;
     }
     DeviceInfo copy = *device;

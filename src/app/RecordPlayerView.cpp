@@ -24,7 +24,8 @@ RecordPlayerView::~RecordPlayerView() {
 void RecordPlayerView::RequestRepaint() {
     // On a player's thread: the window thread repaints. The players stop
     // calling once stopped, and both stop before this widget goes.
-    QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { update(); }, Qt::QueuedConnection);
 }
 
 bool RecordPlayerView::Play(const QString& path, QString* error) {

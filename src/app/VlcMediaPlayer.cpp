@@ -24,8 +24,8 @@ struct VlcMediaPlayer::Shared {
     unsigned width = 0;
     unsigned height = 0;
     mutable std::mutex mutex;
-    Picture latest;                  // protected by mutex
-    std::function<void()> wake;      // protected by mutex; cleared when let go
+    Picture latest;              // protected by mutex
+    std::function<void()> wake;  // protected by mutex; cleared when let go
     std::atomic<uint64_t> pictures{0};
 
     ~Shared() {
@@ -145,7 +145,8 @@ std::vector<const char*> InstanceArguments() {
                                      "--no-snapshot-preview", "--no-xlib"};
     // The null and WAV sound backends of the client mean: no sound device.
     const char* audio = std::getenv("ORBISIGHT_AUDIO");
-    if (audio != nullptr && (std::strcmp(audio, "null") == 0 || std::strncmp(audio, "wav:", 4) == 0)) {
+    if (audio != nullptr &&
+        (std::strcmp(audio, "null") == 0 || std::strncmp(audio, "wav:", 4) == 0)) {
         args.push_back("--aout=dummy");
     }
     return args;
@@ -276,14 +277,14 @@ bool VlcMediaPlayer::XOutputAvailable() {
     if (const char* path = std::getenv("VLC_PLUGIN_PATH")) {
         folders.emplace_back(path);
     }
-    for (const char* base : {"/usr/lib/x86_64-linux-gnu/vlc/plugins", "/usr/lib/aarch64-linux-gnu/vlc/plugins",
-                             "/usr/lib/vlc/plugins", "/usr/lib64/vlc/plugins"}) {
+    for (const char* base :
+         {"/usr/lib/x86_64-linux-gnu/vlc/plugins", "/usr/lib/aarch64-linux-gnu/vlc/plugins",
+          "/usr/lib/vlc/plugins", "/usr/lib64/vlc/plugins"}) {
         folders.emplace_back(base);
     }
     for (const auto& folder : folders) {
         std::error_code ec;
-        for (const auto& entry :
-             std::filesystem::directory_iterator(folder / "video_output", ec)) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder / "video_output", ec)) {
             std::string name = entry.path().filename().string();
             if (name.rfind("libxcb_", 0) == 0 || name.rfind("libgl", 0) == 0) {
                 return true;

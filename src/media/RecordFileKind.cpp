@@ -32,8 +32,7 @@ RecordFileKind ClassifyRecordBytes(const uint8_t* head, size_t size, uint64_t fi
         bool fits = header.size > 0 && FrameHeader::kSize + uint64_t{header.size} <= fileLength;
         if (knownType && fits) {
             // A video record carries Annex B itself.
-            if (header.mediaType == mediatype::kAudio ||
-                size <= FrameHeader::kSize ||
+            if (header.mediaType == mediatype::kAudio || size <= FrameHeader::kSize ||
                 StartCodeAt(head + FrameHeader::kSize, size - FrameHeader::kSize)) {
                 return RecordFileKind::kRecordFormat;
             }

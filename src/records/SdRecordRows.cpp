@@ -34,9 +34,9 @@ std::string SdProgressText(uint64_t localBytes, uint32_t listedBytes) {
     if (listedBytes == 0) {
         return "--%";
     }
-    double percent = localBytes >= listedBytes
-                         ? 100.0
-                         : static_cast<double>(localBytes) * 100.0 / static_cast<double>(listedBytes);
+    double percent = localBytes >= listedBytes ? 100.0
+                                               : static_cast<double>(localBytes) * 100.0 /
+                                                     static_cast<double>(listedBytes);
     char text[64];
     std::snprintf(text, sizeof text, "%f %%", percent);
     return text;
@@ -44,8 +44,8 @@ std::string SdProgressText(uint64_t localBytes, uint32_t listedBytes) {
 
 std::optional<std::filesystem::path> SdLocalPath(const std::string& recordFolder,
                                                  const DeviceInfo& camera,
-                                                 std::string_view fileName,
-                                                 bool createDirectories, std::string* error) {
+                                                 std::string_view fileName, bool createDirectories,
+                                                 std::string* error) {
     // Names are UTF-8 in every kind of record here, so a kind-10 name needs
     // no conversion.
     return SdDownloadPath(recordFolder, camera.DisplayName(), camera.Id(), fileName,

@@ -41,8 +41,7 @@ std::string SdProgressText(uint64_t localBytes, uint32_t listedBytes);
 // made when createDirectories is set.
 std::optional<std::filesystem::path> SdLocalPath(const std::string& recordFolder,
                                                  const DeviceInfo& camera,
-                                                 std::string_view fileName,
-                                                 bool createDirectories,
+                                                 std::string_view fileName, bool createDirectories,
                                                  std::string* error = nullptr);
 
 // The local copy exists as a regular file at least as large as listed, so

@@ -8,8 +8,8 @@
 
 #include <QEnterEvent>
 #include <QLabel>
-#include <QPointer>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTreeWidget>
@@ -17,10 +17,10 @@
 #include "AccountWindowFixture.h"
 #include "app/AlarmNotifier.h"
 #include "app/CAlarmHistoryDlg.h"
-#include "app/CDlgSDSearchPage.h"
-#include "app/CRecordMangerDlg.h"
 #include "app/CDlgDeviceCtrl.h"
+#include "app/CDlgSDSearchPage.h"
 #include "app/CDlgVedioShow.h"
+#include "app/CRecordMangerDlg.h"
 #include "app/VideoWall.h"
 
 namespace orbisight {

@@ -96,8 +96,8 @@ class SdPage : public ::testing::Test {
   protected:
     void SetUp() override {
         fs::copy(kCard, folder_.Path() / "card", fs::copy_options::recursive);
-        nlohmann::json config = {{"id", kId},   {"name", "Door"},      {"password", "pw"},
-                                 {"port", 0},   {"sd_folder", "card"}, {"fault", "none"}};
+        nlohmann::json config = {{"id", kId}, {"name", "Door"},      {"password", "pw"},
+                                 {"port", 0}, {"sd_folder", "card"}, {"fault", "none"}};
         context_.configDir = folder_.Path();
         camera_ =
             sim::SimCamera::Start(config, context_, [](const nlohmann::json&) { return nullptr; });
@@ -151,14 +151,14 @@ class SdPage : public ::testing::Test {
 TEST_F(SdPage, ListsTheDayAndAnHourFolderListsItsFiles) {
     CDlgSDSearchPage page(Context(Records()), nullptr, Fast());
     ListDay(page);
-    EXPECT_EQ(ListedNames(page),
-              (QStringList{"2014110814", kRecordName, kRawName}));
+    EXPECT_EQ(ListedNames(page), (QStringList{"2014110814", kRecordName, kRawName}));
     EXPECT_EQ(page.Status()->text(), "Querying 3 SD Record files!");
     QTreeWidgetItem* first = page.List()->topLevelItem(1);
     EXPECT_EQ(first->text(CDlgSDSearchPage::kColumnNum), "2");
     EXPECT_EQ(first->text(CDlgSDSearchPage::kColumnTime), "20141108");
-    EXPECT_EQ(first->text(CDlgSDSearchPage::kColumnSize),
-              QString::asprintf("%.2f KB", fs::file_size(kCard / "20141108" / kRecordName) / 1024.0));
+    EXPECT_EQ(
+        first->text(CDlgSDSearchPage::kColumnSize),
+        QString::asprintf("%.2f KB", fs::file_size(kCard / "20141108" / kRecordName) / 1024.0));
 
     // The hour folder: its recordings, and nothing downloaded or played.
     QSignalSpy plays(&page, &CDlgSDSearchPage::PlayFile);
@@ -188,9 +188,9 @@ TEST_F(SdPage, DownloadsBothFormsByteForByteAndHandsThemToThePlayer) {
         fs::path local = plays.back().at(0).toString().toStdString();
         EXPECT_EQ(local, LocalCopy(name));
         EXPECT_EQ(ReadAll(local), ReadAll(kCard / "20141108" / name));
-        EXPECT_EQ(page.List()->topLevelItem(RowOf(page, name))->text(
-                      CDlgSDSearchPage::kColumnDownload),
-                  "100.000000 %");
+        EXPECT_EQ(
+            page.List()->topLevelItem(RowOf(page, name))->text(CDlgSDSearchPage::kColumnDownload),
+            "100.000000 %");
     }
     // A complete copy plays at once, without asking the camera (it is gone).
     camera_->SetFault(sim::SimFaultMode::kRefuse);

@@ -30,8 +30,8 @@ TEST(SdRows, NewestFirstNumberedFromOneWithTheirTexts) {
     auto list = ParseSdList("3|20141108093000.264,1048576|2014110814,2|20141108101500.264,1536|",
                             SdListKind::kFiles);
     auto rows = SdRowsToShow(list, "000000", "235959");
-    ASSERT_EQ(Names(rows), (std::vector<std::string>{"20141108101500.264", "2014110814",
-                                                     "20141108093000.264"}));
+    ASSERT_EQ(Names(rows),
+              (std::vector<std::string>{"20141108101500.264", "2014110814", "20141108093000.264"}));
     EXPECT_EQ(rows[0].number, 1);
     EXPECT_EQ(rows[2].number, 3);
     EXPECT_EQ(rows[0].shortName, "20141108");
@@ -42,8 +42,8 @@ TEST(SdRows, NewestFirstNumberedFromOneWithTheirTexts) {
 }
 
 TEST(SdRows, TenCharactersAreAnHourFolderElevenAFile) {
-    auto rows = SdRowsToShow(ParseSdList("2|2014110814,3|20141108140,9|", SdListKind::kFiles), "",
-                             "");
+    auto rows =
+        SdRowsToShow(ParseSdList("2|2014110814,3|20141108140,9|", SdListKind::kFiles), "", "");
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].name, "20141108140");
     EXPECT_TRUE(rows[0].isFile);
@@ -93,8 +93,9 @@ TEST_F(SdLocalFiles, PathFollowsTheCameraAndTheRecordingsTime) {
     camera->SetId("ORBI00000001");
     auto path = SdLocalPath(root_.string(), *camera, "20141108093000.264", false);
     ASSERT_TRUE(path.has_value());
-    EXPECT_EQ(*path, root_ / "Front Door(ORBI00000001)/2014-11-08/"
-                             "Front Door(ORBI00000001)_2014-11-08-09-30-00.264");
+    EXPECT_EQ(*path, root_ /
+                         "Front Door(ORBI00000001)/2014-11-08/"
+                         "Front Door(ORBI00000001)_2014-11-08-09-30-00.264");
     EXPECT_FALSE(fs::exists(path->parent_path())) << "folders only when asked";
     ASSERT_TRUE(SdLocalPath(root_.string(), *camera, "20141108093000.264", true).has_value());
     EXPECT_TRUE(fs::is_directory(path->parent_path()));
@@ -148,8 +149,7 @@ TEST(RecordFileKindTest, TellsTheRecordFormatFromABareStreamByContent) {
 
 TEST(RecordFileKindTest, TheSimulatedCardHoldsBothForms) {
     fs::path sd = fs::path(ORBISIGHT_SOURCE_DIR) / "sim/sd/front-door/20141108";
-    EXPECT_EQ(DetectRecordFileKind((sd / "20141108093000.264").string()),
-              RecordFileKind::kRawH264);
+    EXPECT_EQ(DetectRecordFileKind((sd / "20141108093000.264").string()), RecordFileKind::kRawH264);
     EXPECT_EQ(DetectRecordFileKind((sd / "20141108101500.264").string()),
               RecordFileKind::kRecordFormat);
     EXPECT_EQ(DetectRecordFileKind((sd / "2014110814/20141108140000.264").string()),
