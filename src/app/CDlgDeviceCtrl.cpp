@@ -176,12 +176,8 @@ void CDlgDeviceCtrl::RefreshTexts() {
     for (auto& [id, button] : buttons_) {
         button->setEnabled(enabled);
     }
-    // The alarm log is the program's, not the camera's. SD card and cloud
-    // records have no window yet: the button says so instead of doing
-    // nothing.
+    // The alarm log is the program's, not the camera's.
     Button(kAlarmLog)->setEnabled(true);
-    Button(kRecords)->setEnabled(false);
-    Button(kRecords)->setToolTip(kRecordsUnavailable);
     PaneChannel* channel = enabled ? pane_->Channel() : nullptr;
     keyFramesOnly_->setChecked(channel && channel->KeyFramesOnly());
     // Sound and talk need the camera's stream: until it is there the two
@@ -239,7 +235,8 @@ void CDlgDeviceCtrl::Trigger(int id) {
         return;
     }
     if (id == kRecords) {
-        return;  // disabled: no records window yet
+        emit recordsRequested();
+        return;
     }
     if (!pane_ || !pane_->Device()) {
         return;

@@ -33,8 +33,6 @@ class CDlgDeviceCtrl : public QWidget {
     static constexpr int kKeyFramesOnly = 1098;
     static constexpr int kRecords = 1057;
     static constexpr int kAlarmLog = 1058;
-    static constexpr const char* kRecordsUnavailable =
-        "SD card and cloud recordings: not available in this version";
     static constexpr const char* kSoundWaiting = "Sound: waiting for the camera's stream";
     static constexpr const char* kTalkWaiting = "Talk: waiting for the camera's stream";
 
@@ -66,6 +64,8 @@ class CDlgDeviceCtrl : public QWidget {
   signals:
     // "Alarm log": the main window shows its alarm window.
     void alarmLogRequested();
+    // "SD / Cloud": the record manager for the camera selected in the tree.
+    void recordsRequested();
 
   private:
     void Blink();

@@ -637,6 +637,8 @@ std::unique_ptr<QMenu> CDlgDeviceList::BuildMenu(QTreeWidgetItem* item) {
     if (camera) {
         menu->addAction("Edit device paras(&E)", this,
                         [this, copy, branch] { EditDeviceParameters(copy, branch); });
+        menu->addAction("SD/Cloud Storage(&C)", this,
+                        [this, copy] { emit recordsRequested(copy); });
     }
     if (camera && local) {
         menu->addAction("Bind device(&B)", this, [this, ref] {

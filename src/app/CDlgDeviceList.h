@@ -133,6 +133,8 @@ class CDlgDeviceList : public QWidget {
     void alarmArrived(const QString& deviceId, const QString& title, const QString& text);
     // "My cameras" was rebuilt from the session's lists.
     void accountListShown();
+    // "SD/Cloud Storage(&C)" on a camera: the record manager for a copy.
+    void recordsRequested(const orbisight::DeviceInfo& camera);
 
   protected:
     void mousePressEvent(class QMouseEvent* event) override;

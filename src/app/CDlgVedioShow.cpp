@@ -441,6 +441,9 @@ void CDlgVedioShow::PaintIdle(QPainter& p) {
         QPixmap close = ui::SkinImages::Get("VClose.bmp");
         p.drawPixmap(QRect(zones_.close.left, zones_.close.top, 17, 15), close);
     }
+    if (hoverRecordings_) {
+        PaintRecordingsBox(p);
+    }
     if (device_ && inUse_) {
         // The camera's name, so a connecting pane says which camera it is.
         p.setFont(TitleFont(font()));
@@ -496,6 +499,12 @@ void CDlgVedioShow::PaintPicture(QPainter& p, const PictureSlots::Picture& pic) 
     if (hoverPanTilt_) {
         PaintPanTiltArrows(p, area);
     }
+    if (hoverRecordings_) {
+        p.save();
+        p.setClipRect(area);
+        PaintRecordingsBox(p);
+        p.restore();
+    }
     if (hoverClose_) {
         // The 27 x 25 close icon with its top-left corner on the close box's,
         // cut at the picture's edge.
@@ -505,6 +514,11 @@ void CDlgVedioShow::PaintPicture(QPainter& p, const PictureSlots::Picture& pic) 
         p.drawPixmap(QRect(zones_.close.left, zones_.close.top, 27, 25), close);
         p.restore();
     }
+}
+
+void CDlgVedioShow::PaintRecordingsBox(QPainter& p) {
+    QPixmap box = ui::SkinImages::Get("RecordReplay.bmp");
+    p.drawPixmap(QRect(zones_.recordings.left, zones_.recordings.top, 30, 30), box);
 }
 
 QRect CDlgVedioShow::PaintTitle(QPainter& p, const QRect& area, const QFont& base,
@@ -565,8 +579,9 @@ void CDlgVedioShow::mouseMoveEvent(QMouseEvent* event) {
     QPoint pos = event->position().toPoint();
     zones_ = PaneZones::For(width(), height());
     bool overClose = inUse_ && zones_.close.Contains(pos.x(), pos.y());
+    bool overRecordings = inUse_ && device_ && zones_.recordings.Contains(pos.x(), pos.y());
     bool panTilt = false;
-    bool hand = overClose;
+    bool hand = overClose || overRecordings;
     if (channel_ && inUse_) {
         channel_->SetZones(zones_);
         bool inside = zones_.inner.Contains(pos.x(), pos.y());
@@ -574,8 +589,10 @@ void CDlgVedioShow::mouseMoveEvent(QMouseEvent* event) {
         panTilt = inside && device_ && IsPtzName(std::string(device_->Name()));
         hand = hand || zones_.bottomRight.Contains(pos.x(), pos.y());
     }
-    if (overClose != hoverClose_ || panTilt != hoverPanTilt_) {
+    if (overClose != hoverClose_ || panTilt != hoverPanTilt_ ||
+        overRecordings != hoverRecordings_) {
         hoverClose_ = overClose;
+        hoverRecordings_ = overRecordings;
         hoverPanTilt_ = panTilt;
         update();
     }
@@ -633,6 +650,11 @@ void CDlgVedioShow::mousePressEvent(QMouseEvent* event) {
     zones_ = PaneZones::For(width(), height());
     if (inUse_ && zones_.close.Contains(pos.x(), pos.y())) {
         emit disconnectRequested(this);
+        return;
+    }
+    // The recordings box: the camera's SD card and cloud recordings.
+    if (inUse_ && device_ && zones_.recordings.Contains(pos.x(), pos.y())) {
+        emit recordsRequested(this);
         return;
     }
     // The web box of a pan/tilt camera: the camera's own page, as the

@@ -124,6 +124,7 @@ class CDlgVedioShow : public QWidget {
 
     // The pointer is over the picture of a pan/tilt camera: the arrows show.
     bool PanTiltHover() const { return hoverPanTilt_; }
+    bool RecordingsHover() const { return hoverRecordings_; }
     // Forgets whether the pointer was in the floating toolbar's zone, so the
     // next move reports where it is (the wall calls this when full screen is
     // entered or left).
@@ -138,6 +139,8 @@ class CDlgVedioShow : public QWidget {
     // 100 pixels, where the floating toolbar shows.
     void toolbarZone(CDlgVedioShow* pane, bool inside);
     void connectionChanged(CDlgVedioShow* pane);
+    // A click on the recordings box: the record manager for the pane's camera.
+    void recordsRequested(CDlgVedioShow* pane);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -155,6 +158,7 @@ class CDlgVedioShow : public QWidget {
     void ReleaseChannel();
     void UpdateWantedSize();
     void PaintIdle(class QPainter& p);
+    void PaintRecordingsBox(class QPainter& p);
     void PaintPicture(class QPainter& p, const PictureSlots::Picture& picture);
     void PaintPanTiltArrows(class QPainter& p, const QRect& area);
     void PaintAlarmBorder(class QPainter& p, uint32_t rgb);

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QTreeWidget>
 #include <QWindow>
 
 #include "account/CXOMPWorker.h"
@@ -22,7 +23,9 @@
 #include "app/CDlgRecordingPlay.h"
 #include "app/CDlgSystemSetting.h"
 #include "app/CDlgUserInfo.h"
+#include "app/CDlgVedioShow.h"
 #include "app/CLocalSearchDlg.h"
+#include "app/CRecordMangerDlg.h"
 #include "app/DiskGuard.h"
 #include "app/LoopPlay.h"
 #include "app/TitleBar.h"
@@ -112,6 +115,28 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
             &CAlarmHistoryDlg::ShowAlarms);
     connect(alarmWindow_, &CAlarmHistoryDlg::openCameraRequested, this,
             &CMyVelaExpertDlg::OpenAlarmCamera);
+    // The record manager's openers: the panel's "SD / Cloud" (the camera
+    // selected in the tree, else the panel's pane), the tree's
+    // "SD/Cloud Storage(&C)" and a pane's recordings box.
+    connect(panel_, &CDlgDeviceCtrl::recordsRequested, this, [this] {
+        QTreeWidgetItem* current = tree_->Tree()->currentItem();
+        const DeviceInfo* selected = current ? tree_->RecordOf(current) : nullptr;
+        if (selected && !selected->isGroup) {
+            DeviceInfo copy = *selected;
+            OpenRecordManager(&copy);
+        } else if (panel_->Pane() && panel_->Pane()->Device()) {
+            DeviceInfo copy = *panel_->Pane()->Device();
+            OpenRecordManager(&copy);
+        }
+    });
+    connect(tree_, &CDlgDeviceList::recordsRequested, this,
+            [this](const DeviceInfo& camera) { OpenRecordManager(&camera); });
+    connect(wall_, &VideoWall::paneRecordsRequested, this, [this](CDlgVedioShow* pane) {
+        if (pane->Device()) {
+            DeviceInfo copy = *pane->Device();
+            OpenRecordManager(&copy);
+        }
+    });
     connect(notifier_, &AlarmNotifier::clicked, this, &CMyVelaExpertDlg::BringForwardWithAlarms);
     RefreshAccount();
     // The account label follows the session, refreshed with the device
@@ -462,19 +487,57 @@ void CMyVelaExpertDlg::OpenAlarmCamera(const QString& deviceId) {
         device = worker_->FindDevice(DeviceListKind::kMy, id, IdMatch::kIgnoreCase);
     }
     if (!device) {
-        ui::ShowNote(this, "Tips", QString("Camera %1 is not in your camera lists.").arg(deviceId));
-        return;
-    }
-    if (CDlgVedioShow* pane = wall_->PaneShowing(device->Id())) {
-        wall_->SelectPane(pane);
-        return;
-    }
-    if (!device->IsOnline() && !device->local) {
-        ui::ShowNote(this, "Tips", QString("Camera %1 is off-line.").arg(deviceId));
+        // The manager opens without a camera and its page says why.
+        OpenRecordManager(nullptr, QString("Camera %1 is not in your camera lists.").arg(deviceId));
         return;
     }
     DeviceInfo copy = *device;
-    wall_->OpenDevice(copy);
+    OpenRecordManager(&copy);
+}
+
+RecordManagerContext CMyVelaExpertDlg::MakeRecordManagerContext() const {
+    RecordManagerContext context;
+    context.recordFolder = std::string(settings_.Record().RecordFolder());
+    CXOMPWorker* worker = worker_.get();
+    context.accountCameras = [worker] {
+        std::vector<DeviceInfo> cameras;
+        if (worker == nullptr || !worker->IsLoggedIn()) {
+            return cameras;
+        }
+        for (const DeviceInfo& record : worker->SnapshotList(DeviceListKind::kMy)) {
+            if (!record.isGroup) {
+                cameras.push_back(record);
+            }
+        }
+        return cameras;
+    };
+    // Start-up sets the cloud-storage client once it is loaded; until then
+    // cloud storage is unavailable.
+    context.cloud = nullptr;
+    return context;
+}
+
+CRecordMangerDlg* CMyVelaExpertDlg::OpenRecordManager(const DeviceInfo* camera,
+                                                      const QString& noCamera) {
+    if (recordManager_) {
+        recordManager_->raise();
+        recordManager_->activateWindow();
+        return recordManager_;
+    }
+    CRecordMangerDlg::Options options;
+    options.audio = playbackAudio_;
+    std::optional<DeviceInfo> copy;
+    if (camera != nullptr) {
+        copy = *camera;
+        PrepareDevice(*copy);  // the camera's own login, as a pane uses it
+    }
+    recordManager_ = CRecordMangerDlg::OpenForCamera(
+        MakeRecordManagerContext(), copy ? &*copy : nullptr, this, std::move(options), noCamera);
+    return recordManager_;
+}
+
+CRecordMangerDlg* CMyVelaExpertDlg::RecordManager() const {
+    return recordManager_;
 }
 
 void CMyVelaExpertDlg::PrepareDevice(DeviceInfo& device) const {

@@ -10,6 +10,7 @@
 #include "account/AccountTimings.h"
 #include "app/PaneChannel.h"
 #include "app/PlaybackSession.h"
+#include "app/RecordManagerContext.h"
 
 namespace orbisight {
 
@@ -21,6 +22,7 @@ class CDlgDeviceCtrl;
 class CDlgDeviceList;
 class CDlgLoopPlaySetting;
 class CDlgMyVelaLogin;
+class CRecordMangerDlg;
 class CXOMPWorker;
 class DiskGuard;
 class LoopPlay;
@@ -77,8 +79,17 @@ class CMyVelaExpertDlg : public QWidget {
     AlarmNotifier* Notifier() const { return notifier_; }
     // A desktop notice was clicked: the window comes forward with its alarms.
     void BringForwardWithAlarms();
-    // The alarm window's double click: the camera's live view.
+    // The alarm window's double click: the record manager of the alarm's
+    // camera (without a camera, and saying so, when it is not listed).
     void OpenAlarmCamera(const QString& deviceId);
+    // The record manager for a copy of the camera (null: none; noCamera says
+    // why). One at a time: while one is open it is brought forward instead.
+    CRecordMangerDlg* OpenRecordManager(const DeviceInfo* camera,
+                                        const QString& noCamera = "No camera chosen.");
+    // The open record manager, or nullptr.
+    CRecordMangerDlg* RecordManager() const;
+    // What the record manager's pages share, from the settings and the session.
+    RecordManagerContext MakeRecordManagerContext() const;
     TitleBar* Title() const { return title_; }
     CXOMPWorker* Session() const { return worker_.get(); }
     AppSettings& Settings() const { return settings_; }
@@ -157,6 +168,7 @@ class CMyVelaExpertDlg : public QWidget {
     QTimer startTimer_;
     QTimer accountTimer_;
     QPointer<CDlgMyVelaLogin> loginDialog_;
+    QPointer<CRecordMangerDlg> recordManager_;
     bool loginOpened_ = false;  // the first login dialog since start was shown
     bool closing_ = false;
     bool closeConfirmed_ = false;

@@ -26,6 +26,7 @@ VideoWall::VideoWall(QWidget* host, PaneContext context, QObject* parent)
                 &VideoWall::ToggleFullScreen);
         connect(pane, &CDlgVedioShow::mainWindowCommand, this, &VideoWall::mainWindowCommand);
         connect(pane, &CDlgVedioShow::connectionChanged, this, &VideoWall::paneConnectionChanged);
+        connect(pane, &CDlgVedioShow::recordsRequested, this, &VideoWall::paneRecordsRequested);
         connect(pane, &CDlgVedioShow::toolbarZone, this, [this](CDlgVedioShow* p, bool inside) {
             if (!layout_.FullScreen()) {
                 return;

@@ -115,6 +115,8 @@ class VideoWall : public QObject {
     void mainWindowCommand(int command);
     void stopLoopRequested();
     void paneConnectionChanged(CDlgVedioShow* pane);
+    // A pane's recordings box was clicked.
+    void paneRecordsRequested(CDlgVedioShow* pane);
 
   private:
     void Place();

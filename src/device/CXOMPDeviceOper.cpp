@@ -345,7 +345,11 @@ void CXOMPDeviceOper::HandleSdReply(const CHalvexProtocolAX& message) {
             dirList_ = std::move(items);
             break;
         }
-        case 2: {
+        case 2:
+        case 7: {
+            // An hour folder is answered with its recordings in "FileList",
+            // shown like a day's list. Announcing it as a finished download
+            // would end a download that never began and never show the files.
             const Field* list = message.FindField("FileList");
             auto items = ParseSdList(list ? list->Value() : "", SdListKind::kFiles);
             {
@@ -393,9 +397,6 @@ void CXOMPDeviceOper::HandleSdReply(const CHalvexProtocolAX& message) {
         }
         case 5:
             Post(notice::kSdType5, 0, 0);
-            break;
-        case 7:
-            Post(notice::kSdDownloadDone, 0, 0);
             break;
         default:
             break;

@@ -45,9 +45,9 @@ struct DeviceParameters {
 //   13366 a reply carried "Ret" other than "1" (or a block was missing or
 //         short, or a download could not be written): wParam = the mode,
 //         text = the camera's "ErrorInfo" when it gave one.
-//   13332 the SD file list was stored (FileList()).
-//   13363 the SD download finished ("Type" 4) or an hour folder was answered
-//         ("Type" 7).
+//   13332 the SD file list was stored (FileList()): a day's list ("Type" 2)
+//         or an hour folder's ("Type" 7).
+//   13363 the SD download finished ("Type" 4).
 //   13367 an SD reply of "Type" 5.
 //   0x4411 the camera answered a set (3303, 3307, 3403): wParam the code,
 //         lParam 1 taken, 0 refused (after the refusal's 13366).

@@ -197,6 +197,20 @@ TEST_F(AccountTree, MenuOffersTheAccountCommandsWhereTheyApply) {
     }
     EXPECT_FALSE(rootTexts.contains("RF sensors(&F)"));
     EXPECT_FALSE(rootTexts.contains("Record plan(&T)"));
+    // The recordings follow the settings entry on every camera, and ask for
+    // the record manager with a copy of the camera.
+    std::vector<std::string> asked;
+    QObject::connect(Tree(), &CDlgDeviceList::recordsRequested, Tree(),
+                     [&](const DeviceInfo& camera) { asked.emplace_back(camera.Id()); });
+    for (QMenu* menu : {porchMenu.get(), deskMenu.get()}) {
+        QStringList texts = MenuTexts(*menu);
+        int edit = texts.indexOf("Edit device paras(&E)");
+        ASSERT_GE(edit, 0);
+        EXPECT_EQ(texts.value(edit + 1), "SD/Cloud Storage(&C)");
+    }
+    EXPECT_FALSE(rootTexts.contains("SD/Cloud Storage(&C)"));
+    MenuAction(*deskMenu, "SD/Cloud Storage(&C)")->trigger();
+    EXPECT_EQ(asked, std::vector<std::string>{"LOC000000001"});
 
     // "Refresh list" on a server camera refreshes the list entries; on the
     // root it is the update (all devices, then their states).

@@ -1,13 +1,15 @@
 // The alarm window in the main window: newest first with its columns, clear
 // all with the old alarm file, rows that name their alarm by key, the slide
 // and the auto-hide, "ShowAlarm", the desktop notice and its click, and the
-// double click that opens the camera. Alarms come from the account
+// double click that opens the record manager. Alarms come from the account
 // simulator or are appended to the session's history as its thread does.
 
 #include <gtest/gtest.h>
 
 #include <QEnterEvent>
+#include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTreeWidget>
@@ -16,7 +18,9 @@
 #include "app/AlarmNotifier.h"
 #include "app/CAlarmHistoryDlg.h"
 #include "app/CDlgDeviceCtrl.h"
+#include "app/CDlgSDSearchPage.h"
 #include "app/CDlgVedioShow.h"
+#include "app/CRecordMangerDlg.h"
 #include "app/VideoWall.h"
 
 namespace orbisight {
@@ -247,38 +251,43 @@ TEST_F(AlarmWindow, ShowAlarmOffKeepsAlarmsForTheAlarmLogAndNoticesClickThrough)
     EXPECT_EQ(Titles(), (std::vector<QString>{"B", "A"}));
 }
 
-// A double click opens the camera of the row, looked up without regard to
-// case, local cameras first; a camera shown already is selected; one that
-// is off-line or unknown is told.
-TEST_F(AlarmWindow, DoubleClickOpensTheCameraOfTheRow) {
+// A double click opens the record manager for the camera of the row,
+// looked up without regard to case, local cameras first (its own login);
+// for an unknown camera it opens without one and says so. One manager at a
+// time.
+TEST_F(AlarmWindow, DoubleClickOpensTheRecordManagerOfTheRowsCamera) {
     StartSim();
     OpenWindow(false);
     Session()->AddLocalDevice("LOC000000001", "127.0.0.1:1", "Hall", "pw", 0);
     ASSERT_TRUE(LoginAndFill());
     MessageRecorder messages;
     Append("loc000000001", "local");
-    Append("SRV000000002", "offline");
     Append("NOPE00000001", "unknown");
-    Append("SRV000000001", "online");
+    Append("SRV000000002", "offline");
     Alarms()->ShowAlarms();
 
     emit List()->itemDoubleClicked(RowTitled("local"), 0);
-    CDlgVedioShow* hall = window_->Wall()->PaneShowing("LOC000000001");
-    ASSERT_NE(hall, nullptr);
-    EXPECT_EQ(hall->Device()->Password(), "pw") << "the local record";
-    Alarms()->OpenRow(RowTitled("online"));
-    CDlgVedioShow* porch = window_->Wall()->PaneShowing("SRV000000001");
-    ASSERT_NE(porch, nullptr);
-    Alarms()->OpenRow(RowTitled("local"));
-    EXPECT_EQ(window_->Wall()->SelectedPane(), hall) << "shown already: selected";
-    EXPECT_TRUE(messages.asked.empty());
-
+    QPointer<CRecordMangerDlg> manager = window_->RecordManager();
+    ASSERT_NE(manager, nullptr);
+    EXPECT_TRUE(manager->isVisible());
+    EXPECT_EQ(manager->windowTitle(), "Remote Record List");
+    EXPECT_TRUE(manager->SdPage()->HasDevice());
+    EXPECT_NE(manager->SdPage()->CameraLabel()->text().indexOf("LOC000000001"), -1);
+    // Another double click while it is open brings the same one forward.
     Alarms()->OpenRow(RowTitled("offline"));
+    EXPECT_EQ(window_->RecordManager(), manager.data());
+    manager->close();
+    ASSERT_TRUE(WaitUntil([&] { return manager.isNull(); }));
+
     Alarms()->OpenRow(RowTitled("unknown"));
-    ASSERT_EQ(messages.asked.size(), 2u);
-    EXPECT_EQ(messages.asked[0].text, "Camera SRV000000002 is off-line.");
-    EXPECT_EQ(messages.asked[1].text, "Camera NOPE00000001 is not in your camera lists.");
-    EXPECT_EQ(window_->Wall()->PaneShowing("SRV000000002"), nullptr);
+    manager = window_->RecordManager();
+    ASSERT_NE(manager, nullptr);
+    EXPECT_FALSE(manager->SdPage()->HasDevice());
+    EXPECT_EQ(manager->SdPage()->Status()->text(),
+              "Camera NOPE00000001 is not in your camera lists.");
+    manager->close();
+    ASSERT_TRUE(WaitUntil([&] { return manager.isNull(); }));
+    EXPECT_TRUE(messages.asked.empty());
 }
 
 }  // namespace

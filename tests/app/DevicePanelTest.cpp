@@ -122,18 +122,17 @@ TEST_F(DevicePanel, QualityMenuSendsTheChosenLevel) {
     }
 }
 
-// "SD / Cloud" has no window yet: disabled with the reason, with or without
-// a camera. "Alarm log" belongs to the program and always works.
-TEST_F(DevicePanel, RecordsButtonSaysWhyAndAlarmLogAlwaysWorks) {
+// "SD / Cloud" asks for the record manager while the panel has a camera
+// (disabled without one, like the camera's controls). "Alarm log" belongs
+// to the program and always works.
+TEST_F(DevicePanel, RecordsButtonAsksForTheManagerAndAlarmLogAlwaysWorks) {
     QSignalSpy alarmLog(panel_, &CDlgDeviceCtrl::alarmLogRequested);
+    QSignalSpy records(panel_, &CDlgDeviceCtrl::recordsRequested);
     auto check = [&](bool withCamera) {
         SCOPED_TRACE(withCamera ? "with a camera" : "without a camera");
-        EXPECT_FALSE(panel_->Button(CDlgDeviceCtrl::kRecords)->isEnabled());
-        EXPECT_EQ(panel_->Button(CDlgDeviceCtrl::kRecords)->toolTip(),
-                  CDlgDeviceCtrl::kRecordsUnavailable);
         EXPECT_TRUE(panel_->Button(CDlgDeviceCtrl::kAlarmLog)->isEnabled());
         for (int id : {1018, 1013, 1051, 1031, 1023, 1065, 1020, 1026, 1055, 1054, 1061, 1068, 1025,
-                       1071, 1072, 1306}) {
+                       1071, 1072, 1306, CDlgDeviceCtrl::kRecords}) {
             EXPECT_EQ(panel_->Button(id)->isEnabled(), withCamera) << id;
         }
     };
@@ -144,6 +143,8 @@ TEST_F(DevicePanel, RecordsButtonSaysWhyAndAlarmLogAlwaysWorks) {
     check(true);
     panel_->Trigger(CDlgDeviceCtrl::kAlarmLog);
     EXPECT_EQ(alarmLog.count(), 2);
+    panel_->Trigger(CDlgDeviceCtrl::kRecords);
+    EXPECT_EQ(records.count(), 1);
 }
 
 TEST_F(DevicePanel, HiddenKeyFrameBoxMirrorsAndSetsTheChannel) {

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -607,6 +609,37 @@ TEST(SettingsRecordFolder, AnEmptyFolderIsRefusedAndTheDialogStaysOpen) {
     dialog.accept();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(std::string(settings.Record().RecordFolder()), "r");
+}
+
+// The recordings box: its image and the hand cursor while the pointer is on
+// it, and a click on it (from its first pixel on) asks for the camera's
+// record manager.
+TEST_F(PaneFixture, RecordingsBoxShowsItsImageAndAsksForTheRecordManager) {
+    CDlgVedioShow* pane = OpenCamera(Camera("CAM00001", "Porch"));
+    Deliver(VideoOverlay{});
+    PaneZones zones = PaneZones::For(pane->width(), pane->height());
+    Move(pane, QPoint(zones.inner.left + 40, zones.inner.top + 40));
+    QImage plain = Render(pane);
+    Move(pane, QPoint(zones.recordings.left + 3, zones.recordings.top + 3));
+    EXPECT_TRUE(pane->RecordingsHover());
+    EXPECT_EQ(pane->cursor().shape(), Qt::PointingHandCursor);
+    QRect changed = Changed(plain, Render(pane));
+    ASSERT_FALSE(changed.isEmpty()) << "no recordings image";
+    // The 30 x 30 image with its top-left corner on the box's.
+    QRect image(zones.recordings.left, zones.recordings.top, 30, 30);
+    EXPECT_TRUE(image.contains(changed)) << changed.x() << "," << changed.y();
+    EXPECT_TRUE(changed.intersects(QRect(zones.recordings.left, zones.recordings.top,
+                                         zones.recordings.Width(), zones.recordings.Height())));
+    Leave(pane);
+    EXPECT_FALSE(pane->RecordingsHover());
+
+    QSignalSpy asked(pane, &CDlgVedioShow::recordsRequested);
+    QTest::mouseClick(pane, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(zones.recordings.left - 1, zones.recordings.top));
+    EXPECT_EQ(asked.count(), 0) << "first pixel left of the box";
+    QTest::mouseClick(pane, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(zones.recordings.left, zones.recordings.top));
+    ASSERT_EQ(asked.count(), 1);
 }
 
 // The web box of a pan/tilt camera opens the camera's own page, the one the

@@ -227,8 +227,9 @@ TEST_F(DeviceChannelEdgeTest, SdRepliesByTypeAndStrayChunksAreDropped) {
     EXPECT_EQ(notice.message, notice::kSdDownloadDone);
     ASSERT_TRUE(notices_.Wait(notice, 2000));
     EXPECT_EQ(notice.message, notice::kSdType5);
+    // An hour folder's answer is a file list, never a finished download.
     ASSERT_TRUE(notices_.Wait(notice, 2000));
-    EXPECT_EQ(notice.message, notice::kSdDownloadDone);
+    EXPECT_EQ(notice.message, notice::kSdFileList);
     ASSERT_TRUE(notices_.Wait(notice, 2000));
     EXPECT_EQ(notice.message, notice::kSdFileList);
     EXPECT_TRUE(channel_.FileList().empty());
