@@ -104,9 +104,8 @@ void SimCloudConnection::Run() {
             break;
         }
         std::string body(h.length, '\0');
-        if (h.length > 0 &&
-            ReceiveExact(kIdleTimeoutMs, socket_, static_cast<int>(h.length), body.data()) !=
-                static_cast<int>(h.length)) {
+        if (h.length > 0 && ReceiveExact(kIdleTimeoutMs, socket_, static_cast<int>(h.length),
+                                         body.data()) != static_cast<int>(h.length)) {
             break;
         }
         if (!Handle(h.type, body) || !open_) {
@@ -195,8 +194,7 @@ bool SimCloudConnection::HandleCount(const std::string& body) {
     TextReader reader(body);
     std::string table;
     std::string condition;
-    if (!reader.Next(table, 16) || !reader.Next(condition, kMaxConditionText) ||
-        !reader.AtEnd()) {
+    if (!reader.Next(table, 16) || !reader.Next(condition, kMaxConditionText) || !reader.AtEnd()) {
         return Refuse(kCount, kStatusBadRequest, "count: expected table and condition texts");
     }
     int64_t start = 0;
@@ -205,7 +203,8 @@ bool SimCloudConnection::HandleCount(const std::string& body) {
         return Refuse(kCount, kStatusBadRequest, "count: unknown table \"" + table + "\"");
     }
     if (!ParseCondition(condition, start, end)) {
-        return Refuse(kCount, kStatusBadRequest, "count: malformed condition \"" + condition + "\"");
+        return Refuse(kCount, kStatusBadRequest,
+                      "count: malformed condition \"" + condition + "\"");
     }
     int32_t count = 0;
     if (table == "video") {
@@ -236,7 +235,8 @@ bool SimCloudConnection::HandleQuery(const std::string& body) {
     int64_t start = 0;
     int64_t end = 0;
     if (!ParseCondition(condition, start, end)) {
-        return Refuse(kQuery, kStatusBadRequest, "query: malformed condition \"" + condition + "\"");
+        return Refuse(kQuery, kStatusBadRequest,
+                      "query: malformed condition \"" + condition + "\"");
     }
     std::vector<std::string> fields;
     if (table == "video") {
@@ -324,9 +324,9 @@ bool SimCloudConnection::HandleData(const std::string& body) {
     // Under "wrong-size" the client asks for the size it was told; the
     // server sends what it has.
     if (fault != SimCloudFault::kWrongSize && size != actual) {
-        return Refuse(kData, kStatusBadRequest,
-                      "data: size " + std::to_string(size) + " is not the file's " +
-                          std::to_string(actual));
+        return Refuse(
+            kData, kStatusBadRequest,
+            "data: size " + std::to_string(size) + " is not the file's " + std::to_string(actual));
     }
     if (offset > actual) {
         return Refuse(kData, kStatusBadRequest, "data: offset beyond the file");

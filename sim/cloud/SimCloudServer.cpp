@@ -26,7 +26,9 @@ bool ParseSimCloudFault(const std::string& text, SimCloudFault& out) {
 
 SimCloudServer::SimCloudServer() = default;
 
-SimCloudServer::~SimCloudServer() { Stop(); }
+SimCloudServer::~SimCloudServer() {
+    Stop();
+}
 
 std::unique_ptr<SimCloudServer> SimCloudServer::Start(const nlohmann::json& config,
                                                       SimContext* context) {

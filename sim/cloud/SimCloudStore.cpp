@@ -69,12 +69,12 @@ std::string MinimalMp4() {
     ftyp += "isom";
     PutBe32(ftyp, 0x200);
     ftyp += "isomiso2mp41";
-    std::string mvhd(4, '\0');  // version 0, flags 0
-    PutBe32(mvhd, 0);           // creation time
-    PutBe32(mvhd, 0);           // modification time
-    PutBe32(mvhd, 1000);        // time scale
-    PutBe32(mvhd, 0);           // duration
-    PutBe32(mvhd, 0x00010000);  // rate 1.0
+    std::string mvhd(4, '\0');           // version 0, flags 0
+    PutBe32(mvhd, 0);                    // creation time
+    PutBe32(mvhd, 0);                    // modification time
+    PutBe32(mvhd, 1000);                 // time scale
+    PutBe32(mvhd, 0);                    // duration
+    PutBe32(mvhd, 0x00010000);           // rate 1.0
     mvhd += std::string("\x01\x00", 2);  // volume 1.0
     mvhd += std::string(10, '\0');       // reserved
     const uint32_t matrix[9] = {0x00010000, 0, 0, 0, 0x00010000, 0, 0, 0, 0x40000000};
@@ -107,8 +107,8 @@ std::string SmallJpeg() {
     std::vector<uint32_t> pixels(kWidth * kHeight);
     for (int y = 0; y < kHeight; ++y) {
         for (int x = 0; x < kWidth; ++x) {
-            pixels[y * kWidth + x] = 0xff000000u | (uint32_t(x * 4) << 16) |
-                                     (uint32_t(y * 5) << 8) | 0x80u;
+            pixels[y * kWidth + x] =
+                0xff000000u | (uint32_t(x * 4) << 16) | (uint32_t(y * 5) << 8) | 0x80u;
         }
     }
     std::vector<uint8_t> out;
@@ -163,11 +163,11 @@ std::shared_ptr<const std::string> SimCloudStore::Pattern(size_t size, uint32_t 
     return std::make_shared<const std::string>(std::move(bytes));
 }
 
-std::shared_ptr<const std::string> SimCloudStore::MakeContent(int32_t type,
-                                                              const std::string& name,
+std::shared_ptr<const std::string> SimCloudStore::MakeContent(int32_t type, const std::string& name,
                                                               size_t size) {
     if (size > 0) {
-        return Pattern(size, static_cast<uint32_t>(type) * 7919u + static_cast<uint32_t>(name.size()));
+        return Pattern(size,
+                       static_cast<uint32_t>(type) * 7919u + static_cast<uint32_t>(name.size()));
     }
     switch (type) {
         case 3:
@@ -210,8 +210,8 @@ void SimCloudStore::Load(const nlohmann::json& cameras, const std::filesystem::p
                 if (!in) {
                     throw std::runtime_error("cloud: cannot read " + path.string());
                 }
-                bytes = std::make_shared<const std::string>(
-                    std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+                bytes = std::make_shared<const std::string>(std::istreambuf_iterator<char>(in),
+                                                            std::istreambuf_iterator<char>());
             } else {
                 int64_t size = r.value("bytes", int64_t{0});
                 if (size < 0 || static_cast<uint64_t>(size) > kMaxGeneratedBytes) {
@@ -224,8 +224,8 @@ void SimCloudStore::Load(const nlohmann::json& cameras, const std::filesystem::p
     }
 }
 
-int32_t SimCloudStore::Add(const std::string& cameraId, int32_t time, int32_t type,
-                           int32_t status, std::shared_ptr<const std::string> bytes) {
+int32_t SimCloudStore::Add(const std::string& cameraId, int32_t time, int32_t type, int32_t status,
+                           std::shared_ptr<const std::string> bytes) {
     std::lock_guard lock(mutex_);
     SimCloudRecording recording;
     recording.time = time;
@@ -235,7 +235,8 @@ int32_t SimCloudStore::Add(const std::string& cameraId, int32_t time, int32_t ty
     recording.bytes = std::move(bytes);
     auto& list = cameras_[cameraId];
     // One recording per time and type: a new one replaces the old.
-    std::erase_if(list, [&](const SimCloudRecording& r) { return r.time == time && r.type == type; });
+    std::erase_if(list,
+                  [&](const SimCloudRecording& r) { return r.time == time && r.type == type; });
     list.push_back(recording);
     std::sort(list.begin(), list.end(), [](const auto& a, const auto& b) {
         return a.time != b.time ? a.time < b.time : a.type < b.type;

@@ -37,8 +37,7 @@ class SimCloudStore {
     std::vector<SimCloudRecording> Find(const std::string& cameraId, int64_t start,
                                         int64_t end) const;
     // The recording of that time and type; false when there is none.
-    bool Get(const std::string& cameraId, int32_t time, int32_t type,
-             SimCloudRecording& out) const;
+    bool Get(const std::string& cameraId, int32_t time, int32_t type, SimCloudRecording& out) const;
     size_t CameraCount() const;
 
     // Contents made up for a type: a record-format ".264" clip, a JPEG, a

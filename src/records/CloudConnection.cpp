@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/Files.h"
+
 namespace orbisight {
 
 namespace {
@@ -12,10 +14,11 @@ std::string Format(const char* format, int value) {
 }
 }  // namespace
 
-CloudConnection::CloudConnection(CloudStorageLibrary& library)
-    : library_(library), use_(library) {}
+CloudConnection::CloudConnection(CloudStorageLibrary& library) : library_(library), use_(library) {}
 
-CloudConnection::~CloudConnection() { Close(); }
+CloudConnection::~CloudConnection() {
+    Close();
+}
 
 void CloudConnection::Close() {
     if (handle_ != nullptr) {
@@ -117,8 +120,8 @@ bool CloudConnection::Download(const VideoInfo& video, const std::filesystem::pa
     int info1 = 0;
     int info2 = 0;
     int info3 = 0;
-    int rc = api.downloadInfoVideo(handle_, video.videoTime, video.videoType, &info1, &info2,
-                                   &info3);
+    int rc =
+        api.downloadInfoVideo(handle_, video.videoTime, video.videoType, &info1, &info2, &info3);
     if (rc != ORBCS_OK) {
         lastError_ = rc;
         return fail(cloudtext::kInfoFailed, CloudStorageLibrary::ErrorText(rc));
@@ -148,7 +151,7 @@ bool CloudConnection::Download(const VideoInfo& video, const std::filesystem::pa
                                                     std::to_string(video.videoSize));
     }
     std::string why;
-    bool written = WriteFileAtomically(local, data, static_cast<size_t>(length), why);
+    bool written = WriteFileAtomically(local, data, static_cast<size_t>(length), 0644, &why);
     api.releaseData(handle_, data);
     if (!written) {
         return fail(cloudtext::kDownloadFailed, why);

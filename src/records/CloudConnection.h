@@ -68,8 +68,8 @@ class CloudConnection {
     // declared size and the data's length must both equal the listed size;
     // any failure leaves no file and says why in `error` (the status shows
     // the failure text followed by it).
-    bool Download(const VideoInfo& video, const std::filesystem::path& local,
-                  const Status& status, std::string& error);
+    bool Download(const VideoInfo& video, const std::filesystem::path& local, const Status& status,
+                  std::string& error);
 
     const std::string& ConnectParam() const { return connectParam_; }
     const std::filesystem::path& LastFile() const { return lastFile_; }

@@ -1,15 +1,11 @@
 #include "records/CloudRecords.h"
 
-#include <fcntl.h>
 #include <tinyxml2.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <system_error>
 
 #include "media/RecordNames.h"
 
@@ -158,55 +154,6 @@ bool LocalCopyComplete(const std::filesystem::path& path, int64_t size) {
     }
     auto actual = std::filesystem::file_size(path, ec);
     return !ec && static_cast<int64_t>(actual) == size;
-}
-
-bool WriteFileAtomically(const std::filesystem::path& path, const void* data, size_t size,
-                         std::string& error) {
-    if (!CreateRecordFolder(path.parent_path(), error)) {
-        error = "cannot create " + path.parent_path().string() + ": " + error;
-        return false;
-    }
-    std::string temp = path.string() + ".part-XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        error = "cannot create " + temp + ": " + ErrnoText(errno);
-        return false;
-    }
-    const char* p = static_cast<const char*>(data);
-    size_t left = size;
-    bool ok = true;
-    while (left > 0) {
-        ssize_t written = ::write(fd, p, left);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            error = "cannot write " + temp + ": " + ErrnoText(errno);
-            ok = false;
-            break;
-        }
-        p += written;
-        left -= static_cast<size_t>(written);
-    }
-    if (ok && ::fchmod(fd, 0644) != 0) {
-        // The file stays readable for its owner; not worth failing over.
-    }
-    if (ok && ::fsync(fd) != 0) {
-        error = "cannot write " + temp + ": " + ErrnoText(errno);
-        ok = false;
-    }
-    if (::close(fd) != 0 && ok) {
-        error = "cannot write " + temp + ": " + ErrnoText(errno);
-        ok = false;
-    }
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
-        error = "cannot rename to " + path.string() + ": " + ErrnoText(errno);
-        ok = false;
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-    }
-    return ok;
 }
 
 int64_t LocalTimeOf(int year, int month, int day, int secondsOfDay) {

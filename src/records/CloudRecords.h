@@ -73,13 +73,6 @@ std::filesystem::path LocalVideoPath(const std::string& recordFolder, std::strin
 // True when path is a regular file of exactly `size` bytes.
 bool LocalCopyComplete(const std::filesystem::path& path, int64_t size);
 
-// Writes data to path through a temporary file in the same folder and a
-// rename, creating missing folders; an old file is replaced only when the
-// new one is complete. False with the reason otherwise (nothing left
-// behind).
-bool WriteFileAtomically(const std::filesystem::path& path, const void* data, size_t size,
-                         std::string& error);
-
 // Local midnight of a day plus seconds of the day, as seconds since 1970.
 int64_t LocalTimeOf(int year, int month, int day, int secondsOfDay);
 

@@ -31,13 +31,13 @@ constexpr int32_t kStatusNotFound = 3;
 constexpr int32_t kStatusNotLoggedIn = 4;
 
 // Limits.
-constexpr uint32_t kMaxRequestBody = 4096;           // any request
-constexpr uint32_t kMaxErrorBody = 1024;             // the text of a refusal
-constexpr uint32_t kMaxQueryBody = 8u << 20;         // an XML list
-constexpr uint32_t kMaxFileBytes = 512u << 20;       // one recording
-constexpr size_t kMaxLoginText = 127;                // user, password, camera ID
-constexpr size_t kMaxConditionText = 1024;           // condition or field list
-constexpr int32_t kMaxQueryLimit = 100000;           // records per query
+constexpr uint32_t kMaxRequestBody = 4096;      // any request
+constexpr uint32_t kMaxErrorBody = 1024;        // the text of a refusal
+constexpr uint32_t kMaxQueryBody = 8u << 20;    // an XML list
+constexpr uint32_t kMaxFileBytes = 512u << 20;  // one recording
+constexpr size_t kMaxLoginText = 127;           // user, password, camera ID
+constexpr size_t kMaxConditionText = 1024;      // condition or field list
+constexpr int32_t kMaxQueryLimit = 100000;      // records per query
 
 struct Header {
     uint16_t type = 0;
@@ -55,7 +55,9 @@ inline void PutU32(uint8_t* p, uint32_t v) {
     p[2] = static_cast<uint8_t>(v >> 8);
     p[3] = static_cast<uint8_t>(v);
 }
-inline uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+inline uint16_t GetU16(const uint8_t* p) {
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
 inline uint32_t GetU32(const uint8_t* p) {
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }

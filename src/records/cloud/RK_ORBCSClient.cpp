@@ -169,8 +169,9 @@ struct Client {
     // Waits until fd is ready for `events` before the deadline.
     int Wait(short events, Clock::time_point deadline) {
         for (;;) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
-                            .count();
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                    .count();
             if (left <= 0) {
                 return ORBCS_E_TIMEOUT;
             }
@@ -292,7 +293,9 @@ struct Client {
     }
 };
 
-Client* AsClient(ORBCS_HANDLE handle) { return static_cast<Client*>(handle); }
+Client* AsClient(ORBCS_HANDLE handle) {
+    return static_cast<Client*>(handle);
+}
 
 int ReadFixedReply(Client& c, const Header& reply, uint8_t* out, uint32_t size) {
     if (reply.length != size) {
@@ -508,9 +511,8 @@ ORBCS_EXPORT int GORBCSClient_Query_Data_Event(ORBCS_HANDLE handle, const char* 
     return QueryData(handle, "event", condition, fields, offset, limit, found, data, length);
 }
 
-ORBCS_EXPORT int GORBCSClient_Download_Info_Video(ORBCS_HANDLE handle, int videoTime,
-                                                  int videoType, int* info1, int* info2,
-                                                  int* info3) {
+ORBCS_EXPORT int GORBCSClient_Download_Info_Video(ORBCS_HANDLE handle, int videoTime, int videoType,
+                                                  int* info1, int* info2, int* info3) {
     Client* c = AsClient(handle);
     if (c == nullptr || info1 == nullptr || info2 == nullptr || info3 == nullptr) {
         return ORBCS_E_ARGUMENT;
@@ -539,8 +541,8 @@ ORBCS_EXPORT int GORBCSClient_Download_Info_Video(ORBCS_HANDLE handle, int video
 }
 
 ORBCS_EXPORT int GORBCSClient_Download_Data_Video(ORBCS_HANDLE handle, int token, int videoTime,
-                                                  int videoType, int offset, int size,
-                                                  int* unused, char** data, int* length) {
+                                                  int videoType, int offset, int size, int* unused,
+                                                  char** data, int* length) {
     Client* c = AsClient(handle);
     if (data != nullptr) {
         *data = nullptr;

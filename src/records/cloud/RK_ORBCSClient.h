@@ -61,13 +61,12 @@ int GORBCSClient_Query_Data_Event(ORBCS_HANDLE handle, const char* condition, co
 
 /* *info1: the file's size in bytes; *info2: its status; *info3: the
  * server's token for the download. */
-int GORBCSClient_Download_Info_Video(ORBCS_HANDLE handle, int videoTime, int videoType,
-                                     int* info1, int* info2, int* info3);
+int GORBCSClient_Download_Info_Video(ORBCS_HANDLE handle, int videoTime, int videoType, int* info1,
+                                     int* info2, int* info3);
 /* token: info3; size: info1. The whole file from `offset` comes back in
  * *data (*length bytes, exactly `size` - offset); *unused is set to 0. */
-int GORBCSClient_Download_Data_Video(ORBCS_HANDLE handle, int token, int videoTime,
-                                     int videoType, int offset, int size, int* unused,
-                                     char** data, int* length);
+int GORBCSClient_Download_Data_Video(ORBCS_HANDLE handle, int token, int videoTime, int videoType,
+                                     int offset, int size, int* unused, char** data, int* length);
 
 /* Gives back a data block returned by the library. */
 int GORBCSlient_Release_Data(ORBCS_HANDLE handle, char* data);
