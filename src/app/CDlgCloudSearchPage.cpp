@@ -8,7 +8,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QTimeEdit>
 #include <QTimeZone>
@@ -55,13 +54,13 @@ CDlgCloudSearchPage::CDlgCloudSearchPage(const RecordManagerContext& context, QW
     defaultServer_ = ClientSettingsFile::InDataFolder().CloudServer();
     BuildControls();
     if (context_.cloud != nullptr) {
-        QPointer<CDlgCloudSearchPage> self(this);
+        // Called on the worker thread, never after the worker (a member of
+        // this page) is destroyed, so the page is there; the call runs on the
+        // window thread and is dropped if the page goes first.
+        CDlgCloudSearchPage* page = this;
         worker_ =
-            std::make_unique<CloudWorker>(*context_.cloud, [self](std::function<void()> call) {
-                // Queued to the page; dropped with the page when it is gone.
-                if (self) {
-                    QMetaObject::invokeMethod(self.data(), std::move(call), Qt::QueuedConnection);
-                }
+            std::make_unique<CloudWorker>(*context_.cloud, [page](std::function<void()> call) {
+                QMetaObject::invokeMethod(page, std::move(call), Qt::QueuedConnection);
             });
     } else {
         query_->setEnabled(false);

@@ -200,6 +200,8 @@ struct FaultCase {
     const char* reason;  // part of the status after the failure text
 };
 
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
 class CloudFault : public CloudStorage, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(CloudFault, DownloadFailsWithItsReasonAndLeavesNoFile) {
