@@ -385,7 +385,7 @@ void CDlgCloudSearchPage::Download(const VideoInfo& video, const std::filesystem
             deliver([page, text = QString::fromStdString(text)] { page->SetStatus(text); });
         };
         if (!connection || !connection->IsConnected()) {
-            deliver([page, video] {
+            deliver([page] {
                 page->connected_ = false;
                 page->SetStatus("Not connected to Cloud Server: press \"Query\" first.");
             });
@@ -394,17 +394,19 @@ void CDlgCloudSearchPage::Download(const VideoInfo& video, const std::filesystem
         std::string error;
         bool ok = connection->Download(video, path, status, error);
         bool up = connection->IsConnected();
-        deliver([page, video, ok, up] {
+        deliver([page, video, path, ok, up] {
             page->connected_ = up;
-            page->DownloadFinished(video, ok);
+            page->DownloadFinished(video, path, ok);
         });
     });
 }
 
-void CDlgCloudSearchPage::DownloadFinished(const VideoInfo& video, bool ok) {
-    if (ok) {
-        // Finds the new file and plays it; never downloads again from here.
-        PlayRecord(video, false);
+void CDlgCloudSearchPage::DownloadFinished(const VideoInfo& video,
+                                           const std::filesystem::path& path, bool ok) {
+    // Plays the new file when it is there as listed; never downloads again
+    // from here.
+    if (ok && LocalCopyComplete(path, video.videoSize)) {
+        emit PlayFile(QString::fromStdString(path.string()));
     }
 }
 

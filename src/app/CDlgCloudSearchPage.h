@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,7 +62,7 @@ class CDlgCloudSearchPage : public QWidget {
     // it when download is true.
     void PlayRecord(const VideoInfo& video, bool download);
     void Download(const VideoInfo& video, const std::filesystem::path& path);
-    void DownloadFinished(const VideoInfo& video, bool ok);
+    void DownloadFinished(const VideoInfo& video, const std::filesystem::path& path, bool ok);
     void FixColumns();
 
     RecordManagerContext context_;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include "records/CloudStorageLibrary.h"
 #include "records/cloud/CloudWire.h"
 #include "sim/cloud/SimCloudServer.h"
+#include "tests/device/ProcessRunner.h"
 
 namespace orbisight {
 namespace {
@@ -200,7 +202,9 @@ struct FaultCase {
     const char* reason;  // part of the status after the failure text
 };
 
-void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CloudFault : public CloudStorage, public ::testing::WithParamInterface<FaultCase> {};
 
@@ -346,6 +350,75 @@ TEST_F(CloudStorage, ServerValidatesWhatItReceives) {
     EXPECT_EQ(server_->Violations().Count(), 2);
     EXPECT_NE(server_->Violations().Recent().back().find("4097"), std::string::npos);
     CloseSocket(socket);
+}
+
+TEST_F(CloudStorage, CommandLineListsAndDownloadsThroughTheLibrary) {
+    using orbisight::testing::RunProgram;
+    Start("127.0.57.6");
+    int32_t when = static_cast<int32_t>(LocalTimeOf(2026, 12, 9, 9 * 3600 + 30 * 60));
+    VideoInfo video = Add(when, 1, 70000);
+    Add(when + 60, 3, 10);
+    const std::string cli = BinDir() + "/orbisight-cli";
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), cli);
+        return RunProgram(args);
+    };
+    auto list = run({"cloud-list", "--id", kCamera, "--date", "20261209", "--server",
+                     "127.0.57.6:5557", "--quiet"});
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    std::string name = VideoRecordName(video);
+    EXPECT_EQ(list.out.substr(0, list.out.find('\n')),
+              "{\"name\":\"" + name + "\",\"size\":70000,\"status\":1,\"time\":" +
+                  std::to_string(when) + ",\"type\":1}");
+    EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '\n'), 2);
+    // The window: only the first.
+    list = run({"cloud-list", "--id", kCamera, "--date", "20261209", "--from", "093000", "--to",
+                "093059", "--server", "127.0.57.6:5557", "--quiet"});
+    EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '\n'), 1) << list.out;
+
+    auto get = run({"cloud-get", "--id", kCamera, "--name", name, "--out", folder_.string(),
+                    "--server", "127.0.57.6:5557"});
+    ASSERT_EQ(get.exitCode, 0) << get.err;
+    EXPECT_EQ(ReadFile(folder_ / name), ServerBytes(video));
+    EXPECT_NE(get.err.find("cloud: Download video file complete!"), std::string::npos) << get.err;
+
+    // A fault: exit 6, no file.
+    server_->SetFault(sim::SimCloudFault::kOversize);
+    fs::remove(folder_ / name);
+    get = run({"cloud-get", "--id", kCamera, "--name", name, "--out", folder_.string(), "--server",
+               "127.0.57.6:5557", "--quiet"});
+    EXPECT_EQ(get.exitCode, 6) << get.err;
+    EXPECT_TRUE(FilesBelow(folder_).empty());
+
+    // Bad input is refused before anything is sent.
+    uint64_t accepted = server_->Accepted();
+    for (const auto& bad : std::vector<std::vector<std::string>>{
+             {"cloud-list", "--date", "20261209"},
+             {"cloud-list", "--id", kCamera, "--date", "20260230"},
+             {"cloud-list", "--id", kCamera, "--date", "20261209", "--from", "240000"},
+             {"cloud-list", "--id", kCamera, "--date", "20261209", "--server", "127.0.0.1:65536"},
+             {"cloud-list", "--id", kCamera, "--date", "20261209", "--timeout", "0"},
+             {"cloud-get", "--id", kCamera, "--name", "../x.264", "--out", "/tmp"},
+             {"cloud-get", "--id", kCamera, "--name", name}}) {
+        auto result = run(bad);
+        EXPECT_EQ(result.exitCode, 2) << bad[1] << " " << result.err;
+        EXPECT_FALSE(result.err.empty());
+    }
+    EXPECT_EQ(server_->Accepted(), accepted);
+    // The last accepted values of those limits.
+    EXPECT_EQ(
+        run({"cloud-list", "--id", kCamera, "--date", "20261209", "--server", "127.0.57.6:5557",
+             "--timeout", "3600", "--from", "000000", "--to", "235959", "--quiet"})
+            .exitCode,
+        0);
+
+    // Without the library: exit 7, nothing sent.
+    setenv(CloudStorageLibrary::kEnvironment, (BinDir() + "/libincomplete_cloud.so").c_str(), 1);
+    auto missing =
+        run({"cloud-list", "--id", kCamera, "--date", "20261209", "--server", "127.0.57.6:5557"});
+    unsetenv(CloudStorageLibrary::kEnvironment);
+    EXPECT_EQ(missing.exitCode, 7);
+    EXPECT_NE(missing.err.find("GORBCSlient_Release_Data"), std::string::npos) << missing.err;
 }
 
 }  // namespace
