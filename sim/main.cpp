@@ -1,7 +1,7 @@
 // orbisight-sim: simulated cameras and services on loopback, for the demo,
 // the integration tests and the benchmarks.
 //
-//   orbisight-sim [--config FILE]
+//   orbisight-sim [--config FILE] [--cloud-host 127.x.y.z]
 //
 // Prints one JSON line per service started ({"kind", "id", "port"}), then
 // serves until SIGINT or SIGTERM. Lines on standard input are commands for
@@ -28,6 +28,7 @@
 #include "sim/account/AccountSimulator.h"
 #include "sim/camera/CameraSimulator.h"
 #include "sim/camera/SimCamera.h"
+#include "sim/cloud/SimCloudServer.h"
 #include "sim/common/SimService.h"
 #include "sim/stream/ClipCache.h"
 
@@ -36,7 +37,7 @@ using namespace orbisight::sim;
 namespace {
 
 int Usage() {
-    std::fprintf(stderr, "usage: orbisight-sim [--config FILE]\n");
+    std::fprintf(stderr, "usage: orbisight-sim [--config FILE] [--cloud-host 127.x.y.z]\n");
     return 2;
 }
 
@@ -99,10 +100,15 @@ bool LoadConfig(const std::filesystem::path& path, nlohmann::json& out, int dept
 
 int main(int argc, char** argv) {
     std::string configPath = ORBISIGHT_SIM_DEFAULT_CONFIG;
+    std::string cloudHost;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--config" && i + 1 < argc) {
             configPath = argv[++i];
+        } else if (arg == "--cloud-host" && i + 1 < argc) {
+            // The cloud storage port is fixed (5557): runs side by side
+            // give each server a loopback address of its own.
+            cloudHost = argv[++i];
         } else if (arg == "--help" || arg == "-h") {
             Usage();
             return 0;
@@ -114,6 +120,9 @@ int main(int argc, char** argv) {
     nlohmann::json config;
     if (!LoadConfig(configPath, config)) {
         return 1;
+    }
+    if (!cloudHost.empty() && config.contains("cloud") && config["cloud"].is_object()) {
+        config["cloud"]["host"] = cloudHost;
     }
 
     // Block the stop signals before any thread starts, so that only the
@@ -136,6 +145,9 @@ int main(int argc, char** argv) {
             services.push_back(std::move(service));
         }
         for (auto& service : StartAccountSimulator(config, context)) {
+            services.push_back(std::move(service));
+        }
+        for (auto& service : StartCloudSimulator(config, context)) {
             services.push_back(std::move(service));
         }
     } catch (const std::exception& e) {

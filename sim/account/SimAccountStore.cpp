@@ -92,12 +92,16 @@ void SimAccountStore::Load(const json& account, const std::map<std::string, int>
         device.sversion = Text(d, "sversion", device.sversion);
         device.url = Text(d, "url");
         device.camera = d.value("camera", false);
+        device.cloud = Text(d, "cloud");
         device.status = Number(d, "status", 0);
         if (device.camera) {
             // The address of the simulated camera as it actually listens.
             if (auto port = cameraPorts.find(device.id); port != cameraPorts.end()) {
                 device.url = "ssp://127.0.0.1:" + std::to_string(port->second);
                 device.status = Number(d, "status", 2);
+            }
+            if (!device.cloud.empty()) {
+                device.url += (device.url.empty() ? "" : ";") + device.cloud;
             }
         }
         devices_.push_back(device);
@@ -145,6 +149,9 @@ json SimAccountStore::ToJson() const {
             {"type", d.type}, {"tips", d.tips}, {"hversion", d.hversion}, {"sversion", d.sversion}};
         if (d.camera) {
             device["camera"] = true;
+            if (!d.cloud.empty()) {
+                device["cloud"] = d.cloud;
+            }
         } else {
             device["url"] = d.url;
             device["status"] = d.status;

@@ -40,6 +40,9 @@ struct SimDevice {
     std::string hversion = "HW-1.0";
     std::string sversion = "SW-2.3.1";
     bool camera = false;  // a simulated camera: address and status from it
+    // A "cloud://host:port" entry added to a simulated camera's address
+    // list: where its cloud recordings are kept.
+    std::string cloud;
 };
 
 struct SimListEntry {

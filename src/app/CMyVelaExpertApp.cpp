@@ -3,15 +3,27 @@
 #include <QApplication>
 #include <QScreen>
 #include <csignal>
+#include <cstdio>
+#include <memory>
 
 #include "app/AppSettings.h"
 #include "app/AutomationRunner.h"
 #include "app/CMyVelaExpertDlg.h"
 #include "media/CWaveOut.h"
+#include "records/CloudStorageLibrary.h"
 #include "ui/ShutterSound.h"
 #include "ui/SkinStyle.h"
 
 namespace orbisight {
+
+namespace {
+// Set for the time of Run; read on the window thread.
+CloudStorageLibrary* cloudStorage = nullptr;
+}  // namespace
+
+CloudStorageLibrary* CMyVelaExpertApp::CloudStorage() {
+    return cloudStorage;
+}
 
 int CMyVelaExpertApp::Run(int argc, char** argv) {
     // The framework and the standard controls.
@@ -31,12 +43,28 @@ int CMyVelaExpertApp::Run(int argc, char** argv) {
             &app, [] { QApplication::beep(); }, Qt::QueuedConnection);
     });
 
+    // The cloud-storage client library, beside the program (or
+    // $ORBISIGHT_CLOUD_LIBRARY). Without it the cloud page says so and
+    // nothing of it is called.
+    std::string cloudError;
+    std::unique_ptr<CloudStorageLibrary> cloud =
+        CloudStorageLibrary::Load(CloudStorageLibrary::DefaultPath(), cloudError);
+    if (!cloud) {
+        std::fprintf(stderr, "orbisight: cloud storage is unavailable: %s\n", cloudError.c_str());
+    }
+
     // The settings record (with its defaults) and "ShowAlarm". The command
     // line is not interpreted: only " /OnSysStart" is ever written for
     // start with the computer, and it changes nothing.
     AppSettings settings(
         AppSettings::UserPlaces(QApplication::applicationFilePath().toStdString()));
     settings.Load();
+
+    // The program folder to the cloud-storage client, once.
+    if (cloud) {
+        cloud->Init(CloudStorageLibrary::ProgramFolder());
+        cloudStorage = cloud.get();
+    }
 
     int code = 0;
     {
@@ -56,6 +84,9 @@ int CMyVelaExpertApp::Run(int argc, char** argv) {
     settings.Save();
     settings.SaveShowAlarm();
     ui::ShutdownShutterSound();
+    // Last: the cloud-storage client is finalised and unloaded.
+    cloudStorage = nullptr;
+    cloud.reset();
     return code;
 }
 

@@ -37,6 +37,15 @@ std::string ClientSettingsFile::RegisterIp() const {
     return value;
 }
 
+std::string ClientSettingsFile::CloudServer() const {
+    constexpr const char* kDefault = "127.0.0.1:5557";
+    std::string value = Profile(file_).GetString(kSectionClient, "CloudServer", kDefault);
+    if (value.empty() || value.size() > 255 || value.find(':') == std::string::npos) {
+        return kDefault;
+    }
+    return value;
+}
+
 std::string ClientSettingsFile::RewriteServerLines(std::string_view text, std::string_view address,
                                                    bool* sawRegister, bool* sawLogin) {
     std::string out;

@@ -25,6 +25,10 @@ class ClientSettingsFile {
     bool WriteShowAlarm(bool on);
     // "RegisterIP" of section "CameraClient", at most 1023 characters.
     std::string RegisterIp() const;
+    // "CloudServer" of section "CameraClient": the cloud storage server
+    // ("host:port") used for cameras whose address list names none.
+    // "127.0.0.1:5557" when missing, empty or longer than 255 characters.
+    std::string CloudServer() const;
 
     // Sets both "RegisterIP" and "LoginIP" to address: every line holding
     // "RegisterIP=" or "LoginIP=" becomes that key followed by the address

@@ -14,6 +14,8 @@ constexpr int kExitUsage = 2;
 constexpr int kExitNoConnection = 3;
 constexpr int kExitNoLogin = 4;        // login refused or no answer
 constexpr int kExitCameraRefused = 5;  // the camera answered "Ret" other than "1"
+constexpr int kExitFailed = 6;         // a cloud query or download failed
+constexpr int kExitUnavailable = 7;    // the cloud-storage library is missing or incomplete
 
 // "--name value" options, "--flag" switches and positional words.
 class CliArgs {
@@ -45,5 +47,7 @@ int RunLocal(const std::vector<std::string>& words);
 int RunPlay(const std::vector<std::string>& words);
 // lan-search, lan-set
 int RunLan(const std::string& command, const std::vector<std::string>& words);
+// cloud-list, cloud-get
+int RunCloud(const std::string& command, const std::vector<std::string>& words);
 
 }  // namespace orbisight::cli

@@ -46,7 +46,13 @@ int Usage() {
                  "  lan-set --id ID FIELD=VALUE... change a camera's parameters by broadcast\n"
                  "\n"
                  "local device list ([--data-dir DIR]):\n"
-                 "  local list|add|remove\n");
+                 "  local list|add|remove\n"
+                 "\n"
+                 "cloud storage (--id ID [--server HOST:PORT | --address LIST] [--timeout S]):\n"
+                 "  cloud-list --date YYYYMMDD [--from HHMMSS --to HHMMSS]\n"
+                 "                                 list a camera's cloud recordings\n"
+                 "  cloud-get --name NAME --out DIR\n"
+                 "                                 download one cloud recording\n");
     return kExitUsage;
 }
 
@@ -77,6 +83,9 @@ int main(int argc, char** argv) {
     }
     if (command == "lan-search" || command == "lan-set") {
         return RunLan(command, words);
+    }
+    if (command == "cloud-list" || command == "cloud-get") {
+        return RunCloud(command, words);
     }
     if (command == "local") {
         return RunLocal(words);
