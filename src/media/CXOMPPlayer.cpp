@@ -48,6 +48,12 @@ class CXOMPPlayer::ReceiverEvents : public ChannelReceiver::Host {
     explicit ReceiverEvents(CXOMPPlayer& channel) : channel_(channel) {}
 
     void OnNewConnection() override {
+        if (channel_.MediaOverPeer()) {
+            // The pictures come over peer-to-peer: a new direct connection
+            // (the silent one times out and is made again) changes nothing
+            // in their stream.
+            return;
+        }
         std::lock_guard lock(channel_.splitMutex_);
         channel_.splitter_->BeginConnection();
     }
