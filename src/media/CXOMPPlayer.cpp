@@ -259,6 +259,9 @@ void CXOMPPlayer::Close() {
     connected_.store(false);
     SignalStop();  // again, for threads an Open in progress has started
     StopTalk();
+    // Whether the pictures came over peer-to-peer until now: then the
+    // direct stream is already stopped at the camera.
+    bool overPeer = MediaOverPeer();
     StopP2p();
     receiver_->Join(kThreadStopWaitMs);
     videoThread_.Join(kThreadStopWaitMs);
@@ -273,7 +276,7 @@ void CXOMPPlayer::Close() {
         // stop; after a failed send (a peer that stopped reading), here or
         // on the send thread, nothing more is tried, so a stalled camera
         // costs one send time-out in all.
-        if (DrainRequests() && !MediaOverPeer()) {
+        if (DrainRequests() && !overPeer) {
             SendStreamCommand(false, "All");
         }
         link_->CloseSocket();

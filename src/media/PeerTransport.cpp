@@ -33,22 +33,14 @@ constexpr int kNotListeningMs = 300;
 constexpr int kAudioBacklog = 30;
 constexpr int kAudioWaitMs = 100;
 
-// The layer is set up once per process; a failure is tried again by the
-// next start (of any channel).
-std::mutex initMutex;
-bool initialised = false;  // protected by initMutex
-
-bool InitialiseOnce(PeerCalls& calls, const PeerSettings& settings) {
-    std::lock_guard lock(initMutex);
-    if (initialised) {
-        return true;
-    }
+// The layer keeps one set-up per process: a second Initialize reports
+// success at once, and a failure is tried again by the next start (of any
+// channel).
+bool Initialise(PeerCalls& calls, const PeerSettings& settings) {
     if (calls.Initialize(settings.rendezvousHost, settings.rendezvousPort) != 0) {
         return false;
     }
-    calls.InitializeAv(128);
-    initialised = true;
-    return true;
+    return calls.InitializeAv(128) == 0;
 }
 
 void PutLe32(uint8_t* p, uint32_t v) {
@@ -143,7 +135,7 @@ PeerTransport::Counters PeerTransport::Read() const {
 }
 
 bool PeerTransport::ConnectOnce() {
-    if (!InitialiseOnce(calls_, settings_)) {
+    if (!Initialise(calls_, settings_)) {
         return false;
     }
     receiving_.store(-1);
@@ -258,6 +250,13 @@ void PeerTransport::VideoLoop() {
             }
             Rest(settings_.errorPauseMs);
             if (++errors >= kMaxErrors) {
+                // Lost. The direct connection is asked for the picture now,
+                // before the connect thread (woken by the state) ends the
+                // transport and this loop with it.
+                host_.ClearListening();
+                mediaOverPeer_.store(false);
+                host_.RequestDirectPicture();
+                errors = 0;
                 SetState(0);
             }
             continue;
