@@ -475,6 +475,36 @@ int PeerClient::CloseSession(int session) {
     return 0;
 }
 
+int PeerClient::InjectSession(uint32_t session) {
+    std::lock_guard lock(mutex_);
+    sessions_[session] = Session{false, Clock::now()};
+    int index = 0;
+    while (channels_.count(index) != 0) {
+        ++index;
+    }
+    Channel& channel = channels_[index];
+    channel.session = session;
+    channel.login = 1;
+    return index;
+}
+
+void PeerClient::InjectDatagram(const uint8_t* bytes, size_t size) {
+    Datagram d;
+    std::lock_guard lock(mutex_);
+    ++counters_.datagramsIn;
+    if (!ParseDatagram(bytes, size, d)) {
+        ++counters_.badDatagrams;
+        return;
+    }
+    Handle(d);
+}
+
+size_t PeerClient::QueuedVideo(int avIndex) {
+    std::lock_guard lock(mutex_);
+    Channel* channel = FindChannel(avIndex);
+    return channel == nullptr ? 0 : channel->video.size();
+}
+
 PeerClient::Counters PeerClient::Read() const {
     std::lock_guard lock(mutex_);
     return counters_;

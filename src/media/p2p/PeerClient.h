@@ -60,6 +60,14 @@ class PeerClient {
     void ClientStop(int avIndex);
     int CloseSession(int session);
 
+    // For the fuzz targets: a session `session` with AV channel 0 logged in,
+    // without any network (no socket needed), and datagrams handled as if
+    // the rendezvous service had sent them. Index of the AV channel.
+    int InjectSession(uint32_t session);
+    void InjectDatagram(const uint8_t* bytes, size_t size);
+    // Video frames waiting on an AV channel.
+    size_t QueuedVideo(int avIndex);
+
     struct Counters {
         uint64_t datagramsIn = 0;
         uint64_t badDatagrams = 0;  // refused by the parser or for an unknown session
