@@ -56,7 +56,8 @@ int avSendIOCtrl(int avIndex, unsigned type, const char* payload, int size);
 // Takes the oldest control message, waiting up to timeoutMs: its payload
 // size (the payload cut to `size`), or kPeerErrorNotReady.
 int avRecvIOCtrl(int avIndex, unsigned* type, char* buffer, int size, unsigned timeoutMs);
-// Takes the oldest video frame (waits up to 30 ms): the bytes received.
+// Takes the oldest video frame (waits up to 200 ms while the session
+// lives): the bytes received.
 // *actualSize = bytes copied, *expectedSize = the frame's announced size
 // (more than the result for an incomplete frame); the information is
 // copied up to infoSize bytes (*infoActual).

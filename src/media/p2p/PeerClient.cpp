@@ -19,7 +19,9 @@ namespace {
 constexpr int kResendMs = 500;
 constexpr int kPingMs = 1000;
 constexpr int kLostAfterMs = 5000;
-constexpr int kFrameWaitMs = 30;
+// Long enough that a live stream (25 fps: a frame every 40 ms) never comes
+// back empty: the caller pauses after an empty result.
+constexpr int kFrameWaitMs = 200;
 constexpr size_t kMaxVideoFrames = 120;
 constexpr size_t kMaxVideoBytes = 8u << 20;
 constexpr size_t kMaxAudioFrames = 256;
