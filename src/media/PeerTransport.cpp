@@ -343,6 +343,9 @@ void PeerTransport::SetListening(bool on) {
 
 void PeerTransport::SendControl(int code) {
     if (!Usable()) {
+        if (code == 101) {
+            host_.SetAlert(!host_.Alert());  // nothing goes out: the flag goes back
+        }
         return;
     }
     std::lock_guard lock(mutex_);
@@ -367,6 +370,9 @@ bool PeerTransport::SendIoctrl(unsigned type, const uint8_t (&payload)[8]) {
 
 void PeerTransport::Process(const Request& request) {
     if (!Usable()) {
+        if (!request.listening && request.code == 101) {
+            host_.SetAlert(!host_.Alert());
+        }
         return;
     }
     uint8_t payload[8] = {};  // channel 0 in the first four bytes
