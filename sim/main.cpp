@@ -30,6 +30,7 @@
 #include "sim/camera/SimCamera.h"
 #include "sim/cloud/SimCloudServer.h"
 #include "sim/common/SimService.h"
+#include "sim/p2p/PeerSimulator.h"
 #include "sim/stream/ClipCache.h"
 
 using namespace orbisight::sim;
@@ -142,6 +143,9 @@ int main(int argc, char** argv) {
     SimServices services;
     try {
         for (auto& service : StartCameraSimulators(config, context)) {
+            services.push_back(std::move(service));
+        }
+        for (auto& service : StartPeerSimulators(config, context, services)) {
             services.push_back(std::move(service));
         }
         for (auto& service : StartAccountSimulator(config, context)) {

@@ -104,6 +104,12 @@ void SimAccountStore::Load(const json& account, const std::map<std::string, int>
                 device.url += (device.url.empty() ? "" : ";") + device.cloud;
             }
         }
+        // A peer-to-peer identifier: "tutkid://" beside the direct address,
+        // or alone with "tutkid_only".
+        if (std::string peer = Text(d, "tutkid"); !peer.empty()) {
+            bool only = d.value("tutkid_only", false) || device.url.empty();
+            device.url = only ? "tutkid://" + peer : device.url + ";tutkid://" + peer;
+        }
         devices_.push_back(device);
     };
     for (const auto& d : Array(account, "devices")) {

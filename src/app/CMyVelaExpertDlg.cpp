@@ -1,5 +1,7 @@
 #include "app/CMyVelaExpertDlg.h"
 
+#include "app/ClientSettingsFile.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -73,7 +75,10 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
     PaneContext context;
     context.createChannel = options_.channelFactory ? options_.channelFactory
                                                     : PaneChannelFactory(CreateLivePaneChannel);
-    context.channelSettings = [this](const DeviceInfo&, int slot) {
+    ClientSettingsFile clientFile = ClientSettingsFile::InDataFolder();
+    context.channelSettings = [this, peerHost = clientFile.RendezvousHost(),
+                               peerPort = clientFile.RendezvousPort()](const DeviceInfo&,
+                                                                       int slot) {
         const SettingsRecord& r = settings_.Record();
         PaneChannelSettings s;
         s.localBigStream = r.localBigStream != 0;
@@ -83,6 +88,8 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
         s.name = "cam" + std::to_string(slot);
         s.recordFolder = std::string(r.RecordFolder());
         s.recordMinutes = r.recordMinutes;
+        s.rendezvousHost = peerHost;
+        s.rendezvousPort = peerPort;
         return s;
     };
     context.prepareDevice = [this](DeviceInfo& device) { PrepareDevice(device); };

@@ -12,6 +12,7 @@ namespace fs = std::filesystem;
 namespace {
 constexpr const char* kSectionClient = "CameraClient";
 constexpr const char* kSectionOther = "Other";
+constexpr const char* kSectionPeer = "P2P";
 }  // namespace
 
 ClientSettingsFile::ClientSettingsFile(fs::path file) : file_(std::move(file)) {}
@@ -44,6 +45,20 @@ std::string ClientSettingsFile::CloudServer() const {
         return kDefault;
     }
     return value;
+}
+
+std::string ClientSettingsFile::RendezvousHost() const {
+    std::string value =
+        Profile(file_).GetString(kSectionPeer, "RendezvousHost", kDefaultRendezvousHost);
+    if (value.empty() || value.size() > 127) {
+        return kDefaultRendezvousHost;
+    }
+    return value;
+}
+
+int ClientSettingsFile::RendezvousPort() const {
+    int port = Profile(file_).GetInt(kSectionPeer, "RendezvousPort", kDefaultRendezvousPort);
+    return port >= 1 && port <= 65535 ? port : kDefaultRendezvousPort;
 }
 
 std::string ClientSettingsFile::RewriteServerLines(std::string_view text, std::string_view address,

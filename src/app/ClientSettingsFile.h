@@ -30,6 +30,15 @@ class ClientSettingsFile {
     // "127.0.0.1:5557" when missing, empty or longer than 255 characters.
     std::string CloudServer() const;
 
+    // The peer-to-peer rendezvous service: section "P2P", keys
+    // "RendezvousHost" (an IPv4 address or host name, at most 127
+    // characters; default 127.0.0.1) and "RendezvousPort" (1 to 65535;
+    // default 5570, also for a value out of range).
+    static constexpr const char* kDefaultRendezvousHost = "127.0.0.1";
+    static constexpr int kDefaultRendezvousPort = 5570;
+    std::string RendezvousHost() const;
+    int RendezvousPort() const;
+
     // Sets both "RegisterIP" and "LoginIP" to address: every line holding
     // "RegisterIP=" or "LoginIP=" becomes that key followed by the address
     // (anything before the key on the line is dropped), every other line is

@@ -64,6 +64,8 @@ class LivePaneChannel : public PaneChannel {
         o.name = s.name;
         o.recordFolder = s.recordFolder;
         o.recordMinutes = s.recordMinutes;
+        o.peer.rendezvousHost = s.rendezvousHost;
+        o.peer.rendezvousPort = s.rendezvousPort;
         return o;
     }
 

@@ -23,6 +23,9 @@ struct PaneChannelSettings {
     std::string name;          // thread name prefix, "cam<slot>"
     std::string recordFolder;  // "Record file path:"; empty: no recording
     int recordMinutes = 60;    // "Record file divide:"
+    // The peer-to-peer rendezvous service ("CameraClient.ini" [P2P]).
+    std::string rendezvousHost = "127.0.0.1";
+    int rendezvousPort = 5570;
 };
 
 // The operations a video pane uses on its live channel. The live channel

@@ -1,6 +1,7 @@
 // orbisight-cli watch: one live channel with a headless video sink, reporting
 // once a second what arrives and what is decoded.
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -42,7 +43,11 @@ int WatchUsage(const std::string& problem) {
         "                           [--local] [--seconds N] [--sub-stream]\n"
         "                           [--pane WxH | --no-pictures] [--listen] [--name NAME]\n"
         "                           [--record DIR] [--snapshot FILE]\n"
-        "  LIST is a camera address list such as \"ssp://127.0.0.1:6001\";\n"
+        "                           [--rendezvous HOST[:PORT]]\n"
+        "  LIST is a camera address list such as \"ssp://127.0.0.1:6001\" or\n"
+        "  \"ssp://127.0.0.1:6003;tutkid://P2PORBI00000003\";\n"
+        "  --rendezvous names the peer-to-peer service for \"tutkid://\" entries\n"
+        "  (default 127.0.0.1:5570);\n"
         "  --sub-stream asks a local camera for its small stream (implies --local);\n"
         "  pictures are converted at the decoded size unless --pane gives a pane\n"
         "  size or --no-pictures only decodes; --listen asks for the sound too\n"
@@ -69,7 +74,18 @@ struct Totals {
     LiveChannelStats stats;
     PictureSize size;
     bool connected = false;
+    bool mediaOverPeer = false;
 };
+
+// Which transport carried the video frames so far.
+const char* Transport(const LiveChannelStats& stats) {
+    uint64_t peer = stats.peerVideoFrames;
+    uint64_t direct = stats.videoFrames - std::min(peer, stats.videoFrames);
+    if (peer > 0 && direct > 0) {
+        return "both";
+    }
+    return peer > 0 ? "p2p" : direct > 0 ? "direct" : "none";
+}
 
 nlohmann::json Report(const Totals& now, double fps) {
     return {{"connected", now.connected},
@@ -82,13 +98,18 @@ nlohmann::json Report(const Totals& now, double fps) {
             {"width", now.size.width},
             {"height", now.size.height},
             {"fps", fps},
-            {"reconnects", now.stats.reconnects}};
+            {"reconnects", now.stats.reconnects},
+            {"p2p_video_frames", now.stats.peerVideoFrames},
+            {"direct_video_frames", now.stats.videoFrames - now.stats.peerVideoFrames},
+            {"media_over_p2p", now.mediaOverPeer},
+            {"transport", Transport(now.stats)}};
 }
 
 Totals Read(const CXOMPPlayer& channel) {
     Totals totals;
     totals.stats = channel.Stats();
     totals.connected = channel.Connected();
+    totals.mediaOverPeer = channel.MediaOverPeer();
     // The decoder reports a placeholder size until its first picture.
     if (totals.stats.decoded > 0) {
         totals.size = channel.PictureSizeForPoints();
@@ -129,9 +150,9 @@ int RunWatch(const std::vector<std::string>& words) {
     if (!args) {
         return WatchUsage(error);
     }
-    auto unknown =
-        args->Unknown({"address", "user", "password", "id", "local", "seconds", "sub-stream",
-                       "pane", "no-pictures", "listen", "name", "record", "snapshot"});
+    auto unknown = args->Unknown({"address", "user", "password", "id", "local", "seconds",
+                                  "sub-stream", "pane", "no-pictures", "listen", "name", "record",
+                                  "snapshot", "rendezvous"});
     if (!unknown.empty()) {
         return WatchUsage("unknown option --" + unknown.front());
     }
@@ -158,6 +179,25 @@ int RunWatch(const std::vector<std::string>& words) {
                                   std::filesystem::path(snapshotPath).filename() ==
                                       std::filesystem::path(snapshotPath).extension())) {
         return WatchUsage("--snapshot needs a file name ending in .jpg, .jpeg, .png or .bmp");
+    }
+    PeerSettings peer;
+    if (args->Has("rendezvous")) {
+        std::string text = args->Get("rendezvous");
+        size_t colon = text.rfind(':');
+        peer.rendezvousHost = text.substr(0, colon);
+        if (colon != std::string::npos) {
+            std::string digits = text.substr(colon + 1);
+            int port = 0;
+            char extra = 0;
+            if (std::sscanf(digits.c_str(), "%d%c", &port, &extra) != 1 || port < 1 ||
+                port > 65535) {
+                return WatchUsage("--rendezvous needs HOST or HOST:PORT (port 1 to 65535)");
+            }
+            peer.rendezvousPort = port;
+        }
+        if (peer.rendezvousHost.empty() || peer.rendezvousHost.size() > 127) {
+            return WatchUsage("--rendezvous needs HOST or HOST:PORT (port 1 to 65535)");
+        }
     }
     bool subStream = args->Has("sub-stream");
     bool local = args->Has("local") || subStream;
@@ -189,6 +229,7 @@ int RunWatch(const std::vector<std::string>& words) {
     options.localBigStream = !subStream;
     options.videoSink = sink.get();
     options.name = "watch";
+    options.peer = peer;
 
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);

@@ -17,6 +17,7 @@
 #include "media/FrameSplitter.h"
 #include "media/LiveLink.h"
 #include "media/LiveVideoStep.h"
+#include "media/PeerCalls.h"
 #include "media/PictureRenderer.h"
 #include "media/RecordNames.h"
 #include "media/SnapshotWriter.h"
@@ -47,11 +48,17 @@ class CXOMPPlayer::ReceiverEvents : public ChannelReceiver::Host {
     explicit ReceiverEvents(CXOMPPlayer& channel) : channel_(channel) {}
 
     void OnNewConnection() override {
+        if (channel_.MediaOverPeer()) {
+            // The pictures come over peer-to-peer: a new direct connection
+            // (the silent one times out and is made again) changes nothing
+            // in their stream.
+            return;
+        }
         std::lock_guard lock(channel_.splitMutex_);
         channel_.splitter_->BeginConnection();
     }
     void OnLoggedIn() override {
-        if (!channel_.mediaOverPeer_.load()) {
+        if (!channel_.MediaOverPeer()) {
             // Sent from the receive thread itself, ahead of anything the
             // window queues on this connection.
             channel_.SendPictureStream(true);
@@ -59,7 +66,7 @@ class CXOMPPlayer::ReceiverEvents : public ChannelReceiver::Host {
         }
     }
     void OnMedia(const uint8_t* data, size_t length) override {
-        if (channel_.mediaOverPeer_.load()) {
+        if (channel_.MediaOverPeer()) {
             channel_.SendPictureStream(false);  // the pictures come the other way
             return;
         }
@@ -68,11 +75,37 @@ class CXOMPPlayer::ReceiverEvents : public ChannelReceiver::Host {
     void OnAlert(bool on) override { channel_.alert_.store(on); }
     void OnReconnected(bool connected) override {
         channel_.connected_.store(connected);
-        if (!channel_.mediaOverPeer_.load()) {
+        if (!channel_.MediaOverPeer()) {
             channel_.PostState();
         }
     }
     bool PeerAllowed() const override { return channel_.peerAllowed_.load(); }
+
+  private:
+    CXOMPPlayer& channel_;
+};
+
+// What the peer-to-peer transport needs from the channel.
+class CXOMPPlayer::PeerEvents : public PeerTransport::Host {
+  public:
+    explicit PeerEvents(CXOMPPlayer& channel) : channel_(channel) {}
+
+    void SplitPeerFrame(const uint8_t* data, size_t size) override {
+        channel_.SplitFrames(data, size);
+    }
+    void RequestDirectPicture() override {
+        if (channel_.link_->IsOpen() && !channel_.stop_.load()) {
+            channel_.SendPictureStream(true);
+        }
+    }
+    void ClearListening() override { channel_.listening_.store(false); }
+    bool Listening() const override { return channel_.listening_.load(); }
+    void WaitForKeyFrame() override {
+        std::lock_guard lock(channel_.splitMutex_);
+        channel_.splitter_->SetWaitingForKeyFrame(true);
+    }
+    bool Alert() const override { return channel_.alert_.load(); }
+    void SetAlert(bool on) override { channel_.alert_.store(on); }
 
   private:
     CXOMPPlayer& channel_;
@@ -96,6 +129,10 @@ CXOMPPlayer::CXOMPPlayer(LiveChannelOptions options)
       splitter_(std::make_unique<FrameSplitter>()),
       videoStep_(std::make_unique<LiveVideoStep>(splitter_->VideoQueue(), kVideoFrameCapacity)),
       events_(std::make_unique<ReceiverEvents>(*this)),
+      peerEvents_(std::make_unique<PeerEvents>(*this)),
+      peer_(std::make_unique<PeerTransport>(
+          options_.peerCalls != nullptr ? *options_.peerCalls : LibraryPeerCalls(), options_.peer,
+          *peerEvents_, name_)),
       receiver_(std::make_unique<ChannelReceiver>(*link_, *record_, options_.directory,
                                                   options_.offlineRetryMs, stop_, *events_)),
       microphone_(std::make_unique<CWaveIn>(options_.audioBackend, name_)),
@@ -164,7 +201,8 @@ int CXOMPPlayer::Open(const DeviceInfo* record, NoticeTarget* owner) {
     ChannelAddresses addresses = ParseAddressList(record_->Url(), peerAllowed_.load());
     link_->SetAddresses(addresses);
     int result = 0;
-    if (!addresses.peerId.empty() && peerAllowed_.load() && StartPeer(addresses.peerId)) {
+    bool onlyPeer = addresses.directHost.empty() && addresses.remoteHost.empty();
+    if (!addresses.peerId.empty() && peerAllowed_.load() && StartP2p(addresses.peerId, onlyPeer)) {
         peerAllowed_.store(false);
         connected_.store(true);
         result = 1;
@@ -221,7 +259,10 @@ void CXOMPPlayer::Close() {
     connected_.store(false);
     SignalStop();  // again, for threads an Open in progress has started
     StopTalk();
-    // The peer-to-peer transport has no threads to stop here.
+    // Whether the pictures came over peer-to-peer until now: then the
+    // direct stream is already stopped at the camera.
+    bool overPeer = MediaOverPeer();
+    StopP2p();
     receiver_->Join(kThreadStopWaitMs);
     videoThread_.Join(kThreadStopWaitMs);
     audioThread_.Join(kThreadStopWaitMs);
@@ -235,7 +276,7 @@ void CXOMPPlayer::Close() {
         // stop; after a failed send (a peer that stopped reading), here or
         // on the send thread, nothing more is tried, so a stalled camera
         // costs one send time-out in all.
-        if (DrainRequests() && !mediaOverPeer_.load()) {
+        if (DrainRequests() && !overPeer) {
             SendStreamCommand(false, "All");
         }
         link_->CloseSocket();
@@ -272,7 +313,12 @@ void CXOMPPlayer::SendStreamCommand(bool start, const char* type) {
 void CXOMPPlayer::SendPictureStream(bool start) {
     SendStreamCommand(start, start ? (listening_.load() ? "All" : "Video") : "All");
     int quality = lastQuality_.load();
-    if (quality != 0) {
+    if (quality == 0) {
+        return;
+    }
+    if (MediaOverPeer()) {
+        peer_->SendControl(quality);
+    } else {
         link_->Send(*ControlRequest(quality));
     }
 }
@@ -299,6 +345,10 @@ bool CXOMPPlayer::DrainRequests() {
 
 void CXOMPPlayer::SetListening(bool on) {
     listening_.store(on);
+    if (MediaOverPeer()) {
+        peer_->SetListening(on);
+        return;
+    }
     auto message = std::make_unique<CHalvexProtocolAX>();
     std::optional<int> streamId =
         channelmsg::BuildStreamCommand(*message, on, "Audio", CurrentStreamChoice());
@@ -315,6 +365,10 @@ std::unique_ptr<CHalvexProtocolAX> CXOMPPlayer::ControlRequest(int code) {
 }
 
 void CXOMPPlayer::SendControl(int code) {
+    if (MediaOverPeer()) {
+        peer_->SendControl(code);  // not remembered for re-sending
+        return;
+    }
     if (channelmsg::IsQualityCode(code)) {
         lastQuality_.store(code);
     }
@@ -589,6 +643,11 @@ LiveChannelStats CXOMPPlayer::Stats() const {
     stats.reconnects = receiver_->Reconnects();
     stats.overlongMessages = receiver_->OverlongMessages();
     stats.talkFramesSent = talkFramesSent_.load();
+    PeerTransport::Counters peer = peer_->Read();
+    stats.peerVideoFrames = peer.framesSplit;
+    stats.peerAudioFrames = peer.audioSplit;
+    stats.peerSessions = peer.sessions;
+    stats.peerLosses = peer.losses;
     return stats;
 }
 
@@ -693,10 +752,14 @@ uint64_t CXOMPPlayer::RefusedRequests() const {
     return requests_->Refused();
 }
 
-bool CXOMPPlayer::StartPeer(const std::string&) {
-    // The peer-to-peer transport is not available in this build: the camera
-    // is reached at its direct address.
-    return false;
+bool CXOMPPlayer::StartP2p(const std::string& id, bool onlyPeer) {
+    return peer_->Start(id, onlyPeer);
+}
+
+void CXOMPPlayer::StopP2p() {
+    // Every wait of its threads ends when told: this takes milliseconds,
+    // 2000 ms per thread at worst.
+    peer_->Stop();
 }
 
 }  // namespace orbisight

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "media/MediaHooks.h"
+#include "media/PeerTransport.h"
 #include "media/VideoSink.h"
 #include "platform/Notice.h"
 #include "platform/WorkerThread.h"
@@ -68,6 +69,10 @@ struct LiveChannelOptions {
     std::string recordFolder;
     // "Record file divide:": minutes per recording file (below 1: 60).
     int recordMinutes = 60;
+    // The peer-to-peer service ("CameraClient.ini" [P2P]) and its pacing.
+    PeerSettings peer;
+    // The peer-to-peer calls; null: the process's peer-to-peer layer.
+    PeerCalls* peerCalls = nullptr;
 };
 
 // Overlay button boxes of a pane, in the pane's client coordinates.
@@ -101,6 +106,10 @@ struct LiveChannelStats {
     uint64_t reconnects = 0;        // reconnection attempts that logged in
     uint64_t overlongMessages = 0;  // messages above the size limit, skipped
     uint64_t talkFramesSent = 0;    // encoded microphone frames sent to the camera
+    uint64_t peerVideoFrames = 0;   // video frames that came over peer-to-peer
+    uint64_t peerAudioFrames = 0;   // audio frames that came over peer-to-peer
+    uint64_t peerSessions = 0;      // peer-to-peer sessions started
+    uint64_t peerLosses = 0;        // peer-to-peer sessions lost or failed
 };
 
 // The live channel of one video pane: reaches one camera, logs in, asks for
@@ -215,7 +224,12 @@ class CXOMPPlayer {
     int StreamIdFlag() const;     // the last "StreamID" value sent (0 or 1)
     int LastQualityCode() const;  // 0 = none
     bool Remote() const;          // connected through the "ddns://" address
-    bool MediaOverPeer() const { return mediaOverPeer_.load(); }
+    bool MediaOverPeer() const { return peer_->MediaOverPeer(); }
+    // Peer-to-peer: whether it was started (and not stopped by Close), its
+    // state (1 connected) and whether its threads have given up.
+    bool PeerStarted() const { return peer_->Running(); }
+    int PeerState() const { return peer_->State(); }
+    bool PeerStopped() const { return peer_->Stopped(); }
     bool Stopping() const { return stop_.load(); }
 
     // The decoder's picture size: 490 x 385 until the first picture; the pane
@@ -244,6 +258,8 @@ class CXOMPPlayer {
   private:
     class ReceiverEvents;
     friend class ReceiverEvents;
+    class PeerEvents;
+    friend class PeerEvents;
 
     void VideoLoop(AutoResetEvent& stop);
     void AudioLoop(AutoResetEvent& stop);
@@ -264,7 +280,10 @@ class CXOMPPlayer {
     // The picture stream's start or stop, then the remembered quality.
     void SendPictureStream(bool start);
     void PostState();
-    bool StartPeer(const std::string& id);
+    // Starts the peer-to-peer transport for the identifier (true once its
+    // threads run); a camera without a direct address keeps trying it.
+    bool StartP2p(const std::string& id, bool onlyPeer);
+    void StopP2p();
     // Signals every thread and wakes every blocking call; waits for nothing.
     void SignalStop();
     VideoOverlay OverlayFor(bool alarm);
@@ -282,6 +301,8 @@ class CXOMPPlayer {
     std::unique_ptr<FrameSplitter> splitter_;
     std::unique_ptr<LiveVideoStep> videoStep_;
     std::unique_ptr<ReceiverEvents> events_;
+    std::unique_ptr<PeerEvents> peerEvents_;
+    std::unique_ptr<PeerTransport> peer_;
     std::unique_ptr<ChannelReceiver> receiver_;  // receive and keep-alive threads
     std::unique_ptr<CWaveIn> microphone_;        // encoded talk frames in its queue
     std::unique_ptr<CWaveOut> sound_;            // audio thread only; when no sink is given
@@ -341,11 +362,8 @@ class CXOMPPlayer {
     std::atomic<int> lastQuality_{0};
     bool currentAlarm_ = false;  // video thread only: the frame being decoded
 
-    // Peer-to-peer flags (the transport itself is not available here).
+    // Cleared once peer-to-peer has been started: a channel starts it once.
     std::atomic<bool> peerAllowed_{true};
-    std::atomic<int> peerState_{0};
-    std::atomic<bool> peerStopped_{true};
-    std::atomic<bool> mediaOverPeer_{false};
 
     mutable std::mutex boxesMutex_;
     PaneButtonBoxes boxes_;  // protected by boxesMutex_

@@ -140,7 +140,8 @@ TEST(LiveChannel, PrivateRemoteHostIsNeverTried) {
 TEST(LiveChannel, NoReachableAddress) {
     NoticeQueue owner;
     CXOMPPlayer channel;
-    auto nothing = CameraRecord("tutkid://NOTAVAILABLE;cloud://x");
+    // (A "tutkid://" entry would make Open succeed: see PeerChannel.)
+    auto nothing = CameraRecord("ssp://127.0.0.1:1;cloud://x");
     EXPECT_EQ(channel.Open(nothing.get(), &owner), 0);
     EXPECT_TRUE(test::WaitState(owner, 0, kWaitMs));
     EXPECT_FALSE(channel.Connected());
