@@ -27,6 +27,7 @@
 #include "app/CDlgUserInfo.h"
 #include "app/CDlgVedioShow.h"
 #include "app/CLocalSearchDlg.h"
+#include "app/CMyVelaExpertApp.h"
 #include "app/CRecordMangerDlg.h"
 #include "app/DiskGuard.h"
 #include "app/LoopPlay.h"
@@ -518,9 +519,9 @@ RecordManagerContext CMyVelaExpertDlg::MakeRecordManagerContext() const {
         }
         return cameras;
     };
-    // Start-up sets the cloud-storage client once it is loaded; until then
-    // cloud storage is unavailable.
-    context.cloud = nullptr;
+    // Null when the cloud-storage client could not be loaded whole: the
+    // cloud page then says cloud storage is unavailable.
+    context.cloud = CMyVelaExpertApp::CloudStorage();
     return context;
 }
 
