@@ -97,15 +97,14 @@ bool AlarmNotifier::NotifyBus(const QString& title, const QString& body) {
          << QStringList{"default", "Show"} << hints << kShowMs;
     // Never waits: a service that is missing or slow only means no notice.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this](QDBusPendingCallWatcher* w) {
-                QDBusPendingReply<uint> reply = *w;
-                if (!reply.isError()) {
-                    notices_.insert(reply.value());
-                    emit noticeShown(reply.value());
-                }
-                w->deleteLater();
-            });
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        QDBusPendingReply<uint> reply = *w;
+        if (!reply.isError()) {
+            notices_.insert(reply.value());
+            emit noticeShown(reply.value());
+        }
+        w->deleteLater();
+    });
     return true;
 }
 

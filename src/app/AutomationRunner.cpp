@@ -25,8 +25,8 @@
 #include "app/CDlgVedioShow.h"
 #include "app/CMyVelaExpertDlg.h"
 #include "app/LoopPlay.h"
-#include "app/PaneGeometry.h"
 #include "app/PaneChannel.h"
+#include "app/PaneGeometry.h"
 #include "app/StallWatch.h"
 #include "app/TitleBar.h"
 #include "app/VideoWall.h"
@@ -317,9 +317,8 @@ void AutomationRunner::Login(const std::string& argument, bool press) {
 void AutomationRunner::Playback(const std::string& action) {
     if (action == "open") {
         // The toolbar's button; its window runs modal after this step.
-        QTimer::singleShot(0, window_, [window = window_] {
-            window->Command(CDlgDevAllCtrl::kReplay);
-        });
+        QTimer::singleShot(0, window_,
+                           [window = window_] { window->Command(CDlgDevAllCtrl::kReplay); });
         return;
     }
     auto* dialog = window_->findChild<CDlgRecordingPlay*>();

@@ -52,7 +52,11 @@ CAlarmHistoryDlg::CAlarmHistoryDlg(AlarmList* alarms, std::filesystem::path data
 
     close_ = new QPushButton("X", this);
     close_->setFlat(true);
-    close_->setStyleSheet("color: white; font-weight: bold;");
+    // White on the window's blue: the skin's light button face would hide
+    // the white "X".
+    close_->setStyleSheet(
+        "QPushButton { color: white; font-weight: bold; background: transparent; border: none; }"
+        "QPushButton:hover { background: rgba(255, 255, 255, 60); }");
     close_->setToolTip("Close");
     connect(close_, &QPushButton::clicked, this, &CAlarmHistoryDlg::HideAlarms);
 
@@ -186,6 +190,8 @@ void CAlarmHistoryDlg::Refill() {
                 QStringList{FieldString(m.DeviceId()), FieldString(m.Title()),
                             FieldString(m.Message()), FieldString(m.ReceiveTime())});
             row->setData(kColumnId, kKeyRole, QVariant::fromValue<qulonglong>(entry.key));
+            // The narrow columns cut long texts: the whole text on hover.
+            row->setToolTip(kColumnTitle, row->text(kColumnTitle));
             row->setToolTip(kColumnContent, row->text(kColumnContent));
             list_->insertTopLevelItem(0, row);
         }

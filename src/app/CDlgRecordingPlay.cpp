@@ -494,6 +494,10 @@ void CDlgRecordingPlay::StopPlayback() {
     fastButton_->setText("FF");
     speed_ = 1;
     playingPath_.clear();
+    // Stopped before the index was there: the window is no longer analysing.
+    if (timeLabel_->text() == kAnalyzingText) {
+        timeLabel_->setText(TimeText(0, 0));
+    }
 }
 
 void CDlgRecordingPlay::FastForward() {

@@ -188,6 +188,13 @@ TEST_F(PlaybackWindowTest, TheIndexIsBuiltBehindTheWindow) {
     EXPECT_TRUE(dialog_->TimeLabel()->text().endsWith(" / 01:06:39"))
         << dialog_->TimeLabel()->text().toStdString();
 
+    // Stopped while the index is still being built: the label no longer
+    // says it is analysing.
+    dialog_->OpenItem(Find(QString::fromStdString(recording_.filename().string())));
+    EXPECT_EQ(dialog_->TimeLabel()->text(), "Analyzing, please wait...");
+    QTest::mouseClick(dialog_->StopButton(), Qt::LeftButton);
+    EXPECT_EQ(dialog_->TimeLabel()->text(), "00:00:00 / 00:00:00");
+
     // Closing while a build runs does not wait for it either.
     dialog_->OpenItem(Find(QString::fromStdString(recording_.filename().string())));
     EXPECT_TRUE(dialog_->Session().Read().analyzing);

@@ -215,11 +215,8 @@ struct OneCamera {
 
     explicit OneCamera(const std::string& cameraId) : id(cameraId) {
         nlohmann::json config = {{"cameras", nlohmann::json::array()}};
-        config["cameras"].push_back({{"id", id},
-                                     {"name", "Porch"},
-                                     {"user", "admin"},
-                                     {"password", "admin"},
-                                     {"port", 0}});
+        config["cameras"].push_back(
+            {{"id", id}, {"name", "Porch"}, {"user", "admin"}, {"password", "admin"}, {"port", 0}});
         cameras = sim::StartCameraSimulators(config, context);
         char pattern[] = "/tmp/orbisight-e2e-XXXXXX";
         work = ::mkdtemp(pattern);
@@ -348,8 +345,8 @@ TEST(AppEndToEnd, RecordingFromThePanelPlaysBack) {
     std::string script = "trace=" + trace.string() +
                          ";at=1;connect-all;wait-playing;select=0;panel=1051;wait=5;panel=1013;"
                          "wait=1;panel=1051;wait=1;quit";
-    ClientRun run(SpawnClient(camera.home, camera.work / "user", script, kScreenWidth,
-                              kScreenHeight));
+    ClientRun run(
+        SpawnClient(camera.home, camera.work / "user", script, kScreenWidth, kScreenHeight));
     ASSERT_TRUE(run.Started());
     EXPECT_EQ(run.Finish(), 0) << "the client ends normally after the script";
     for (const std::string& line : ReadLines(trace)) {
