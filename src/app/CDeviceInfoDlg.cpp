@@ -353,10 +353,18 @@ void CDeviceInfoDlg::RefreshWifiList(bool selectFirst) {
     if (!wifiScanner_) {
         return;  // no way to scan here: the list stays as it is
     }
+    scanSelectsFirst_ = scanSelectsFirst_ || selectFirst;
+    if (scanRunning_) {
+        return;  // the scan under way answers this request too
+    }
+    scanRunning_ = true;
     auto scanner = wifiScanner_;
-    RunInBackground("dlg/wifiscan", [this, scanner, selectFirst]() -> std::function<void()> {
+    RunInBackground("dlg/wifiscan", [this, scanner]() -> std::function<void()> {
         std::vector<std::string> networks = scanner();
-        return [this, networks, selectFirst] {
+        return [this, networks] {
+            scanRunning_ = false;
+            bool selectFirst = scanSelectsFirst_;
+            scanSelectsFirst_ = false;
             auto* list = PageWidget(Page::kWifi)->findChild<QComboBox*>("wifiSsid");
             if (!list) {
                 return;

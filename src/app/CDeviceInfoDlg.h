@@ -128,6 +128,10 @@ class CDeviceInfoDlg : public QDialog {
     bool needsRestart_ = false;
     // A record schedule edited and not yet sent with its page.
     bool scheduleEdited_ = false;
+    // One Wi-Fi scan at a time (nmcli may take seconds); a "Refresh" while
+    // one runs makes its result select the first network.
+    bool scanRunning_ = false;
+    bool scanSelectsFirst_ = false;
     DevInfoBlock schedule_{};
 
     QTabWidget* tabs_ = nullptr;

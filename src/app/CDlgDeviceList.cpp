@@ -727,15 +727,25 @@ void CDlgDeviceList::EquipSettingsDialog(CDeviceInfoDlg* dialog) {
 }
 
 CDeviceInfoDlg* CDlgDeviceList::EditLanParameters(QWidget* parent, const CamNetParam& record) {
+    // A camera of "My cameras" renamed on the LAN is renamed on the account
+    // too, as from the tree.
+    auto mine = worker_->FindDevice(DeviceListKind::kMy, record.Id(), IdMatch::kIgnoreCase);
     DeviceInfo camera{};
-    camera.SetId(record.Id());
-    camera.SetName(record.Name());
-    camera.SetHostAddress(record.Address());
-    camera.local = 1;
+    if (mine) {
+        camera = *mine;
+    } else {
+        camera.SetId(record.Id());
+        camera.SetName(record.Name());
+        camera.SetHostAddress(record.Address());
+        camera.local = 1;
+    }
     auto link = std::make_unique<LanParamLink>(record, lan_);
     auto* dialog = new CDeviceInfoDlg(std::move(link), camera, parent ? parent : this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->SetCloser(&wall_->Closer());
+    if (mine) {
+        dialog->SetAccountRename(worker_, false);
+    }
     EquipSettingsDialog(dialog);
     dialog->Start();
     dialog->open();

@@ -429,6 +429,7 @@ TEST_F(DeviceSettingsDialog, WifiScansRunOffTheWindowThreadAndTheFirstKeepsTheCa
     }
     Show(Page::kWifi);
     dialog_->findChild<QPushButton*>("wifiRefresh")->click();  // returns while the scan waits
+    dialog_->findChild<QPushButton*>("wifiRefresh")->click();  // served by the same scan
     ssid->setEditText("typed");
     {
         std::lock_guard lock(gate->mutex);

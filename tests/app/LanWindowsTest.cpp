@@ -363,6 +363,35 @@ TEST_F(LanTree, LocalSearchEditOpensTheSettingsDialogInLanMode) {
     dialog->close();
 }
 
+TEST_F(LanTree, AnAccountCameraRenamedOnTheLanIsRenamedOnTheAccountToo) {
+    StartSim();
+    Open();
+    ASSERT_TRUE(LoginAndFill());
+    // The ID as the camera spells it may differ in case from the account's.
+    CamNetParam row = Record("srv000000001", 0, "192.168.1.61", "Porch");
+    CDeviceInfoDlg* dialog = Tree()->EditLanParameters(nullptr, row);
+    ASSERT_NE(dialog, nullptr);
+    QStringList renamed;
+    QObject::connect(dialog, &CDeviceInfoDlg::deviceRenamed,
+                     [&](const QString&, const QString& name) { renamed << name; });
+    MessageRecorder messages;
+    dialog->Tabs()->setCurrentIndex(static_cast<int>(params::Page::kSystemInfo));
+    auto* name = dialog->PageWidget(params::Page::kSystemInfo)->findChild<QLineEdit*>("deviceName");
+    name->setText("Porch light");
+    emit name->textEdited(name->text());
+    ASSERT_TRUE(dialog->Submit());
+    ASSERT_TRUE(WaitUntil([&] { return !renamed.isEmpty(); }, 10000));
+    EXPECT_EQ(renamed.value(0), "Porch light");
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            auto found =
+                Session()->FindDevice(DeviceListKind::kMy, "SRV000000001", IdMatch::kExact);
+            return found && found->Name() == "Porch light";
+        },
+        10000));
+    dialog->close();
+}
+
 TEST_F(LanTree, AnAnswerAddsTheCameraUnderLocalCamerasAndTheWaysInAreOpen) {
     StartSim();
     Open();
