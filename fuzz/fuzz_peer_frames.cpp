@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         client.InjectDatagram(datagram.data(), datagram.size());
         offset += length;
     }
-    std::vector<char> frame(kMaxFrameSize);
+    static std::vector<char> frame(kMaxFrameSize);
     char info[16];
     int actual = 0;
     int expected = 0;

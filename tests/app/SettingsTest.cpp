@@ -210,5 +210,28 @@ TEST(AutoStartTest, ReservedCharactersInThePathAreEscapedTwice) {
     EXPECT_NE(text.find("\nExec=" + AutoStart::ExecLine(path) + "\n"), std::string::npos);
 }
 
+TEST(ClientSettingsFileTest, RendezvousServiceFromItsSectionWithDefaultsAtTheEdges) {
+    TempFolder dir;
+    fs::path path = dir.Path() / "CameraClient.ini";
+    ClientSettingsFile file(path);
+    EXPECT_EQ(file.RendezvousHost(), "127.0.0.1");
+    EXPECT_EQ(file.RendezvousPort(), 5570);
+    auto write = [&](const std::string& text) {
+        std::ofstream out(path, std::ios::trunc);
+        out << text;
+    };
+    write("[P2P]\nRendezvousHost=relay.example\nRendezvousPort=65535\n");
+    EXPECT_EQ(file.RendezvousHost(), "relay.example");
+    EXPECT_EQ(file.RendezvousPort(), 65535);
+    write("[P2P]\nRendezvousHost=" + std::string(127, 'h') + "\nRendezvousPort=65536\n");
+    EXPECT_EQ(file.RendezvousHost().size(), 127u);
+    EXPECT_EQ(file.RendezvousPort(), 5570);
+    write("[P2P]\nRendezvousHost=" + std::string(128, 'h') + "\nRendezvousPort=0\n");
+    EXPECT_EQ(file.RendezvousHost(), "127.0.0.1");
+    EXPECT_EQ(file.RendezvousPort(), 5570);
+    write("[P2P]\nRendezvousPort=1\n");
+    EXPECT_EQ(file.RendezvousPort(), 1);
+}
+
 }  // namespace
 }  // namespace orbisight
