@@ -11,7 +11,11 @@ std::vector<std::string> UserLoginInfo::AutoConnectIds() const {
     std::vector<std::string> ids;
     ids.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
-        ids.emplace_back(FieldText(autoConnectIds[i]));
+        // An empty entry names no camera; the list is written without them.
+        std::string_view id = FieldText(autoConnectIds[i]);
+        if (!id.empty()) {
+            ids.emplace_back(id);
+        }
     }
     return ids;
 }

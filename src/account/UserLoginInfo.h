@@ -39,7 +39,8 @@ struct UserLoginInfo {
     void SetUserName(std::string_view text) { CopyTextField(userName, text); }
     void SetPassword(std::string_view text) { CopyTextField(password, text); }
 
-    // The auto-connect device IDs; a stored count outside 0..500 is clamped.
+    // The auto-connect device IDs; a stored count outside 0..500 is clamped
+    // and empty entries are skipped.
     std::vector<std::string> AutoConnectIds() const;
     // Replaces the auto-connect list. An ID that does not fit its 32-byte
     // field (more than 31 bytes) is left out rather than cut, since a cut ID
