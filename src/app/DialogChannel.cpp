@@ -1,12 +1,7 @@
 #include "app/DialogChannel.h"
 
-#include <chrono>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-
 #include "app/PaneLink.h"
-#include "platform/WorkerThread.h"
+#include "platform/ReleaseThread.h"
 
 namespace orbisight {
 
@@ -21,69 +16,16 @@ namespace {
 constexpr int kOpenerJoinWaitMs = 5000;
 
 // Closes the channels that dialogs let go of, one after another, on one
-// thread started on first use. The list has no limit of its own: a dialog
-// opens one channel, and a user opens dialogs one at a time.
-class ClosingThread {
-  public:
-    static ClosingThread& Instance() {
-        static ClosingThread instance;
-        return instance;
-    }
-
-    void Hand(std::shared_ptr<DialogChannel::State> state) {
-        std::lock_guard lock(mutex_);
-        waiting_.push_back(std::move(state));
-        if (!thread_.Running()) {
-            thread_.Start("dlg/close", [this](AutoResetEvent&) { Run(); });
-        }
-        cv_.notify_one();
-    }
-
-    bool WaitIdle(int waitMs) {
-        std::unique_lock lock(mutex_);
-        return idle_.wait_for(lock, std::chrono::milliseconds(waitMs),
-                              [this] { return waiting_.empty() && !closing_; });
-    }
-
-    ~ClosingThread() {
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
-        }
-        cv_.notify_all();
-        thread_.Join(60000);
-    }
-
-  private:
-    void Run() {
-        std::unique_lock lock(mutex_);
-        while (true) {
-            cv_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
-            if (waiting_.empty()) {
-                return;  // stopping, nothing left
-            }
-            auto state = std::move(waiting_.front());
-            waiting_.pop_front();
-            closing_ = true;
-            lock.unlock();
-            // Close abandons an Open in progress, so the opener ends at once.
-            state->channel.Close();
-            state->opener.Join(kOpenerJoinWaitMs);
-            state.reset();
-            lock.lock();
-            closing_ = false;
-            idle_.notify_all();
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable cv_;                                 // work arrived, or stopping_
-    std::condition_variable idle_;                               // a channel was closed
-    std::deque<std::shared_ptr<DialogChannel::State>> waiting_;  // protected by mutex_
-    bool closing_ = false;                                       // protected by mutex_
-    bool stopping_ = false;                                      // protected by mutex_
-    WorkerThread thread_;
-};
+// thread started on first use: a dialog opens one channel, and a user opens
+// dialogs one at a time.
+ReleaseThread<DialogChannel::State>& Closer() {
+    static ReleaseThread<DialogChannel::State> closer("dlg/close", [](DialogChannel::State& state) {
+        // Close abandons an Open in progress, so the opener ends at once.
+        state.channel.Close();
+        state.opener.Join(kOpenerJoinWaitMs);
+    });
+    return closer;
+}
 
 }  // namespace
 
@@ -110,7 +52,7 @@ DialogChannel::DialogChannel(QObject* owner, int mode, NoticeHandler onNotice,
 
 DialogChannel::~DialogChannel() {
     state_->link->Detach();
-    ClosingThread::Instance().Hand(std::move(state_));
+    Closer().Hand(std::move(state_));
 }
 
 void DialogChannel::SetTimings(const CXOMPDeviceOper::Timings& timings) {
@@ -135,7 +77,7 @@ CXOMPDeviceOper& DialogChannel::Channel() {
 }
 
 bool DialogChannel::WaitClosed(int waitMs) {
-    return ClosingThread::Instance().WaitIdle(waitMs);
+    return Closer().WaitIdle(waitMs);
 }
 
 }  // namespace orbisight

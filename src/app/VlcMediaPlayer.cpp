@@ -3,14 +3,12 @@
 #include <vlc/vlc.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <filesystem>
 #include <mutex>
 
-#include "platform/WorkerThread.h"
+#include "platform/ReleaseThread.h"
 
 namespace orbisight {
 
@@ -44,65 +42,12 @@ namespace {
 constexpr unsigned kMaxSide = 4096;
 
 // Releases the players let go of, one after another, on one thread started
-// on first use.
-class VlcClosingThread {
-  public:
-    static VlcClosingThread& Instance() {
-        static VlcClosingThread instance;
-        return instance;
-    }
-
-    void Hand(std::shared_ptr<VlcMediaPlayer::Shared> shared) {
-        std::lock_guard lock(mutex_);
-        waiting_.push_back(std::move(shared));
-        if (!thread_.Running()) {
-            thread_.Start("app/vlcclose", [this](AutoResetEvent&) { Run(); });
-        }
-        cv_.notify_one();
-    }
-
-    bool WaitIdle(int waitMs) {
-        std::unique_lock lock(mutex_);
-        return idle_.wait_for(lock, std::chrono::milliseconds(waitMs),
-                              [this] { return waiting_.empty() && !closing_; });
-    }
-
-    ~VlcClosingThread() {
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
-        }
-        cv_.notify_all();
-        thread_.Join(60000);
-    }
-
-  private:
-    void Run() {
-        std::unique_lock lock(mutex_);
-        while (true) {
-            cv_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
-            if (waiting_.empty()) {
-                return;
-            }
-            auto shared = std::move(waiting_.front());
-            waiting_.pop_front();
-            closing_ = true;
-            lock.unlock();
-            shared.reset();  // stops and releases, joining libvlc's threads
-            lock.lock();
-            closing_ = false;
-            idle_.notify_all();
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    std::condition_variable idle_;
-    std::deque<std::shared_ptr<VlcMediaPlayer::Shared>> waiting_;  // protected by mutex_
-    bool closing_ = false;                                         // protected by mutex_
-    bool stopping_ = false;                                        // protected by mutex_
-    WorkerThread thread_;
-};
+// on first use: the last reference stops and releases, joining libvlc's
+// threads.
+ReleaseThread<VlcMediaPlayer::Shared>& Closer() {
+    static ReleaseThread<VlcMediaPlayer::Shared> closer("app/vlcclose", nullptr);
+    return closer;
+}
 
 unsigned Format(void** opaque, char* chroma, unsigned* width, unsigned* height, unsigned* pitches,
                 unsigned* lines) {
@@ -210,7 +155,7 @@ void VlcMediaPlayer::Stop() {
         std::lock_guard lock(shared_->mutex);
         shared_->wake = nullptr;
     }
-    VlcClosingThread::Instance().Hand(std::move(shared_));
+    Closer().Hand(std::move(shared_));
     shared_.reset();
 }
 
@@ -295,7 +240,7 @@ bool VlcMediaPlayer::XOutputAvailable() {
 }
 
 bool VlcMediaPlayer::WaitAllReleased(int waitMs) {
-    return VlcClosingThread::Instance().WaitIdle(waitMs);
+    return Closer().WaitIdle(waitMs);
 }
 
 }  // namespace orbisight
