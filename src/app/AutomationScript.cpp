@@ -12,7 +12,8 @@ const std::set<std::string> kWithArgument = {
     "open",       "layout",      "page",    "wait",    "at",          "select",
     "screenshot", "drag",        "setting", "login",   "fill-login",  "trace",
     "wait-file",  "expand",      "screen",  "mark",    "stall-watch", "panel",
-    "loop-play",  "wait-online", "quality", "playback"};
+    "loop-play",  "wait-online", "quality", "playback",    "records",
+    "wait-records"};
 const std::set<std::string> kPlain = {
     "connect-all", "fullscreen", "wall-fullscreen", "disconnect-all", "cancel-login",
     "logout",      "wait-lists", "wait-playing",    "loop-stop",      "quit"};
