@@ -37,6 +37,7 @@
 #include "app/StallWatch.h"
 #include "app/TitleBar.h"
 #include "app/VideoWall.h"
+#include "ui/ImageButton.h"
 #include "ui/MessageBoxes.h"
 
 namespace orbisight {
@@ -504,8 +505,8 @@ void AutomationRunner::TraceRecords() {
         for (int i = 0; i < tab.list->topLevelItemCount(); ++i) {
             QString text = tab.list->topLevelItem(i)->text(CDlgSDSearchPage::kColumnDownload);
             if (!text.isEmpty()) {
-                download = tab.list->topLevelItem(i)->text(CDlgSDSearchPage::kColumnName) + " " +
-                           text;
+                download =
+                    tab.list->topLevelItem(i)->text(CDlgSDSearchPage::kColumnName) + " " + text;
             }
         }
     }
