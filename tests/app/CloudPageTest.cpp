@@ -23,6 +23,7 @@
 #include "records/CloudStorageLibrary.h"
 #include "sim/cloud/SimCloudServer.h"
 #include "tests/app/QtTestEnvironment.h"
+#include "ui/ImageButton.h"
 
 namespace orbisight {
 namespace {
