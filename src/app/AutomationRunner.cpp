@@ -2,12 +2,15 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSlider>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
@@ -16,20 +19,25 @@
 #include "account/CXOMPWorker.h"
 #include "app/AppSettings.h"
 #include "app/CAlarmHistoryDlg.h"
+#include "app/CDlgCloudSearchPage.h"
 #include "app/CDlgDevAllCtrl.h"
 #include "app/CDlgDeviceCtrl.h"
 #include "app/CDlgDeviceList.h"
 #include "app/CDlgLoopPlaySetting.h"
 #include "app/CDlgMyVelaLogin.h"
 #include "app/CDlgRecordingPlay.h"
+#include "app/CDlgSDSearchPage.h"
 #include "app/CDlgVedioShow.h"
 #include "app/CMyVelaExpertDlg.h"
+#include "app/CRecordMangerDlg.h"
 #include "app/LoopPlay.h"
 #include "app/PaneChannel.h"
 #include "app/PaneGeometry.h"
+#include "app/RecordPlayerView.h"
 #include "app/StallWatch.h"
 #include "app/TitleBar.h"
 #include "app/VideoWall.h"
+#include "ui/ImageButton.h"
 #include "ui/MessageBoxes.h"
 
 namespace orbisight {
@@ -147,6 +155,10 @@ void AutomationRunner::RunNext() {
                                                 "fewer cameras are on-line than asked")) {
         return;
     }
+    if (step.verb == "wait-records" &&
+        HoldUntil(RecordsReady(step.argument), "the record manager does not show it")) {
+        return;
+    }
     if (step.verb == "wait-playing" &&
         HoldUntil(AllPanesPlaying(), "not every pane shows pictures")) {
         return;
@@ -205,6 +217,8 @@ int AutomationRunner::Run(const AutomationStep& step) {
         }
     } else if (step.verb == "playback") {
         Playback(arg);
+    } else if (step.verb == "records") {
+        Records(arg);
     } else if (step.verb == "quality") {
         // The panel's quality menu: high, middle or low.
         const std::pair<const char*, int> levels[] = {
@@ -359,6 +373,149 @@ void AutomationRunner::Playback(const std::string& action) {
     Trace(QString("playback: %1 | %2 | %3 | %4")
               .arg(dialog->PathBox()->text(), dialog->TimeLabel()->text(),
                    dialog->StatusLabel()->text(), dialog->PlayButton()->text()));
+}
+
+namespace {
+
+// The list and status of the record manager's current tab.
+struct RecordTab {
+    QTreeWidget* list = nullptr;
+    QLabel* status = nullptr;
+    QPushButton* query = nullptr;
+    QDateEdit* date = nullptr;
+    int nameColumn = 1;
+};
+
+RecordTab CurrentTab(CRecordMangerDlg* manager) {
+    RecordTab tab;
+    if (manager->Tabs()->currentIndex() == 0) {
+        CDlgSDSearchPage* sd = manager->SdPage();
+        tab = {sd->List(), sd->Status(), sd->QueryButton(), sd->DateEdit(),
+               CDlgSDSearchPage::kColumnName};
+    } else {
+        CDlgCloudSearchPage* cloud = manager->CloudPage();
+        tab = {cloud->findChild<QTreeWidget*>("recordList"), cloud->findChild<QLabel*>("status"),
+               cloud->findChild<QPushButton*>("query"), cloud->findChild<QDateEdit*>("date"), 1};
+    }
+    return tab;
+}
+
+}  // namespace
+
+bool AutomationRunner::RecordsReady(const std::string& what) const {
+    CRecordMangerDlg* manager = window_->RecordManager();
+    if (!manager) {
+        return what == "closed";
+    }
+    if (what == "sd-list") {
+        return manager->SdPage()->List()->topLevelItemCount() > 0;
+    }
+    if (what == "cloud-list") {
+        auto* list = manager->CloudPage()->findChild<QTreeWidget*>("recordList");
+        return list && list->topLevelItemCount() > 0;
+    }
+    if (what == "download") {
+        return !manager->SdPage()->Downloading();
+    }
+    if (what == "playing") {
+        return manager->Player()->Active() && manager->Player()->PicturesShown() > 0;
+    }
+    return false;
+}
+
+void AutomationRunner::Records(const std::string& action) {
+    if (action.rfind("open:", 0) == 0) {
+        // The tree's "SD/Cloud Storage(&C)" on the camera.
+        std::string id = action.substr(5);
+        CXOMPWorker* session = window_->Session();
+        auto device = session->FindDevice(DeviceListKind::kMy, id, IdMatch::kExact);
+        if (!device) {
+            device = session->FindDevice(DeviceListKind::kLocal, id, IdMatch::kExact);
+        }
+        if (!device) {
+            std::fprintf(stderr, "automation: no camera \"%s\"\n", id.c_str());
+            return;
+        }
+        emit window_->DeviceTree()->recordsRequested(*device);
+        TraceRecords();
+        return;
+    }
+    CRecordMangerDlg* manager = window_->RecordManager();
+    if (!manager) {
+        Trace("records: not open");
+        return;
+    }
+    RecordTab tab = CurrentTab(manager);
+    if (action == "tab:sd" || action == "tab:cloud") {
+        manager->Tabs()->setCurrentIndex(action == "tab:sd" ? 0 : 1);
+    } else if (action.rfind("date:", 0) == 0) {
+        QDate day = QDate::fromString(QString::fromStdString(action.substr(5)), "yyyyMMdd");
+        if (day.isValid() && tab.date) {
+            tab.date->setDate(day);
+        } else {
+            std::fprintf(stderr, "automation: records=date:YYYYMMDD\n");
+        }
+    } else if (action == "query") {
+        if (tab.query) {
+            tab.query->click();
+        }
+    } else if (action.rfind("item:", 0) == 0) {
+        // A double click on the first row whose name holds the text.
+        QString part = QString::fromStdString(action.substr(5));
+        for (int i = 0; tab.list && i < tab.list->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* row = tab.list->topLevelItem(i);
+            if (row->text(tab.nameColumn).contains(part)) {
+                tab.list->setCurrentItem(row);
+                emit tab.list->itemDoubleClicked(row, tab.nameColumn);
+                break;
+            }
+        }
+    } else if (action == "play" || action == "pause") {
+        manager->Button(CRecordMangerDlg::kPlay)->click();
+    } else if (action == "stop") {
+        manager->Button(CRecordMangerDlg::kStop)->click();
+    } else if (action == "forward") {
+        manager->Button(CRecordMangerDlg::kForward)->click();
+    } else if (action == "backward") {
+        manager->Button(CRecordMangerDlg::kBackward)->click();
+    } else if (action == "fullscreen") {
+        manager->ToggleFullScreen();
+    } else if (action == "close") {
+        manager->close();
+        Trace("records: closed");
+        return;
+    } else if (action != "show") {
+        std::fprintf(stderr, "automation: unknown records action \"%s\"\n", action.c_str());
+    }
+    TraceRecords();
+}
+
+// What the manager shows now: tab, status, rows, the first row's
+// "Download" text (SD), the player's status, position and play button.
+void AutomationRunner::TraceRecords() {
+    CRecordMangerDlg* manager = window_->RecordManager();
+    if (!manager) {
+        Trace("records: not open");
+        return;
+    }
+    RecordTab tab = CurrentTab(manager);
+    bool sd = manager->Tabs()->currentIndex() == 0;
+    QString download;
+    if (sd && tab.list) {
+        for (int i = 0; i < tab.list->topLevelItemCount(); ++i) {
+            QString text = tab.list->topLevelItem(i)->text(CDlgSDSearchPage::kColumnDownload);
+            if (!text.isEmpty()) {
+                download =
+                    tab.list->topLevelItem(i)->text(CDlgSDSearchPage::kColumnName) + " " + text;
+            }
+        }
+    }
+    Trace(QString("records: %1 | %2 | %3 rows | %4 | %5 | %6% | %7")
+              .arg(sd ? "SD Record" : "Cloud Storage", tab.status ? tab.status->text() : "")
+              .arg(tab.list ? tab.list->topLevelItemCount() : 0)
+              .arg(download, manager->PlayerStatus()->text())
+              .arg(manager->PositionBar()->value())
+              .arg(manager->Button(CRecordMangerDlg::kPlay)->text()));
 }
 
 void AutomationRunner::StartTrace(const std::string& file) {

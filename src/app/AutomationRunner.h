@@ -41,6 +41,11 @@ class AutomationRunner : public QObject {
     // "playback=ACTION": the "Video playback" window, opened as the toolbar
     // opens it (modal; the script goes on meanwhile).
     void Playback(const std::string& action);
+    // "records=ACTION": the record manager ("SD/Cloud Storage(&C)").
+    void Records(const std::string& action);
+    // "wait-records=WHAT": the record manager shows what was asked.
+    bool RecordsReady(const std::string& what) const;
+    void TraceRecords();
     void StartTrace(const std::string& file);
     void Trace(const QString& line);
     void TraceLoginDialog(CDlgMyVelaLogin* dialog);

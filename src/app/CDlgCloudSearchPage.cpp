@@ -115,20 +115,27 @@ void CDlgCloudSearchPage::BuildControls() {
     status_ = new QLabel(this);
     status_->setObjectName("status");
 
+    tree_->setMinimumWidth(170);
+    date_->setMinimumWidth(date_->fontMetrics().horizontalAdvance("00/00/00000") + 36);
     auto* left = new QVBoxLayout;
     left->addWidget(filter_);
     left->addWidget(tree_, 1);
     left->addWidget(refresh_);
 
+    // Two rows, so that the ID, the day and the times stay readable beside
+    // the camera tree.
+    auto* idRow = new QHBoxLayout;
+    idRow->addWidget(new QLabel("Search ID:", this));
+    idRow->addWidget(searchId_, 1);
     auto* bar = new QHBoxLayout;
-    bar->addWidget(new QLabel("Search ID:", this));
-    bar->addWidget(searchId_, 1);
     bar->addWidget(date_);
     bar->addWidget(start_);
     bar->addWidget(new QLabel("-", this));
     bar->addWidget(end_);
+    bar->addStretch(1);
     bar->addWidget(query_);
     auto* right = new QVBoxLayout;
+    right->addLayout(idRow);
     right->addLayout(bar);
     right->addWidget(list_, 1);
     right->addWidget(status_);

@@ -178,6 +178,10 @@ void CDlgDeviceCtrl::RefreshTexts() {
     }
     // The alarm log is the program's, not the camera's.
     Button(kAlarmLog)->setEnabled(true);
+    // The record manager is for the tree's camera, else the pane's.
+    bool records = enabled || treeCamera_;
+    Button(kRecords)->setEnabled(records);
+    Button(kRecords)->setToolTip(records ? "SD / Cloud" : kRecordsNoCamera);
     PaneChannel* channel = enabled ? pane_->Channel() : nullptr;
     keyFramesOnly_->setChecked(channel && channel->KeyFramesOnly());
     // Sound and talk need the camera's stream: until it is there the two
@@ -203,6 +207,13 @@ void CDlgDeviceCtrl::RefreshTexts() {
     }
     if (pane_ && pane_->Device() && !pane_->InUse()) {
         pane_->update();
+    }
+}
+
+void CDlgDeviceCtrl::SetTreeCamera(bool selected) {
+    if (treeCamera_ != selected) {
+        treeCamera_ = selected;
+        RefreshTexts();
     }
 }
 

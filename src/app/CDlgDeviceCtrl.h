@@ -40,6 +40,11 @@ class CDlgDeviceCtrl : public QWidget {
 
     void SetPane(CDlgVedioShow* pane);
     CDlgVedioShow* Pane() const { return pane_; }
+    // A camera is selected in the device tree: "SD / Cloud" opens the record
+    // manager for it even when no pane shows it.
+    void SetTreeCamera(bool selected);
+    static constexpr const char* kRecordsNoCamera =
+        "SD / Cloud: select a camera in the device tree first";
     // Refreshes the device texts and the buttons' enabled state.
     void RefreshTexts();
     ui::ImageButton* Button(int id) const;
@@ -83,6 +88,7 @@ class CDlgDeviceCtrl : public QWidget {
     QTimer blinkTimer_;
     QCheckBox* keyFramesOnly_ = nullptr;
     bool recordLit_ = false;
+    bool treeCamera_ = false;
 };
 
 }  // namespace orbisight

@@ -51,6 +51,7 @@ void CDlgSDSearchPage::Build() {
     // Shown day/month/year, as the camera's folders are named by day.
     date_->setDisplayFormat("dd/MM/yyyy");
     date_->setCalendarPopup(true);
+    date_->setMinimumWidth(date_->fontMetrics().horizontalAdvance("00/00/00000") + 36);
     start_ = new QTimeEdit(QTime(0, 0, 0), this);
     start_->setDisplayFormat("HH:mm:ss");
     end_ = new QTimeEdit(QTime(23, 59, 59), this);

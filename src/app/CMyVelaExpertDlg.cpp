@@ -178,6 +178,7 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
     connect(tree_, &CDlgDeviceList::accountChanged, this, &CMyVelaExpertDlg::RefreshAccount);
     connect(tree_, &CDlgDeviceList::alarmArrived, this, &CMyVelaExpertDlg::OnAlarm);
     connect(tree_, &CDlgDeviceList::paneForSelection, this, [this](const std::string& id) {
+        panel_->SetTreeCamera(!id.empty());
         CDlgVedioShow* pane = id.empty() ? nullptr : wall_->PaneShowing(id);
         if (pane) {
             wall_->SelectPane(pane);

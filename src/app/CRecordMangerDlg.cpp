@@ -19,7 +19,7 @@ CRecordMangerDlg::CRecordMangerDlg(const RecordManagerContext& context, const De
                                    QWidget* parent, Options options, const QString& noCamera)
     : QDialog(parent) {
     setWindowTitle("Remote Record List");
-    resize(1120, 660);
+    resize(1280, 720);
     Build(context, options);
     // Each page works on a copy of its own.
     if (camera != nullptr) {
@@ -51,7 +51,7 @@ void CRecordMangerDlg::Build(const RecordManagerContext& context, const Options&
     cloudPage_ = new CDlgCloudSearchPage(context, tabs_);
     tabs_->addTab(sdPage_, "SD Record");
     tabs_->addTab(cloudPage_, "Cloud Storage");
-    tabs_->setMinimumWidth(520);
+    tabs_->setMinimumWidth(620);
 
     player_ = new RecordPlayerView(options.audio, this);
     position_ = new QSlider(Qt::Horizontal, this);
@@ -84,7 +84,7 @@ void CRecordMangerDlg::Build(const RecordManagerContext& context, const Options&
     right->addWidget(controls_);
     right->addWidget(status_);
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(tabs_, 0);
+    layout->addWidget(tabs_, 1);
     layout->addLayout(right, 1);
 
     ShowPlaying(false);

@@ -10,16 +10,20 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
 #include "app/CDlgCloudSearchPage.h"
+#include "app/CRecordMangerDlg.h"
+#include "app/RecordPlayerView.h"
 #include "records/CloudConnection.h"
 #include "records/CloudStorageLibrary.h"
 #include "sim/cloud/SimCloudServer.h"
 #include "tests/app/QtTestEnvironment.h"
+#include "ui/ImageButton.h"
 
 namespace orbisight {
 namespace {
@@ -66,12 +70,15 @@ class CloudPage : public ::testing::Test {
                            "ssp://127.0.0.1:6001;cloud://" + host + ":8000", "front"),
                     Camera("ORBI00000002", "", 0, "ssp://127.0.0.1:6002", "yard")};
     }
-    void MakePage(CloudStorageLibrary* cloud) {
+    RecordManagerContext Context(CloudStorageLibrary* cloud) {
         RecordManagerContext context;
         context.recordFolder = (folder_ / "records").string();
         context.accountCameras = [this] { return cameras_; };
         context.cloud = cloud;
-        page_ = std::make_unique<CDlgCloudSearchPage>(context);
+        return context;
+    }
+    void MakePage(CloudStorageLibrary* cloud) {
+        page_ = std::make_unique<CDlgCloudSearchPage>(Context(cloud));
         page_->resize(900, 500);
         page_->show();
     }
@@ -267,6 +274,53 @@ TEST_F(CloudPage, CameraWithoutCloudEntryUsesTheDefaultServer) {
     ChooseFirstCamera();
     Query(1);
     fs::remove(fs::path(std::getenv("ORBISIGHT_HOME")) / "CameraClient.ini");
+}
+
+TEST_F(CloudPage, ADownloadPlaysInTheManagersPlayer) {
+    StartServer("127.0.58.6");
+    int32_t when = Today(6, 15, 0);
+    auto clip = sim::SimCloudStore::MakeContent(1, "ORBI00000001", 0);
+    server_->Store().Add("ORBI00000001", when, 1, 1, clip);
+    CRecordMangerDlg manager(Context(library_.get()), &cameras_[0]);
+    manager.resize(1100, 600);
+    manager.show();
+    manager.Tabs()->setCurrentIndex(1);
+    CDlgCloudSearchPage* page = manager.CloudPage();
+    QTreeWidget* list = page->findChild<QTreeWidget*>("recordList");
+    auto statuses = [&] { return page->property("statusLog").toStringList(); };
+    // Opened for the camera: its ID is the one queried, no tree click needed.
+    EXPECT_EQ(page->findChild<QComboBox*>("searchId")->currentText(), "ORBI00000001");
+    page->findChild<QPushButton*>("query")->click();
+    ASSERT_TRUE(WaitUntil([&] { return list->topLevelItemCount() == 1; }))
+        << statuses().join(" | ").toStdString();
+
+    emit list->itemDoubleClicked(list->topLevelItem(0), 0);
+    ASSERT_TRUE(WaitUntil([&] { return manager.Player()->Active(); }, 10000))
+        << statuses().join(" | ").toStdString() << " / "
+        << manager.PlayerStatus()->text().toStdString();
+    EXPECT_EQ(statuses().last(), "Download video file complete!");
+    EXPECT_EQ(manager.Player()->CurrentKind(), RecordFileKind::kRecordFormat);
+    auto* play = manager.Button(CRecordMangerDlg::kPlay);
+    EXPECT_EQ(play->text(), "Pause");
+    EXPECT_EQ(play->toolTip(), "Click: Pause");
+    ASSERT_TRUE(WaitUntil([&] { return manager.Player()->PicturesShown() > 0; }, 15000))
+        << manager.PlayerStatus()->text().toStdString();
+
+    // The local copy is the server's file; a second double click plays it
+    // again without a download.
+    fs::path local = LocalVideoPath((folder_ / "records").string(), "Door", "ORBI00000001",
+                                    VideoInfo{when, 1, 1, static_cast<int32_t>(clip->size())});
+    std::ifstream in(local, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(bytes, *clip);
+    manager.StopPlayer();
+    EXPECT_EQ(play->text(), "Play");
+    qsizetype before = statuses().size();
+    emit list->itemDoubleClicked(list->topLevelItem(0), 0);
+    EXPECT_TRUE(manager.Player()->Active());
+    EXPECT_EQ(play->text(), "Pause");
+    EXPECT_EQ(statuses().size(), before);
+    EXPECT_EQ(server_->Violations().Count(), 0);
 }
 
 }  // namespace

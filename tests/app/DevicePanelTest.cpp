@@ -122,8 +122,8 @@ TEST_F(DevicePanel, QualityMenuSendsTheChosenLevel) {
     }
 }
 
-// "SD / Cloud" asks for the record manager while the panel has a camera
-// (disabled without one, like the camera's controls). "Alarm log" belongs
+// "SD / Cloud" asks for the record manager while the panel or the tree has
+// a camera (disabled without one, like the camera's controls). "Alarm log" belongs
 // to the program and always works.
 TEST_F(DevicePanel, RecordsButtonAsksForTheManagerAndAlarmLogAlwaysWorks) {
     QSignalSpy alarmLog(panel_, &CDlgDeviceCtrl::alarmLogRequested);
@@ -137,6 +137,16 @@ TEST_F(DevicePanel, RecordsButtonAsksForTheManagerAndAlarmLogAlwaysWorks) {
         }
     };
     check(false);
+    EXPECT_EQ(panel_->Button(CDlgDeviceCtrl::kRecords)->toolTip(),
+              CDlgDeviceCtrl::kRecordsNoCamera);
+    // A camera selected in the tree that no pane shows: the records are
+    // still its own to open.
+    panel_->SetTreeCamera(true);
+    EXPECT_TRUE(panel_->Button(CDlgDeviceCtrl::kRecords)->isEnabled());
+    EXPECT_EQ(panel_->Button(CDlgDeviceCtrl::kRecords)->toolTip(), "SD / Cloud");
+    EXPECT_FALSE(panel_->Button(1018)->isEnabled());
+    panel_->SetTreeCamera(false);
+    EXPECT_FALSE(panel_->Button(CDlgDeviceCtrl::kRecords)->isEnabled());
     panel_->Trigger(CDlgDeviceCtrl::kAlarmLog);
     EXPECT_EQ(alarmLog.count(), 1);
     OpenCamera();
