@@ -9,6 +9,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "media/p2p/PeerClient.h"
 #include "platform/WorkerThread.h"
 
 namespace orbisight::sim {
@@ -22,25 +23,7 @@ constexpr size_t kMaxSessions = 4096;
 }  // namespace
 
 bool ParsePeerEndpoint(const std::string& text, sockaddr_in& out) {
-    std::string host = text;
-    int port = p2p::kDefaultRendezvousPort;
-    if (size_t colon = host.rfind(':'); colon != std::string::npos) {
-        std::string digits = host.substr(colon + 1);
-        host.resize(colon);
-        if (digits.empty() || digits.size() > 5 ||
-            digits.find_first_not_of("0123456789") != std::string::npos) {
-            return false;
-        }
-        port = std::stoi(digits);
-    }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    if (port < 1 || port > 65535 || inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
-        return false;
-    }
-    out = address;
-    return true;
+    return p2p::ParseEndpoint(text.c_str(), false, out);
 }
 
 bool SameEndpoint(const sockaddr_in& a, const sockaddr_in& b) {

@@ -5,6 +5,18 @@
 
 namespace orbisight::cli {
 
+bool IsDigits(const std::string& text, size_t count) {
+    if (text.size() != count) {
+        return false;
+    }
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::optional<CliArgs> CliArgs::Parse(const std::vector<std::string>& words,
                                       const std::set<std::string>& flags, std::string& error) {
     CliArgs args;

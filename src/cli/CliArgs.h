@@ -38,6 +38,9 @@ class CliArgs {
     std::vector<std::string> positional_;
 };
 
+// True when text is exactly count decimal digits.
+bool IsDigits(const std::string& text, size_t count);
+
 // Subcommands; each returns the process exit code.
 int RunDeviceCommand(const std::string& command, const std::vector<std::string>& words);
 int RunWatch(const std::vector<std::string>& words);

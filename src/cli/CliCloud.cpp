@@ -20,21 +20,9 @@ int Fail(int code, const std::string& what) {
     return code;
 }
 
-bool Digits(const std::string& text, size_t count) {
-    if (text.size() != count) {
-        return false;
-    }
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-    }
-    return true;
-}
-
 // "HHMMSS" as seconds of the day; -1 when malformed.
 int SecondsOfDay(const std::string& text) {
-    if (!Digits(text, 6)) {
+    if (!IsDigits(text, 6)) {
         return -1;
     }
     int h = std::stoi(text.substr(0, 2));
@@ -48,7 +36,7 @@ int SecondsOfDay(const std::string& text) {
 
 // A day "YYYYMMDD": false when malformed or not a calendar day.
 bool ParseDay(const std::string& text, int& year, int& month, int& day) {
-    if (!Digits(text, 8)) {
+    if (!IsDigits(text, 8)) {
         return false;
     }
     year = std::stoi(text.substr(0, 4));
@@ -70,7 +58,7 @@ bool ValidServer(const std::string& server) {
         return false;
     }
     std::string port = server.substr(colon + 1);
-    if (port.empty() || port.size() > 5 || !Digits(port, port.size())) {
+    if (port.empty() || port.size() > 5 || !IsDigits(port, port.size())) {
         return false;
     }
     int value = std::stoi(port);
@@ -160,7 +148,7 @@ int RunCloud(const std::string& command, const std::vector<std::string>& words) 
     if (get) {
         // NAME as cloud-list prints it: YYYYMMDDhhmmss and the extension.
         name = args->Get("name");
-        if (name.size() < 15 || !Digits(name.substr(0, 14), 14) || name[14] != '.' ||
+        if (name.size() < 15 || !IsDigits(name.substr(0, 14), 14) || name[14] != '.' ||
             name.find('/') != std::string::npos) {
             return Fail(kExitUsage, "--name must be a record name as cloud-list prints it");
         }

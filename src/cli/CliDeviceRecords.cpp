@@ -13,18 +13,6 @@
 namespace orbisight::cli {
 namespace {
 
-bool IsDigits(const std::string& text, size_t count) {
-    if (text.size() != count) {
-        return false;
-    }
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-    }
-    return true;
-}
-
 nlohmann::json RfJson(const RfList& list, const std::string& text) {
     nlohmann::json devices = nlohmann::json::array();
     for (const auto& entry : list.Entries()) {

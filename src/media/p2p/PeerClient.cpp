@@ -28,7 +28,16 @@ constexpr size_t kMaxAudioFrames = 256;
 constexpr size_t kMaxControls = 32;
 constexpr int kMaxAvChannels = 128;
 
-// "a.b.c.d" or "a.b.c.d:port" (host names when allowNames).
+int CopyOut(const std::vector<uint8_t>& data, size_t count, char* buffer, int size) {
+    size_t n = std::min(count, static_cast<size_t>(std::max(size, 0)));
+    if (n != 0) {
+        std::memcpy(buffer, data.data(), n);
+    }
+    return static_cast<int>(n);
+}
+
+}  // namespace
+
 bool ParseEndpoint(const char* text, bool allowNames, sockaddr_in& out) {
     if (text == nullptr || *text == '\0') {
         return false;
@@ -69,16 +78,6 @@ bool ParseEndpoint(const char* text, bool allowNames, sockaddr_in& out) {
     out = address;
     return true;
 }
-
-int CopyOut(const std::vector<uint8_t>& data, size_t count, char* buffer, int size) {
-    size_t n = std::min(count, static_cast<size_t>(std::max(size, 0)));
-    if (n != 0) {
-        std::memcpy(buffer, data.data(), n);
-    }
-    return static_cast<int>(n);
-}
-
-}  // namespace
 
 PeerClient& PeerClient::Instance() {
     static PeerClient client;

@@ -19,6 +19,10 @@
 
 namespace orbisight::p2p {
 
+// "a.b.c.d" or "a.b.c.d:port" (the default rendezvous port when none is
+// given); host names too when allowNames. False for anything else.
+bool ParseEndpoint(const char* text, bool allowNames, sockaddr_in& out);
+
 // The client side of the peer-to-peer service: one UDP socket towards the
 // rendezvous service and one receiving thread ("p2p/recv") that answers
 // the connection steps, keeps the sessions alive, rebuilds frames from
