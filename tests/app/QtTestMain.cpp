@@ -40,10 +40,14 @@ class QtEnvironment : public ::testing::Environment {
 const auto* kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 }  // namespace
 
-// Under ThreadSanitizer: Qt is not instrumented, so its own locking (event
-// queues, the raster engine's thread pool) is invisible and shows up as
-// races inside Qt. Reports with a Qt frame are suppressed; races in our
-// code are still reported.
+// Under ThreadSanitizer: Qt, FFmpeg, libvlc and libdbus are not
+// instrumented, so their own locking (event queues, the raster engine's
+// thread pool, decoding and player threads, the bus connection that Qt's
+// D-Bus thread shares) is invisible and shows up as races inside them.
+// Reports with a frame in one of them are suppressed; races in our code are
+// still reported.
 extern "C" const char* __tsan_default_suppressions() {
-    return "race:libQt6Core.so\nrace:libQt6Gui.so\nrace:libQt6Widgets.so\n";
+    return "race:libQt6Core.so\nrace:libQt6Gui.so\nrace:libQt6Widgets.so\nrace:libQt6DBus.so\n"
+           "race:libavcodec.so\nrace:libavutil.so\nrace:libvlccore.so\nrace:libvlc.so\n"
+           "race:libdbus-1.so\n";
 }
