@@ -104,10 +104,13 @@ TestScene::TestScene(int width, int height)
 }
 
 std::shared_ptr<const TestScene> TestScene::Shared(int width, int height) {
-    static std::mutex mutex;
-    static std::map<std::pair<int, int>, std::shared_ptr<const TestScene>> scenes;  // by mutex
-    std::lock_guard lock(mutex);
-    auto& scene = scenes[{width, height}];
+    // Never destroyed: streaming threads may still ask for a scene while the
+    // process exits.
+    static auto* mutex = new std::mutex;
+    static auto* scenes =
+        new std::map<std::pair<int, int>, std::shared_ptr<const TestScene>>;  // by mutex
+    std::lock_guard lock(*mutex);
+    auto& scene = (*scenes)[{width, height}];
     if (!scene) {
         scene = std::make_shared<const TestScene>(width, height);
     }
