@@ -154,8 +154,10 @@ TEST(AppEndToEnd, LoopPlayRotatesTheCamerasThroughTheWall) {
     fs::path done = work / "done";
     std::string script = "trace=" + trace.string() +
                          ";at=1;wait-online=3;loop-play=1;wait-file=" + done.string() + ";quit";
+    // Long enough for each camera to connect within its slide on a loaded
+    // two-core machine.
     ClientRun run(SpawnClient(home, work / "user", script, kScreenWidth, kScreenHeight,
-                              {"ORBISIGHT_LOOP_SLIDE_MS=4000"}));
+                              {"ORBISIGHT_LOOP_SLIDE_MS=8000"}));
     ASSERT_TRUE(run.Started());
 
     // Four screens: the three cameras and the first again.
