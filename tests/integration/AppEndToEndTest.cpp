@@ -57,10 +57,8 @@ TEST(AppEndToEnd, FourCamerasShowMovingPictures) {
     ASSERT_EQ(context.cameraPorts.size(), 4u);
     ASSERT_TRUE(WarmClips(cameras)) << "the simulated cameras' clips were not ready";
 
-    char pattern[] = "/tmp/orbisight-e2e-XXXXXX";
-    fs::path work = ::mkdtemp(pattern);
+    fs::path work = NewEndToEndFolder();
     fs::path home = work / "home";
-    fs::create_directories(home);
     {
         SessionLists lists(home / LocalDeviceStore::kFileName);
         for (const auto& [id, port] : context.cameraPorts) {
@@ -139,10 +137,8 @@ TEST(AppEndToEnd, LoopPlayRotatesTheCamerasThroughTheWall) {
     ASSERT_EQ(context.cameraPorts.size(), 3u);
     ASSERT_TRUE(WarmClips(cameras)) << "the simulated cameras' clips were not ready";
 
-    char pattern[] = "/tmp/orbisight-e2e-XXXXXX";
-    fs::path work = ::mkdtemp(pattern);
+    fs::path work = NewEndToEndFolder();
     fs::path home = work / "home";
-    fs::create_directories(home);
     {
         SessionLists lists(home / LocalDeviceStore::kFileName);
         for (const auto& [id, port] : context.cameraPorts) {
@@ -220,10 +216,8 @@ struct OneCamera {
         config["cameras"].push_back(
             {{"id", id}, {"name", "Porch"}, {"user", "admin"}, {"password", "admin"}, {"port", 0}});
         cameras = sim::StartCameraSimulators(config, context);
-        char pattern[] = "/tmp/orbisight-e2e-XXXXXX";
-        work = ::mkdtemp(pattern);
+        work = NewEndToEndFolder();
         home = work / "home";
-        fs::create_directories(home);
         SessionLists lists(home / LocalDeviceStore::kFileName);
         for (const auto& [cameraId, port] : context.cameraPorts) {
             lists.AddLocalDevice(cameraId, "127.0.0.1:" + std::to_string(port), "Porch", "admin",

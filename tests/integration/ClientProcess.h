@@ -193,6 +193,15 @@ inline QRect PictureArea(const PaneBounds& pane) {
     return QRect(pane.x + 8, pane.y + 34, pane.width - 16, pane.height - 74);
 }
 
+// A new folder for one end-to-end run, under /tmp, with its "home" data
+// folder made; returns the run's folder.
+inline fs::path NewEndToEndFolder() {
+    char pattern[] = "/tmp/orbisight-e2e-XXXXXX";
+    fs::path work = ::mkdtemp(pattern);
+    fs::create_directories(work / "home");
+    return work;
+}
+
 // Encodes (or reads from the disk cache) every simulated camera's clips
 // before the client starts, so that the pictures checked are the moving
 // clip and not the still stand-in a camera sends while it warms up: a clean
