@@ -9,7 +9,14 @@
 // the pane size of an n x n wall on a 1920 x 1080 screen. The reference,
 // measured in the same run right before and after each wall's window,
 // decodes the same frames in a bare single-thread libavcodec loop without
-// conversion.
+// conversion. p50/p99: each picture's latency from its send stamp to the end
+// of its conversion.
+//
+//   scripts/isolated build/bin/live_bench --window [--cameras 16,36,64]
+//       [--policy on|off|both] [--seconds S] [--warmup S] [--sim-nice N]
+//
+// The same for the real client: orbisight under Xvfb with the pictures
+// painted (see bench/live/WindowBench.h and docs/media.md).
 
 #include <fcntl.h>
 #include <signal.h>
@@ -18,11 +25,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -30,8 +39,11 @@
 
 #include "account/DeviceInfo.h"
 #include "bench/common/ChildProcess.h"
+#include "bench/live/BareDecode.h"
+#include "bench/live/WindowBench.h"
 #include "media/CHalvexDecoder.h"
 #include "media/CXOMPPlayer.h"
+#include "media/FrameStamp.h"
 #include "media/HeadlessVideoSink.h"
 #include "media/MediaFrame.h"
 #include "media/PictureRenderer.h"
@@ -47,6 +59,8 @@ extern "C" {
 namespace {
 
 using namespace orbisight;
+using bench::ReferenceCpuPerFrame;
+using bench::ThreadCpuSeconds;
 
 constexpr int kFps = 25;
 
@@ -86,12 +100,6 @@ double CpuSeconds(int who) {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-double ThreadCpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
 double ResidentMiB() {
     long pages = 0;
     long resident = 0;
@@ -104,53 +112,6 @@ double ResidentMiB() {
     }
     return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) /
            (1024.0 * 1024.0);
-}
-
-// The reference: the same frames through a bare libavcodec decoder. With
-// streams > 1, that many decoders take the frames in turn on the one thread,
-// as the video threads of a wall share a core's caches.
-double ReferenceCpuPerFrame(const sim::VideoClip& clip, int rounds, int streams = 1) {
-    const AVCodec* h264 = avcodec_find_decoder(AV_CODEC_ID_H264);
-    std::vector<AVCodecContext*> contexts;
-    for (int i = 0; i < streams; ++i) {
-        AVCodecContext* context = avcodec_alloc_context3(h264);
-        context->thread_count = 1;
-        avcodec_open2(context, h264, nullptr);
-        contexts.push_back(context);
-    }
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    std::vector<std::vector<uint8_t>> padded;
-    for (const auto& f : clip.frames) {
-        std::vector<uint8_t> data(f.data);
-        data.resize(f.data.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
-        padded.push_back(std::move(data));
-    }
-    long frames = 0;
-    double begin = ThreadCpuSeconds();
-    for (int round = 0; round < rounds; ++round) {
-        for (size_t i = 0; i < padded.size(); ++i) {
-            for (AVCodecContext* context : contexts) {
-                packet->data = padded[i].data();
-                packet->size = static_cast<int>(clip.frames[i].data.size());
-                if (avcodec_send_packet(context, packet) == 0) {
-                    while (avcodec_receive_frame(context, frame) == 0) {
-                        ++frames;
-                        av_frame_unref(frame);
-                    }
-                }
-            }
-        }
-    }
-    double cpu = ThreadCpuSeconds() - begin;
-    packet->data = nullptr;
-    packet->size = 0;
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    for (AVCodecContext* context : contexts) {
-        avcodec_free_context(&context);
-    }
-    return frames > 0 ? cpu / static_cast<double>(frames) : 0;
 }
 
 // The decoder and converter of a channel without its threads and network:
@@ -209,6 +170,21 @@ int Serve(int count) {
 
 using bench::Child;
 
+// A headless pane that notes each picture's latency from its send stamp to
+// the end of its conversion (the engine's share of the way to the screen).
+class LatencySink : public HeadlessVideoSink {
+  public:
+    LatencySink(PictureSize size, LatencyRecorder& recorder)
+        : HeadlessVideoSink(size), recorder_(recorder) {}
+    void EndPicture(const VideoOverlay& overlay) override {
+        HeadlessVideoSink::EndPicture(overlay);
+        recorder_.AddStamp(overlay.sendStamp, SendStampNow());
+    }
+
+  private:
+    LatencyRecorder& recorder_;
+};
+
 Child SpawnServer(const char* self, int count) {
     return bench::SpawnChild(self, {self, "--serve", std::to_string(count)});
 }
@@ -235,6 +211,8 @@ struct Row {
     double mibPerChannel = 0;
     double serverCpuPercent = 0;
     double referenceMs = 0;
+    uint32_t latencyP50 = 0;
+    uint32_t latencyP99 = 0;
     bool sustained = false;
 };
 
@@ -261,11 +239,12 @@ Row RunWall(const char* self, int count, int warmupSeconds, int seconds, const s
     }
 
     double residentBefore = ResidentMiB();
+    LatencyRecorder latency;
     std::vector<std::unique_ptr<HeadlessVideoSink>> sinks;
     std::vector<std::unique_ptr<CXOMPPlayer>> channels;
     for (int i = 0; i < static_cast<int>(ports.size()); ++i) {
         sinks.push_back(
-            std::make_unique<HeadlessVideoSink>(PictureSize{row.paneWidth, row.paneHeight}));
+            std::make_unique<LatencySink>(PictureSize{row.paneWidth, row.paneHeight}, latency));
         LiveChannelOptions options;
         options.videoSink = sinks.back().get();
         options.name = "cam" + std::to_string(i);
@@ -296,6 +275,7 @@ Row RunWall(const char* self, int count, int warmupSeconds, int seconds, const s
     };
     double referenceBefore = ReferenceCpuPerFrame(clip, 1);
     LiveChannelStats before = totals();
+    latency.Reset();
     uint64_t sentBefore = AskSent(child);
     double cpuBefore = CpuSeconds(RUSAGE_SELF);
     auto wallBefore = std::chrono::steady_clock::now();
@@ -306,6 +286,8 @@ Row RunWall(const char* self, int count, int warmupSeconds, int seconds, const s
     double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
     double resident = ResidentMiB();
+    row.latencyP50 = latency.Percentile(50);
+    row.latencyP99 = latency.Percentile(99);
     double referenceCpu = (referenceBefore + ReferenceCpuPerFrame(clip, 1)) / 2;
     row.referenceMs = referenceCpu * 1000.0;
 
@@ -349,16 +331,43 @@ int main(int argc, char** argv) {
     int warmup = 3;
     int decoderThreads = 1;
     int only = 0;
+    bool window = false;
+    bench::WindowBenchOptions windowOptions;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--serve" && i + 1 < argc) {
             return Serve(std::atoi(argv[i + 1]));
+        } else if (arg == "--window") {
+            window = true;
+        } else if (arg == "--cameras" && i + 1 < argc) {
+            windowOptions.cameras.clear();
+            for (const char* p = argv[++i]; *p != '\0';) {
+                char* end = nullptr;
+                long value = std::strtol(p, &end, 10);
+                if (end == p || value < 1 || value > 128) {
+                    std::fprintf(stderr, "live_bench: --cameras takes N[,N...] (1..128)\n");
+                    return 2;
+                }
+                windowOptions.cameras.push_back(static_cast<int>(value));
+                p = *end == ',' ? end + 1 : end;
+            }
+        } else if (arg == "--policy" && i + 1 < argc) {
+            std::string policy = argv[++i];
+            windowOptions.policies = policy == "on"    ? std::vector<int>{1}
+                                     : policy == "off" ? std::vector<int>{0}
+                                                       : std::vector<int>{0, 1};
+        } else if (arg == "--sim-nice" && i + 1 < argc) {
+            windowOptions.simNice = std::clamp(std::atoi(argv[++i]), 0, 19);
+        } else if (arg == "--source" && i + 1 < argc) {
+            windowOptions.sourceDir = argv[++i];
         } else if (arg == "--max" && i + 1 < argc) {
             maxCameras = std::atoi(argv[++i]);
         } else if (arg == "--seconds" && i + 1 < argc) {
             seconds = std::max(1, std::atoi(argv[++i]));
+            windowOptions.seconds = seconds;
         } else if (arg == "--warmup" && i + 1 < argc) {
             warmup = std::max(1, std::atoi(argv[++i]));
+            windowOptions.warmupSeconds = warmup;
         } else if (arg == "--only" && i + 1 < argc) {
             only = std::atoi(argv[++i]);
         } else if (arg == "--decoder-threads" && i + 1 < argc) {
@@ -366,7 +375,9 @@ int main(int argc, char** argv) {
         } else {
             std::fprintf(stderr,
                          "usage: live_bench [--max N | --only N] [--seconds S] [--warmup S] "
-                         "[--decoder-threads T]\n");
+                         "[--decoder-threads T]\n"
+                         "       live_bench --window [--cameras N[,N...]] [--policy on|off|both] "
+                         "[--seconds S] [--warmup S] [--sim-nice N] [--source DIR]\n");
             return 2;
         }
     }
@@ -376,6 +387,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     self[length] = '\0';
+    if (window) {
+        // The client of this build: bin/live_bench -> bin/orbisight.
+        std::string bin = std::filesystem::path(self).parent_path().string();
+        windowOptions.buildDir = std::filesystem::path(bin).parent_path().string();
+        if (windowOptions.sourceDir.empty()) {
+            windowOptions.sourceDir = ORBISIGHT_CHECKOUT;
+        }
+        return bench::RunWindowBench(windowOptions);
+    }
 
     std::printf("encoding the reference clip (720p25, GOP 25, 2 Mbit/s)...\n");
     std::fflush(stdout);
@@ -398,9 +418,9 @@ int main(int argc, char** argv) {
         "decoder + conversion into a 4 x 4 pane (475x265), no threads or network: %.3f ms "
         "(%.2fx)\n\n",
         wallPicture * 1000.0, reference > 0 ? wallPicture / reference : 0.0);
-    std::printf("%8s %10s %10s %10s %8s %11s %9s %8s %9s %12s %10s\n", "cameras", "pane",
+    std::printf("%8s %10s %10s %10s %8s %11s %9s %8s %9s %12s %10s %8s %8s\n", "cameras", "pane",
                 "decoded/s", "sent/s", "dropped", "CPU ms/pic", "bare ms", "ratio", "vs start",
-                "MiB/channel", "sim CPU s");
+                "MiB/channel", "sim CPU s", "p50 ms", "p99 ms");
     int best = 0;
     for (int count : {1, 4, 9, 16, 25, 36}) {
         if (count > maxCameras) {
@@ -413,11 +433,12 @@ int main(int argc, char** argv) {
         char pane[32];
         std::snprintf(pane, sizeof pane, "%dx%d", row.paneWidth, row.paneHeight);
         std::printf(
-            "%8d %10s %10.1f %10.1f %8llu %11.3f %9.3f %7.2fx %8.2fx %12.1f %10.1f%s\n", count,
-            pane, row.decodedPerSecond, row.sentPerSecond,
+            "%8d %10s %10.1f %10.1f %8llu %11.3f %9.3f %7.2fx %8.2fx %12.1f %10.1f %8u %8u%s\n",
+            count, pane, row.decodedPerSecond, row.sentPerSecond,
             static_cast<unsigned long long>(row.dropped), row.cpuPerPictureMs, row.referenceMs,
             row.ratio, reference > 0 ? row.cpuPerPictureMs / (reference * 1000.0) : 0.0,
-            row.mibPerChannel, row.serverCpuPercent, row.sustained ? "" : "  (not sustained)");
+            row.mibPerChannel, row.serverCpuPercent, row.latencyP50, row.latencyP99,
+            row.sustained ? "" : "  (not sustained)");
         std::fflush(stdout);
         if (row.sustained) {
             best = count;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "media/FrameHeader.h"
+#include "media/FrameStamp.h"
 #include "platform/Text.h"
 #include "platform/WorkerThread.h"
 #include "sim/stream/MediaMessage.h"
@@ -336,6 +337,10 @@ void SimStreamSession::Run() {
                 header.size = static_cast<uint32_t>(frame->data.size());
                 header.rate = static_cast<uint32_t>(video->Fps());
                 header.timeStamp = CameraTime(videoDue);
+                // When it goes out, on the machine's clock, where a client
+                // here can read its latency (the time stamp above stays the
+                // camera's regular capture clock).
+                WriteSendStamp(header, SendStampNow());
                 size_t at = data_.size();
                 AppendFrame(data_, header, frame->data.data(), frame->data.size());
                 if (acts && fault.mode == StreamFault::Mode::kOversizeFrame) {

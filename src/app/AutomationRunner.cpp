@@ -37,6 +37,7 @@
 #include "app/StallWatch.h"
 #include "app/TitleBar.h"
 #include "app/VideoWall.h"
+#include "app/WallStats.h"
 #include "ui/ImageButton.h"
 #include "ui/MessageBoxes.h"
 
@@ -306,6 +307,10 @@ int AutomationRunner::Run(const AutomationStep& step) {
         Trace(QString::fromStdString("mark: " + arg));
     } else if (step.verb == "stall-watch") {
         new StallWatch(arg, this);
+    } else if (step.verb == "wall-stats") {
+        if (!WriteWallStats(*wall, arg)) {
+            std::fprintf(stderr, "automation: cannot write \"%s\"\n", arg.c_str());
+        }
     } else if (step.verb == "quit") {
         window_->CloseWithoutPrompt();
     }

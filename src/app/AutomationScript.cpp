@@ -9,10 +9,10 @@ namespace orbisight {
 
 namespace {
 const std::set<std::string> kWithArgument = {
-    "open",       "layout",      "page",    "wait",     "at",          "select",
-    "screenshot", "drag",        "setting", "login",    "fill-login",  "trace",
-    "wait-file",  "expand",      "screen",  "mark",     "stall-watch", "panel",
-    "loop-play",  "wait-online", "quality", "playback", "records",     "wait-records"};
+    "open",     "layout",  "page",         "wait",       "at",        "select",      "screenshot",
+    "drag",     "setting", "login",        "fill-login", "trace",     "wait-file",   "expand",
+    "screen",   "mark",    "stall-watch",  "panel",      "loop-play", "wait-online", "quality",
+    "playback", "records", "wait-records", "wall-stats"};
 const std::set<std::string> kPlain = {
     "connect-all", "fullscreen", "wall-fullscreen", "disconnect-all", "cancel-login",
     "logout",      "wait-lists", "wait-playing",    "loop-stop",      "quit"};

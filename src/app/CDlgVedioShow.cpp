@@ -11,6 +11,7 @@
 #include "app/ChannelCloser.h"
 #include "app/PaneLink.h"
 #include "app/PaneVideoSink.h"
+#include "media/FrameStamp.h"
 #include "platform/Clock.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ShutterSound.h"
@@ -396,14 +397,22 @@ void CDlgVedioShow::OnPictureReady() {
 void CDlgVedioShow::paintEvent(QPaintEvent*) {
     QPainter p(this);
     QRect client = rect();
-    p.fillRect(client, kGrey132);
+    bool playing = channel_ && channel_->Playing() && inUse_;
+    bool fresh = false;
+    const PictureSlots::Picture* picture = playing ? &sink_->Latest(&fresh) : nullptr;
+    bool shown = picture && picture->Valid();
+    // The frame around the picture area. A picture covers its area whole,
+    // so only the 4-pixel ring is filled then: a full-screen pane would
+    // otherwise write every pixel twice more per picture.
+    QRect area = client.adjusted(4, 4, -4, -4);
+    if (shown) {
+        FillRing(p, client, area, kGrey132);
+    } else {
+        p.fillRect(client, kGrey132);
+    }
     p.setPen(kGrey220);
     p.drawRect(client.adjusted(1, 1, -2, -2));
-    p.fillRect(client.adjusted(3, 3, -3, -3), kGrey132);
 
-    bool playing = channel_ && channel_->Playing() && inUse_;
-    const PictureSlots::Picture* picture = playing ? &sink_->Latest() : nullptr;
-    bool shown = picture && picture->Valid();
     if (shown) {
         PaintPicture(p, *picture);
     } else {
@@ -426,6 +435,28 @@ void CDlgVedioShow::paintEvent(QPaintEvent*) {
     if (shown && picture->overlay.alarmBorder) {
         PaintAlarmBorder(p, picture->overlay.borderRgb);
     }
+    if (shown && fresh) {
+        ++picturesPainted_;
+        if (PaintLatencyOn()) {
+            PaintLatency().AddStamp(picture->overlay.sendStamp, SendStampNow());
+        }
+    }
+}
+
+void CDlgVedioShow::FillRing(QPainter& p, const QRect& outer, const QRect& inner,
+                             const QColor& colour) {
+    if (!inner.isValid()) {
+        p.fillRect(outer, colour);
+        return;
+    }
+    p.fillRect(QRect(outer.left(), outer.top(), outer.width(), inner.top() - outer.top()), colour);
+    p.fillRect(
+        QRect(outer.left(), inner.bottom() + 1, outer.width(), outer.bottom() - inner.bottom()),
+        colour);
+    p.fillRect(QRect(outer.left(), inner.top(), inner.left() - outer.left(), inner.height()),
+               colour);
+    p.fillRect(QRect(inner.right() + 1, inner.top(), outer.right() - inner.right(), inner.height()),
+               colour);
 }
 
 void CDlgVedioShow::PaintIdle(QPainter& p) {

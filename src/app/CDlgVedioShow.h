@@ -78,6 +78,8 @@ class CDlgVedioShow : public QWidget {
     QDateTime ConnectTime() const { return connectTime_; }
     bool OpenFinished() const;
     uint64_t PicturesShown() const;
+    // Fresh pictures painted (each picture counts once, at its first paint).
+    uint64_t PicturesPainted() const { return picturesPainted_; }
 
     void SetSelected(bool selected);
     bool Selected() const { return selected_; }
@@ -157,6 +159,8 @@ class CDlgVedioShow : public QWidget {
   private:
     void ReleaseChannel();
     void UpdateWantedSize();
+    static void FillRing(class QPainter& p, const QRect& outer, const QRect& inner,
+                         const QColor& colour);
     void PaintIdle(class QPainter& p);
     void PaintRecordingsBox(class QPainter& p);
     void PaintPicture(class QPainter& p, const PictureSlots::Picture& picture);
@@ -199,6 +203,7 @@ class CDlgVedioShow : public QWidget {
     std::optional<QRect> dragRect_;  // drawn until the next repaint request
 
     QTimer alertTimer_;
+    uint64_t picturesPainted_ = 0;  // GUI thread
 };
 
 }  // namespace orbisight

@@ -42,6 +42,11 @@ class LivePaneChannel : public PaneChannel {
     bool PeerToPeer() const override { return player_.MediaOverPeer(); }
     PictureSize PictureSizeForPoints() const override { return player_.PictureSizeForPoints(); }
     int ReceivedFrameRate() const override { return player_.ReceivedFrameRate(); }
+    PaneChannelCounters Counters() const override {
+        LiveChannelStats stats = player_.Stats();
+        return {stats.videoFrames, stats.decoded,
+                stats.droppedQueue + stats.droppedGate + stats.droppedInvalid};
+    }
     void SetZones(const PaneZones& zones) override {
         PaneButtonBoxes boxes;
         boxes.inner = ToMedia(zones.inner);

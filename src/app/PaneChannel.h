@@ -28,6 +28,13 @@ struct PaneChannelSettings {
     int rendezvousPort = 5570;
 };
 
+// A channel's running totals, for the benchmark's statistics.
+struct PaneChannelCounters {
+    uint64_t videoFrames = 0;  // video frames received
+    uint64_t decoded = 0;      // pictures decoded
+    uint64_t dropped = 0;      // frames lost to a full queue, the key-frame gate or bad input
+};
+
 // The operations a video pane uses on its live channel. The live channel
 // itself is the media engine's; this seam lets the widget tests drive a pane
 // without a camera.
@@ -71,6 +78,7 @@ class PaneChannel {
     // The frame rate of the last video frame received (0 before the first):
     // the channel's quality value for the quality tooltips and menus.
     virtual int ReceivedFrameRate() const = 0;
+    virtual PaneChannelCounters Counters() const { return {}; }
 
     // The pane's boxes and hover flags, for the overlay drawn over video.
     virtual void SetZones(const PaneZones& zones) = 0;

@@ -15,6 +15,7 @@
 #include "media/ChannelReceiver.h"
 #include "media/ChannelRecord.h"
 #include "media/FrameSplitter.h"
+#include "media/FrameStamp.h"
 #include "media/LiveLink.h"
 #include "media/LiveVideoStep.h"
 #include "media/PeerCalls.h"
@@ -152,7 +153,9 @@ CXOMPPlayer::CXOMPPlayer(LiveChannelOptions options)
             SaveSnapshot(picture);
         }
         if (options_.videoSink != nullptr) {
-            renderer_->Render(picture, *options_.videoSink, OverlayFor(currentAlarm_));
+            VideoOverlay overlay = OverlayFor(currentAlarm_);
+            overlay.sendStamp = currentSendStamp_;
+            renderer_->Render(picture, *options_.videoSink, overlay);
         }
     });
     // A new connection is a new stream: pictures and references of the old
@@ -681,6 +684,7 @@ void CXOMPPlayer::PostState() {
 void CXOMPPlayer::VideoLoop(AutoResetEvent& stop) {
     auto decode = [this](const FrameBuffer& frame, bool alarm) {
         currentAlarm_ = alarm;
+        currentSendStamp_ = ReadSendStamp(frame.header);
         decoder_->Decode(frame.Data(), frame.Size());
     };
     auto rest = [&stop, this](int ms) { return stop.Wait(ms) || stop_.load(); };

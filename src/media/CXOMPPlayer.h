@@ -360,7 +360,8 @@ class CXOMPPlayer {
     std::atomic<int> localMode_{0};  // 2 for a camera of the local list
     std::atomic<int> streamIdFlag_{0};
     std::atomic<int> lastQuality_{0};
-    bool currentAlarm_ = false;  // video thread only: the frame being decoded
+    bool currentAlarm_ = false;      // video thread only: the frame being decoded
+    uint32_t currentSendStamp_ = 0;  // video thread only: its send stamp
 
     // Cleared once peer-to-peer has been started: a channel starts it once.
     std::atomic<bool> peerAllowed_{true};

@@ -25,6 +25,7 @@ struct VideoOverlay {
     bool listening = false;
     bool talking = false;
     uint32_t blinkCounter = 0;  // the recording icon alternates with its parity
+    uint32_t sendStamp = 0;     // the frame's send stamp (media/FrameStamp.h), 0: none
 };
 
 // The alarm border's colour alternates every second border drawn anywhere in

@@ -26,6 +26,7 @@
 #include "app/CMyVelaExpertDlg.h"
 #include "app/CameraWebPage.h"
 #include "app/VideoWall.h"
+#include "media/FrameStamp.h"
 #include "ui/ImageButton.h"
 #include "ui/ShutterSound.h"
 
@@ -418,6 +419,52 @@ TEST_F(PaneFixture, AlarmBorderLiesOneInsideTheEdgeOverTheOutline) {
     Deliver(VideoOverlay{});
     image = Render(pane);
     EXPECT_EQ(image.pixel(3, midY), qRgb(255, 0, 0));
+}
+
+// A picture covers the pane's picture area to its edge, inside the grey
+// frame with its light line; each picture counts once as painted and, while
+// a measurement runs, gives one latency sample from its send stamp.
+TEST_F(PaneFixture, PictureFillsItsAreaInsideTheFrameAndCountsOncePerPicture) {
+    CDlgVedioShow* pane = OpenCamera(Camera("ORBI1"));
+    pane->SetSelected(false);
+    PaintLatency().Reset();
+    SetPaintLatencyOn(true);
+    const QRgb picture = qRgb(0x12, 0x34, 0x56);
+    VideoOverlay overlay;
+    overlay.sendStamp = SendStampNow();
+    // (The event loop may paint a delivered picture before Render does.)
+    uint64_t painted = pane->PicturesPainted();
+    Deliver(overlay, picture);
+    QImage image = Render(pane);
+    const int w = image.width();
+    const int h = image.height();
+    EXPECT_EQ(pane->PicturesPainted(), painted + 1);
+    EXPECT_EQ(PaintLatency().Count(), 1u);
+    for (QPoint corner : {QPoint(4, 4), QPoint(w - 5, 4), QPoint(4, h - 5), QPoint(w - 5, h - 5)}) {
+        EXPECT_EQ(image.pixel(corner), picture) << corner.x() << "," << corner.y();
+    }
+    EXPECT_EQ(image.pixel(0, h / 2), qRgb(132, 132, 132));
+    EXPECT_EQ(image.pixel(w - 1, h / 2), qRgb(132, 132, 132));
+    EXPECT_EQ(image.pixel(w / 2, 0), qRgb(132, 132, 132));
+    EXPECT_EQ(image.pixel(w / 2, h - 1), qRgb(132, 132, 132));
+    EXPECT_EQ(image.pixel(1, h / 2), qRgb(220, 220, 220));
+    EXPECT_EQ(image.pixel(w / 2, h - 2), qRgb(220, 220, 220));
+
+    // A repaint of the same picture is not a new one.
+    Render(pane);
+    EXPECT_EQ(pane->PicturesPainted(), painted + 1);
+    EXPECT_EQ(PaintLatency().Count(), 1u);
+    // An unstamped picture counts as painted but gives no latency.
+    Deliver(VideoOverlay{}, picture);
+    Render(pane);
+    EXPECT_EQ(pane->PicturesPainted(), painted + 2);
+    EXPECT_EQ(PaintLatency().Count(), 1u);
+    // Measurement off: nothing recorded.
+    SetPaintLatencyOn(false);
+    Deliver(overlay, picture);
+    Render(pane);
+    EXPECT_EQ(PaintLatency().Count(), 1u);
+    EXPECT_EQ(pane->PicturesPainted(), painted + 3);
 }
 
 TEST_F(PaneFixture, CloseIconSitsOnTheCloseBoxOverThePicture) {

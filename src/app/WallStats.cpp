@@ -1,0 +1,84 @@
+#include "app/WallStats.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "app/CDlgVedioShow.h"
+#include "app/PaneChannel.h"
+#include "app/VideoWall.h"
+#include "media/FrameStamp.h"
+#include "platform/Clock.h"
+#include "platform/Files.h"
+
+namespace orbisight {
+namespace {
+
+long long CpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (static_cast<long long>(usage.ru_utime.tv_sec) + usage.ru_stime.tv_sec) * 1000 +
+           (static_cast<long long>(usage.ru_utime.tv_usec) + usage.ru_stime.tv_usec) / 1000;
+}
+
+long long ResidentKib() {
+    long pages = 0;
+    long resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) {
+            resident = 0;
+        }
+        std::fclose(statm);
+    }
+    return static_cast<long long>(resident) * sysconf(_SC_PAGESIZE) / 1024;
+}
+
+}  // namespace
+
+std::string WallStatsText(VideoWall& wall) {
+    std::string panes;
+    int inUse = 0;
+    char line[256];
+    for (int slot = 0; slot < WallLayout::kPaneCount; ++slot) {
+        CDlgVedioShow* pane = wall.Pane(slot);
+        PaneChannel* channel = pane->Channel();
+        if (!pane->InUse() || channel == nullptr) {
+            continue;
+        }
+        ++inUse;
+        PaneChannelCounters counters = channel->Counters();
+        PictureSize source = channel->Playing() ? channel->PictureSizeForPoints() : PictureSize{};
+        bool visible = pane->isVisible();
+        std::snprintf(line, sizeof line,
+                      "pane %d frames=%llu decoded=%llu dropped=%llu painted=%llu source=%dx%d "
+                      "area=%dx%d\n",
+                      slot, static_cast<unsigned long long>(counters.videoFrames),
+                      static_cast<unsigned long long>(counters.decoded),
+                      static_cast<unsigned long long>(counters.dropped),
+                      static_cast<unsigned long long>(pane->PicturesPainted()), source.width,
+                      source.height, visible ? pane->width() - 8 : 0,
+                      visible ? pane->height() - 8 : 0);
+        panes += line;
+    }
+    std::string text;
+    std::snprintf(line, sizeof line, "monotonic_ms=%llu cpu_ms=%lld rss_kib=%lld panes=%d\n",
+                  static_cast<unsigned long long>(TickCountMs()), CpuMs(), ResidentKib(), inUse);
+    text += line;
+    text += panes;
+    LatencyRecorder& latency = PaintLatency();
+    std::snprintf(line, sizeof line, "latency count=%llu p50=%u p99=%u max=%u\n",
+                  static_cast<unsigned long long>(latency.Count()), latency.Percentile(50),
+                  latency.Percentile(99), latency.Max());
+    text += line;
+    latency.Reset();
+    SetPaintLatencyOn(true);
+    return text;
+}
+
+bool WriteWallStats(VideoWall& wall, const std::string& file) {
+    std::string text = WallStatsText(wall);
+    return WriteFileAtomically(file, text.data(), text.size());
+}
+
+}  // namespace orbisight
