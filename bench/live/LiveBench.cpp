@@ -124,7 +124,7 @@ double DecodeAndConvertCpuPerFrame(const sim::VideoClip& clip, PictureSize pane,
         buffer->header.size = static_cast<uint32_t>(f.data.size());
         frames.push_back(std::move(buffer));
     }
-    HeadlessVideoSink sink(pane);
+    HeadlessVideoSink sink(pane, HeadlessVideoSink::SizeMode::kPane);
     CHalvexDecoder decoder;
     PictureRenderer renderer;
     decoder.SetPictureCallback([&](const AVFrame& picture) { renderer.Render(picture, sink, {}); });
@@ -175,7 +175,7 @@ using bench::Child;
 class LatencySink : public HeadlessVideoSink {
   public:
     LatencySink(PictureSize size, LatencyRecorder& recorder)
-        : HeadlessVideoSink(size), recorder_(recorder) {}
+        : HeadlessVideoSink(size, SizeMode::kPane), recorder_(recorder) {}
     void EndPicture(const VideoOverlay& overlay) override {
         HeadlessVideoSink::EndPicture(overlay);
         recorder_.AddStamp(overlay.sendStamp, SendStampNow());

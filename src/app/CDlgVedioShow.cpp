@@ -497,8 +497,10 @@ void CDlgVedioShow::PaintPicture(QPainter& p, const PictureSlots::Picture& pic) 
     if (pic.width == area.width() && pic.height == area.height()) {
         p.drawImage(area.topLeft(), image);
     } else {
-        // A picture converted for the previous size: shown stretched until
-        // the next one arrives at the new size.
+        // A pane larger than the stream gets the picture at the stream's
+        // size and stretches it here, in the one pass that writes the
+        // window's buffer anyway; a picture converted for the previous pane
+        // size is shown stretched until the next one arrives.
         p.drawImage(area, image);
     }
     const VideoOverlay& overlay = pic.overlay;

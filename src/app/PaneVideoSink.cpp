@@ -12,7 +12,11 @@ void PaneVideoSink::SetWantedSize(PictureSize size) {
 }
 
 PictureSize PaneVideoSink::WantedSize() {
-    return {wantedWidth_.load(), wantedHeight_.load()};
+    return ConvertedSize({wantedWidth_.load(), wantedHeight_.load()}, source_);
+}
+
+void PaneVideoSink::SourceSizeChanged(PictureSize size) {
+    source_ = size;
 }
 
 PictureSlot PaneVideoSink::BeginPicture(PictureSize size) {

@@ -11,8 +11,10 @@ namespace orbisight {
 
 // A pane as its channel's video sink. The video thread converts and scales
 // each picture straight into one of the pane's three slots at the pane's
-// picture size; the pane paints the latest completed slot on the GUI thread,
-// so a picture is never copied or scaled a second time.
+// picture size, or at the picture's own size where the pane is larger
+// (ConvertedSize); the pane paints the latest completed slot on the GUI
+// thread, stretching it in that one pass where needed, so a picture is
+// never copied or scaled a second time.
 //
 // Threads: WantedSize, BeginPicture and EndPicture run on the channel's video
 // thread; SetWantedSize, Latest and the counters on the GUI thread.
@@ -30,6 +32,7 @@ class PaneVideoSink : public VideoSink {
     PictureSize WantedSize() override;
     PictureSlot BeginPicture(PictureSize size) override;
     void EndPicture(const VideoOverlay& overlay) override;
+    void SourceSizeChanged(PictureSize size) override;
 
     // GUI thread: the latest picture, valid until the next call.
     const PictureSlots::Picture& Latest(bool* fresh = nullptr) { return slots_.Latest(fresh); }
@@ -41,6 +44,7 @@ class PaneVideoSink : public VideoSink {
     std::function<void()> wake_;
     std::atomic<int> wantedWidth_{0};
     std::atomic<int> wantedHeight_{0};
+    PictureSize source_;  // video thread only
     std::atomic<bool> wakePending_{false};
     std::atomic<uint64_t> pictures_{0};
     PictureSlots slots_;

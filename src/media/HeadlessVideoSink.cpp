@@ -8,6 +8,8 @@ PictureSize HeadlessVideoSink::WantedSize() {
     switch (mode_) {
         case SizeMode::kFixed:
             return fixed_;
+        case SizeMode::kPane:
+            return ConvertedSize(fixed_, SourceSize());
         case SizeMode::kSourceSize:
             return SourceSize();
         case SizeMode::kNoPictures:

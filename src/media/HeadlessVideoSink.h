@@ -16,12 +16,14 @@ namespace orbisight {
 class HeadlessVideoSink : public VideoSink {
   public:
     enum class SizeMode {
-        kFixed,       // pictures at the size given (a pane of that size)
+        kFixed,       // pictures at the size given
+        kPane,        // as a pane of the size given: never above the decoded size
         kSourceSize,  // pictures at the decoded size (no scaling)
         kNoPictures,  // decode only: nothing is converted
     };
 
-    explicit HeadlessVideoSink(PictureSize size) : mode_(SizeMode::kFixed), fixed_(size) {}
+    explicit HeadlessVideoSink(PictureSize size, SizeMode mode = SizeMode::kFixed)
+        : mode_(mode), fixed_(size) {}
     explicit HeadlessVideoSink(SizeMode mode = SizeMode::kSourceSize) : mode_(mode) {}
 
     PictureSize WantedSize() override;

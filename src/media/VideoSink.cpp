@@ -1,5 +1,6 @@
 #include "media/VideoSink.h"
 
+#include <algorithm>
 #include <atomic>
 
 namespace orbisight {
@@ -9,6 +10,13 @@ std::atomic<uint32_t> borderCounter{0};
 std::atomic<uint32_t> recordingBlink{0};
 
 }  // namespace
+
+PictureSize ConvertedSize(PictureSize area, PictureSize source) {
+    if (area.Empty() || source.Empty()) {
+        return area;
+    }
+    return {std::min(area.width, source.width), std::min(area.height, source.height)};
+}
 
 uint32_t NextAlarmBorderRgb() {
     uint32_t count = borderCounter.load(std::memory_order_relaxed);

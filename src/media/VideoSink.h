@@ -14,6 +14,14 @@ struct PictureSize {
     bool operator==(const PictureSize&) const = default;
 };
 
+// The size a pane's pictures are converted at: the pane's picture area, but
+// never more than the decoded picture in either direction. A pane larger
+// than the stream (a 720p camera in full screen) gets the picture at its own
+// size and the painter stretches it as it draws into its window buffer, so
+// the video thread never writes a full-screen copy the painter would then
+// copy again. An empty source (not known yet) leaves the area as it is.
+PictureSize ConvertedSize(PictureSize area, PictureSize source);
+
 // What a pane draws over the picture, delivered with every picture so the
 // painter never reads channel state from another thread.
 struct VideoOverlay {

@@ -465,6 +465,21 @@ TEST_F(PaneFixture, PictureFillsItsAreaInsideTheFrameAndCountsOncePerPicture) {
     Render(pane);
     EXPECT_EQ(PaintLatency().Count(), 1u);
     EXPECT_EQ(pane->PicturesPainted(), painted + 3);
+
+    // A stream smaller than the pane arrives at its own size and is
+    // stretched over the whole picture area, inside the same frame.
+    VideoSink* sink = log_->lastSettings.videoSink;
+    PictureSize area{w - 8, h - 8};
+    sink->SourceSizeChanged({area.width / 2, area.height / 2});
+    EXPECT_EQ(sink->WantedSize(), (PictureSize{area.width / 2, area.height / 2}));
+    const QRgb small = qRgb(0x65, 0x43, 0x21);
+    Deliver(VideoOverlay{}, small);
+    image = Render(pane);
+    for (QPoint corner : {QPoint(4, 4), QPoint(w - 5, 4), QPoint(4, h - 5), QPoint(w - 5, h - 5)}) {
+        EXPECT_EQ(image.pixel(corner), small) << corner.x() << "," << corner.y();
+    }
+    EXPECT_EQ(image.pixel(0, h / 2), qRgb(132, 132, 132));
+    EXPECT_EQ(image.pixel(w - 1, h / 2), qRgb(132, 132, 132));
 }
 
 TEST_F(PaneFixture, CloseIconSitsOnTheCloseBoxOverThePicture) {

@@ -80,5 +80,32 @@ TEST(PictureSlots, ConcurrentWriterAndReaderNeverSeeATornPicture) {
     writer.join();
 }
 
+// A pane converts at its own size up to the picture's, never above it: the
+// painter stretches the rest.
+TEST(ConvertedSize, NeverAboveThePictureInEitherDirection) {
+    const PictureSize picture{1280, 720};
+    EXPECT_EQ(ConvertedSize({1280, 720}, picture), (PictureSize{1280, 720}));
+    EXPECT_EQ(ConvertedSize({1281, 721}, picture), (PictureSize{1280, 720}));
+    EXPECT_EQ(ConvertedSize({1279, 719}, picture), (PictureSize{1279, 719}));
+    EXPECT_EQ(ConvertedSize({1912, 1072}, picture), (PictureSize{1280, 720}));
+    EXPECT_EQ(ConvertedSize({1912, 300}, picture), (PictureSize{1280, 300}));  // wide and low
+    EXPECT_EQ(ConvertedSize({200, 1000}, picture), (PictureSize{200, 720}));
+    EXPECT_EQ(ConvertedSize({1912, 1072}, {}), (PictureSize{1912, 1072}));  // not decoded yet
+    EXPECT_TRUE(ConvertedSize({}, picture).Empty());                        // hidden pane
+    EXPECT_TRUE(ConvertedSize({0, 500}, picture).Empty());
+}
+
+TEST(ConvertedSize, APaneSinkFollowsTheDecodedSize) {
+    HeadlessVideoSink pane({1912, 1072}, HeadlessVideoSink::SizeMode::kPane);
+    HeadlessVideoSink fixed({1912, 1072});
+    EXPECT_EQ(pane.WantedSize(), (PictureSize{1912, 1072}));
+    pane.SourceSizeChanged({1280, 720});
+    fixed.SourceSizeChanged({1280, 720});
+    EXPECT_EQ(pane.WantedSize(), (PictureSize{1280, 720}));
+    EXPECT_EQ(fixed.WantedSize(), (PictureSize{1912, 1072}));
+    pane.SourceSizeChanged({2560, 1440});  // a larger stream: the pane's size again
+    EXPECT_EQ(pane.WantedSize(), (PictureSize{1912, 1072}));
+}
+
 }  // namespace
 }  // namespace orbisight
