@@ -178,6 +178,7 @@ struct Row {
     double ratio = 0;      // client CPU / that bare decode
     double cpuPerShownMs = 0;
     int mainPanes = 0;  // panes decoding the 720p stream at the end
+    std::string area;   // the first pane's picture area
     double mibPerChannel = 0;
     unsigned latencyP50 = 0;
     unsigned latencyP99 = 0;
@@ -262,6 +263,9 @@ Row RunOne(const WindowBenchOptions& options, int cameras, int policy, const sim
                                                 (1280.0 * 720 - 640.0 * 360);
         bareCpu += static_cast<double>(d) * perPicture;
         row.mainPanes += after.sourceHeight >= 720 ? 1 : 0;
+        if (row.area.empty()) {
+            row.area = std::to_string(after.areaWidth) + "x" + std::to_string(after.areaHeight);
+        }
     }
     double cpu = static_cast<double>(b.cpuMs - a.cpuMs) / 1000.0;
     row.decodedPerSecond = static_cast<double>(decoded) / row.window;
@@ -300,11 +304,12 @@ int RunWindowBench(const WindowBenchOptions& options) {
         "bare: libavcodec decode, 1 thread, no conversion, of the pictures the client decoded "
         "(measured before and after each run)\n\n",
         options.simNice, options.warmupSeconds, options.seconds);
-    std::printf("%7s %6s %9s %9s %9s %7s %7s %7s %7s %9s %6s %8s %6s %6s %6s %7s\n", "cameras",
-                "policy", "recv/s", "decoded/s", "painted/s", "drops", "client", "bare", "ratio",
-                "ms/shown", "720p", "MiB/chan", "p50", "p99", "sim", "bare ms");
-    std::printf("%7s %6s %9s %9s %9s %7s %7s %7s %7s %9s %6s %8s %6s %6s %6s %7s\n", "", "", "", "",
-                "", "", "cores", "cores", "", "", "panes", "", "ms", "ms", "cores", "720/360");
+    std::printf("%7s %6s %10s %9s %9s %9s %7s %7s %7s %7s %9s %6s %8s %6s %6s %6s %7s\n", "cameras",
+                "policy", "pane", "recv/s", "decoded/s", "painted/s", "drops", "client", "bare",
+                "ratio", "ms/shown", "720p", "MiB/chan", "p50", "p99", "sim", "bare ms");
+    std::printf("%7s %6s %10s %9s %9s %9s %7s %7s %7s %7s %9s %6s %8s %6s %6s %6s %7s\n", "", "",
+                "", "", "", "", "", "cores", "cores", "", "", "panes", "", "ms", "ms", "cores",
+                "720/360");
     int failures = 0;
     for (int cameras : options.cameras) {
         for (int policy : options.policies) {
@@ -315,12 +320,12 @@ int RunWindowBench(const WindowBenchOptions& options) {
                 continue;
             }
             std::printf(
-                "%7d %6s %9.1f %9.1f %9.1f %7llu %7.3f %7.3f %6.2fx %9.3f %6d %8.1f %6u %6u %6.2f "
-                "%3.2f/%3.2f\n",
-                cameras, policy ? "on" : "off", row.receivedPerSecond, row.decodedPerSecond,
-                row.paintedPerSecond, row.dropped, row.clientCores, row.bareCores, row.ratio,
-                row.cpuPerShownMs, row.mainPanes, row.mibPerChannel, row.latencyP50, row.latencyP99,
-                row.simCores, row.bareMainMs, row.bareSubMs);
+                "%7d %6s %10s %9.1f %9.1f %9.1f %7llu %7.3f %7.3f %6.2fx %9.3f %6d %8.1f %6u %6u "
+                "%6.3f %3.2f/%3.2f\n",
+                cameras, policy ? "on" : "off", row.area.c_str(), row.receivedPerSecond,
+                row.decodedPerSecond, row.paintedPerSecond, row.dropped, row.clientCores,
+                row.bareCores, row.ratio, row.cpuPerShownMs, row.mainPanes, row.mibPerChannel,
+                row.latencyP50, row.latencyP99, row.simCores, row.bareMainMs, row.bareSubMs);
             std::fflush(stdout);
         }
     }
