@@ -174,8 +174,8 @@ using bench::Child;
 // the end of its conversion (the engine's share of the way to the screen).
 class LatencySink : public HeadlessVideoSink {
   public:
-    LatencySink(PictureSize size, LatencyRecorder& recorder)
-        : HeadlessVideoSink(size, SizeMode::kPane), recorder_(recorder) {}
+    LatencySink(PictureSize size, LatencyRecorder& recorder, SizeMode mode)
+        : HeadlessVideoSink(size, mode), recorder_(recorder) {}
     void EndPicture(const VideoOverlay& overlay) override {
         HeadlessVideoSink::EndPicture(overlay);
         recorder_.AddStamp(overlay.sendStamp, SendStampNow());
@@ -219,7 +219,7 @@ struct Row {
 // The machine may be shared: the reference is measured right before and
 // right after each wall's window, under the same load, and averaged.
 Row RunWall(const char* self, int count, int warmupSeconds, int seconds, const sim::VideoClip& clip,
-            int decoderThreads) {
+            int decoderThreads, HeadlessVideoSink::SizeMode sizeMode) {
     Row row;
     row.cameras = count;
     int n = static_cast<int>(std::ceil(std::sqrt(count)));
@@ -243,8 +243,8 @@ Row RunWall(const char* self, int count, int warmupSeconds, int seconds, const s
     std::vector<std::unique_ptr<HeadlessVideoSink>> sinks;
     std::vector<std::unique_ptr<CXOMPPlayer>> channels;
     for (int i = 0; i < static_cast<int>(ports.size()); ++i) {
-        sinks.push_back(
-            std::make_unique<LatencySink>(PictureSize{row.paneWidth, row.paneHeight}, latency));
+        sinks.push_back(std::make_unique<LatencySink>(PictureSize{row.paneWidth, row.paneHeight},
+                                                      latency, sizeMode));
         LiveChannelOptions options;
         options.videoSink = sinks.back().get();
         options.name = "cam" + std::to_string(i);
@@ -330,6 +330,10 @@ int main(int argc, char** argv) {
     int seconds = 10;
     int warmup = 3;
     int decoderThreads = 1;
+    // Panes get pictures at their size up to the stream's; --upscale
+    // converts at the pane's size even above it (a full-size copy the
+    // painter then copies again), for comparison.
+    auto sizeMode = HeadlessVideoSink::SizeMode::kPane;
     int only = 0;
     bool window = false;
     bench::WindowBenchOptions windowOptions;
@@ -337,6 +341,8 @@ int main(int argc, char** argv) {
         std::string arg = argv[i];
         if (arg == "--serve" && i + 1 < argc) {
             return Serve(std::atoi(argv[i + 1]));
+        } else if (arg == "--upscale") {
+            sizeMode = HeadlessVideoSink::SizeMode::kFixed;
         } else if (arg == "--window") {
             window = true;
         } else if (arg == "--cameras" && i + 1 < argc) {
@@ -375,7 +381,7 @@ int main(int argc, char** argv) {
         } else {
             std::fprintf(stderr,
                          "usage: live_bench [--max N | --only N] [--seconds S] [--warmup S] "
-                         "[--decoder-threads T]\n"
+                         "[--decoder-threads T] [--upscale]\n"
                          "       live_bench --window [--cameras N[,N...]] [--policy on|off|both] "
                          "[--seconds S] [--warmup S] [--sim-nice N] [--source DIR]\n");
             return 2;
@@ -429,7 +435,7 @@ int main(int argc, char** argv) {
         if (only != 0 && count != only) {
             continue;
         }
-        Row row = RunWall(self, count, warmup, seconds, *clip, decoderThreads);
+        Row row = RunWall(self, count, warmup, seconds, *clip, decoderThreads, sizeMode);
         char pane[32];
         std::snprintf(pane, sizeof pane, "%dx%d", row.paneWidth, row.paneHeight);
         std::printf(
