@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
+#include <cstdio>
 
 #include "FakePaneChannel.h"
 #include "QtTestEnvironment.h"
@@ -26,6 +27,7 @@
 #include "app/CMyVelaExpertDlg.h"
 #include "app/CameraWebPage.h"
 #include "app/VideoWall.h"
+#include "app/WallStats.h"
 #include "media/FrameStamp.h"
 #include "ui/ImageButton.h"
 #include "ui/ShutterSound.h"
@@ -480,6 +482,57 @@ TEST_F(PaneFixture, PictureFillsItsAreaInsideTheFrameAndCountsOncePerPicture) {
     }
     EXPECT_EQ(image.pixel(0, h / 2), qRgb(132, 132, 132));
     EXPECT_EQ(image.pixel(w - 1, h / 2), qRgb(132, 132, 132));
+}
+
+// The benchmark's view of the wall: one line per pane in use, in the form
+// live_bench reads, and the latency record emptied by each call.
+TEST_F(PaneFixture, WallStatsListThePanesInUseAndStartTheLatencyRecord) {
+    SetPaintLatencyOn(false);
+    PaintLatency().Reset();
+    CDlgVedioShow* pane = OpenCamera(Camera("ORBI1"));
+    Deliver(VideoOverlay{});
+    Render(pane);
+    std::string first = WallStatsText(*wall_);
+    EXPECT_TRUE(PaintLatencyOn());
+    long long cpu = -1;
+    long long rss = -1;
+    unsigned long long now = 0;
+    int panes = -1;
+    ASSERT_EQ(std::sscanf(first.c_str(), "monotonic_ms=%llu cpu_ms=%lld rss_kib=%lld panes=%d",
+                          &now, &cpu, &rss, &panes),
+              4)
+        << first;
+    EXPECT_EQ(panes, 1);
+    EXPECT_GT(rss, 0);
+    size_t at = first.find("\npane ");
+    ASSERT_NE(at, std::string::npos) << first;
+    int slot = -1;
+    unsigned long long frames = 9;
+    unsigned long long decoded = 9;
+    unsigned long long dropped = 9;
+    unsigned long long painted = 0;
+    int sw = -1, sh = -1, aw = -1, ah = -1;
+    ASSERT_EQ(std::sscanf(first.c_str() + at + 1,
+                          "pane %d frames=%llu decoded=%llu dropped=%llu painted=%llu "
+                          "source=%dx%d area=%dx%d",
+                          &slot, &frames, &decoded, &dropped, &painted, &sw, &sh, &aw, &ah),
+              9)
+        << first;
+    EXPECT_EQ(slot, pane->Slot());
+    EXPECT_EQ(painted, pane->PicturesPainted());
+    EXPECT_GE(painted, 1u);
+    EXPECT_EQ(aw, pane->width() - 8);
+    EXPECT_EQ(ah, pane->height() - 8);
+    EXPECT_NE(first.find("latency count=0 p50=0 p99=0 max=0"), std::string::npos) << first;
+
+    VideoOverlay overlay;
+    overlay.sendStamp = SendStampNow();
+    Deliver(overlay);
+    Render(pane);
+    std::string second = WallStatsText(*wall_);
+    EXPECT_NE(second.find("latency count=1 "), std::string::npos) << second;
+    EXPECT_NE(WallStatsText(*wall_).find("latency count=0 "), std::string::npos);
+    SetPaintLatencyOn(false);
 }
 
 TEST_F(PaneFixture, CloseIconSitsOnTheCloseBoxOverThePicture) {
