@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Each program's manual page names exactly the options its --help names, so
+# neither falls behind the other: an option added to one and not the other
+# fails here. The page is roff ("\-\-address"); its escapes are dropped
+# before comparing.
+#
+#   man-pages.sh BIN_DIR MAN_DIR
+set -euo pipefail
+
+bin=$1
+man=$2
+options() {
+  grep -oE -- '--[a-z][a-z0-9-]*' | sort -u
+}
+
+failed=0
+for program in orbisight orbisight-cli orbisight-sim; do
+  page=$man/$program.1
+  if [ ! -x "$bin/$program" ]; then
+    echo "SKIP: $bin/$program is not built"
+    continue
+  fi
+  help=$("$bin/$program" --help) || {
+    echo "FAIL: $program --help exits with $?"
+    failed=1
+    continue
+  }
+  [ -n "$help" ] || {
+    echo "FAIL: $program --help prints nothing on standard output"
+    failed=1
+    continue
+  }
+  from_help=$(options <<<"$help")
+  from_page=$(sed 's/\\//g' "$page" | options)
+  only_help=$(comm -23 <(echo "$from_help") <(echo "$from_page"))
+  only_page=$(comm -13 <(echo "$from_help") <(echo "$from_page"))
+  if [ -n "$only_help" ]; then
+    echo "FAIL: $program --help names options its manual page lacks:" $only_help
+    failed=1
+  fi
+  if [ -n "$only_page" ]; then
+    echo "FAIL: $page names options $program --help lacks:" $only_page
+    failed=1
+  fi
+  # The page's name and section line are those of the program.
+  head -n 1 "$page" | grep -q "^\.TH $(tr a-z A-Z <<<"$program" | sed 's/-/\\\\-/g') 1 " || {
+    echo "FAIL: $page does not begin with .TH for $program(1)"
+    failed=1
+  }
+done
+exit $failed
