@@ -14,19 +14,19 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop client for networked IP cameras")
+# The package's long description; CPack puts the summary above it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "desktop client for networked IP cameras
- Orbisight Cloud System signs in to a cloud camera account, lists the
- account's cameras and a local list, and shows any number of them live on
- a wall of panes, with sound, two-way talk, pan and tilt, snapshots and
- recording to local files. It also searches the local network for cameras,
- edits camera settings, browses and downloads the recordings kept on a
- camera's SD card or in cloud storage, plays local recordings back and
- shows alarm notifications.
- .
- The package also holds orbisight-cli, the client's engine from the
- command line, and orbisight-sim, simulated cameras and services to try
- the client without a camera.")
+    "Orbisight Cloud System signs in to a cloud camera account, lists the
+account's cameras and a local list, and shows any number of them live on
+a wall of panes, with sound, two-way talk, pan and tilt, snapshots and
+recording to local files. It also searches the local network for cameras,
+edits camera settings, browses and downloads the recordings kept on a
+camera's SD card or in cloud storage, plays local recordings back and
+shows alarm notifications.
+
+The package also holds orbisight-cli, the client's engine from the
+command line, and orbisight-sim, simulated cameras and services to try
+the client without a camera.")
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)

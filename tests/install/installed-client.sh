@@ -10,11 +10,12 @@
 #     it in a pane under Xvfb, finding its skin images and the cloud library
 #     in the installed tree, and writes an autostart entry naming itself.
 #
-#   installed-client.sh BUILD_DIR
+#   installed-client.sh BUILD_DIR [CMAKE]
 # Exit status 77 (skipped) when Xvfb or the validators are not installed.
 set -euo pipefail
 
 build=$(cd "$1" && pwd)
+cmake=${2:-cmake}
 for tool in xvfb-run Xvfb desktop-file-validate appstreamcli readelf; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "SKIP: $tool is not installed (scripts/setup-deps installs it)"
@@ -43,7 +44,7 @@ fail() {
 }
 
 prefix=$work/prefix
-cmake --install "$build" --prefix "$prefix" >"$work/install.log" || fail "cmake --install (see $work/install.log)"
+"$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" || fail "cmake --install (see $work/install.log)"
 bin=$prefix/bin
 for program in orbisight orbisight-cli orbisight-sim; do
   [ -x "$bin/$program" ] || fail "$program is not installed in $bin"

@@ -2,13 +2,15 @@
 # Each program's manual page names exactly the options its --help names, so
 # neither falls behind the other: an option added to one and not the other
 # fails here. The page is roff ("\-\-address"); its escapes are dropped
-# before comparing.
+# before comparing. The bash completion of orbisight-cli offers the same
+# options as its --help.
 #
-#   man-pages.sh BIN_DIR MAN_DIR
+#   man-pages.sh BIN_DIR MAN_DIR COMPLETION_FILE
 set -euo pipefail
 
 bin=$1
 man=$2
+completion=$3
 options() {
   grep -oE -- '--[a-z][a-z0-9-]*' | sort -u
 }
@@ -48,4 +50,20 @@ for program in orbisight orbisight-cli orbisight-sim; do
     failed=1
   }
 done
+
+if [ -x "$bin/orbisight-cli" ]; then
+  from_help=$("$bin/orbisight-cli" --help | options)
+  # The options the script offers, not the values it completes after them.
+  from_completion=$(grep -v '^ *--.*)$' "$completion" | grep -v '^ *--.*\\$' | options)
+  only_help=$(comm -23 <(echo "$from_help") <(echo "$from_completion"))
+  only_completion=$(comm -13 <(echo "$from_help") <(echo "$from_completion"))
+  if [ -n "$only_help" ]; then
+    echo "FAIL: the bash completion does not offer:" $only_help
+    failed=1
+  fi
+  if [ -n "$only_completion" ]; then
+    echo "FAIL: the bash completion offers options orbisight-cli --help lacks:" $only_completion
+    failed=1
+  fi
+fi
 exit $failed
