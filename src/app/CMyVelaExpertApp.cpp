@@ -31,6 +31,9 @@ int CMyVelaExpertApp::Run(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Orbisight Cloud System");
     QApplication::setOrganizationName("Orbisight");
+    // The installed desktop entry (orbisight.desktop): a Wayland desktop
+    // matches the window to it, and so to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName("orbisight");
     ui::ApplySkinStyle(app);
 
     // Sockets need no start-up here; a peer that goes away must not end the
