@@ -112,7 +112,7 @@ done
 # The client: connect all, wait until the pane plays, turn "Start with
 # computer" on (applied when the settings are saved at exit), quit.
 trace=$work/trace.txt
-script="trace=$trace;setting=start-with-computer:1;connect-all;wait-playing"
+script="trace=$trace;setting=start-with-computer:1;at=1;connect-all;wait-playing"
 script+=";screenshot=$work/wall.png;quit"
 status=0
 env HOME="$work/user" ORBISIGHT_HOME="$work/home" ORBISIGHT_AUDIO=null QT_QPA_PLATFORM=xcb \
