@@ -3,6 +3,9 @@
 //
 //   orbisight-sim [--config FILE] [--cloud-host 127.x.y.z]
 //
+// Without --config it runs the demo's configuration: the installed copy
+// (share/orbisight/sim/demo.json) or the source tree's.
+//
 // Prints one JSON line per service started ({"kind", "id", "port"}), then
 // serves until SIGINT or SIGTERM. Lines on standard input are commands for
 // the services ("alarm ID on", ...), published to all of them.
@@ -16,6 +19,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -24,6 +28,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/ProgramFiles.h"
 #include "platform/WorkerThread.h"
 #include "sim/account/AccountSimulator.h"
 #include "sim/camera/CameraSimulator.h"
@@ -37,8 +42,31 @@ using namespace orbisight::sim;
 
 namespace {
 
-int Usage() {
-    std::fprintf(stderr, "usage: orbisight-sim [--config FILE] [--cloud-host 127.x.y.z]\n");
+// The demo's configuration: the installed copy (share/orbisight/sim) when
+// this program is installed, else the one in the source tree.
+std::string DefaultConfig() {
+    std::filesystem::path program = orbisight::ProgramFolder();
+    std::filesystem::path installed;
+    if (!program.empty()) {
+        installed = orbisight::InstalledDataFolder(program) / "sim" / "demo.json";
+    }
+    return orbisight::FirstExisting({installed, ORBISIGHT_SIM_DEFAULT_CONFIG}).string();
+}
+
+int Usage(std::FILE* out) {
+    std::fprintf(out,
+                 "usage: orbisight-sim [--config FILE] [--cloud-host 127.x.y.z]\n"
+                 "\n"
+                 "Simulated cameras, account service, cloud storage and peer-to-peer\n"
+                 "rendezvous on loopback. Prints one JSON line per service, then serves\n"
+                 "until SIGINT or SIGTERM; lines on standard input are commands for the\n"
+                 "services (\"alarm ID on\", ...).\n"
+                 "\n"
+                 "  --config FILE          the configuration (default: the demo's,\n"
+                 "                         %s)\n"
+                 "  --cloud-host ADDRESS   the cloud storage server's loopback address\n"
+                 "  -h, --help             this text\n",
+                 DefaultConfig().c_str());
     return 2;
 }
 
@@ -100,7 +128,7 @@ bool LoadConfig(const std::filesystem::path& path, nlohmann::json& out, int dept
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string configPath = ORBISIGHT_SIM_DEFAULT_CONFIG;
+    std::string configPath;
     std::string cloudHost;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -111,11 +139,14 @@ int main(int argc, char** argv) {
             // give each server a loopback address of its own.
             cloudHost = argv[++i];
         } else if (arg == "--help" || arg == "-h") {
-            Usage();
+            Usage(stdout);
             return 0;
         } else {
-            return Usage();
+            return Usage(stderr);
         }
+    }
+    if (configPath.empty()) {
+        configPath = DefaultConfig();
     }
 
     nlohmann::json config;

@@ -397,7 +397,8 @@ void TreeImages() {
 }
 
 void AppIcon() {
-    for (int size : {16, 32, 48, 256}) {
+    // The window icon and the desktop icon theme's sizes (hicolor).
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         QImage image = Canvas(size, size);
         QPainter p(&image);
         DrawLogo(p, QRectF(0, 0, size, size));

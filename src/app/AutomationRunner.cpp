@@ -28,6 +28,7 @@
 #include "app/CDlgRecordingPlay.h"
 #include "app/CDlgSDSearchPage.h"
 #include "app/CDlgVedioShow.h"
+#include "app/CMyVelaExpertApp.h"
 #include "app/CMyVelaExpertDlg.h"
 #include "app/CRecordMangerDlg.h"
 #include "app/LoopPlay.h"
@@ -38,8 +39,10 @@
 #include "app/TitleBar.h"
 #include "app/VideoWall.h"
 #include "app/WallStats.h"
+#include "records/CloudStorageLibrary.h"
 #include "ui/ImageButton.h"
 #include "ui/MessageBoxes.h"
+#include "ui/SkinImages.h"
 
 namespace orbisight {
 
@@ -274,10 +277,11 @@ int AutomationRunner::Run(const AutomationStep& step) {
         std::string name = arg.substr(0, colon);
         int32_t value = colon == std::string::npos ? -1 : std::atoi(arg.c_str() + colon + 1);
         SettingsRecord& record = window_->Settings().Record();
-        int32_t* field = name == "local-big-stream"     ? &record.localBigStream
-                         : name == "local-only-i-frame" ? &record.localOnlyKeyFrames
-                         : name == "alarm-blink"        ? &record.alarmBlink
-                                                        : nullptr;
+        int32_t* field = name == "local-big-stream"      ? &record.localBigStream
+                         : name == "local-only-i-frame"  ? &record.localOnlyKeyFrames
+                         : name == "alarm-blink"         ? &record.alarmBlink
+                         : name == "start-with-computer" ? &record.startWithComputer
+                                                         : nullptr;
         if (field && (value == 0 || value == 1)) {
             *field = value;
         } else {
@@ -562,6 +566,13 @@ void AutomationRunner::StartTrace(const std::string& file) {
         }
         Trace(line);
     });
+    // Where the program found the files it comes with (the build folder,
+    // or the installed tree of an installed copy).
+    CloudStorageLibrary* cloud = CMyVelaExpertApp::CloudStorage();
+    Trace(QString("files: images %1 %2 | cloud %3")
+              .arg(ui::SkinImages::Folder(),
+                   ui::SkinImages::Get("orbisight.png").isNull() ? "missing" : "ok",
+                   cloud ? QString::fromStdString(cloud->Path()) : QString("unavailable")));
     treeLine();
     Trace("account: " + window_->Title()->AccountText());
     TraceLoginDialog(window_->LoginDialog());

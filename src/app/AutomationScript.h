@@ -30,7 +30,9 @@ namespace orbisight {
 //   drag=SLOT:X1,Y1,X2,Y2  drag on a pane's picture (drag-to-point)
 //   setting=NAME:0|1     change a setting for the channels opened afterwards, as
 //                        the settings dialog would: local-big-stream,
-//                        local-only-i-frame, alarm-blink
+//                        local-only-i-frame, alarm-blink; start-with-computer
+//                        is applied (the autostart entry) when the settings
+//                        are next saved, at the latest when the client ends
 //   disconnect-all       the toolbar's "Disconnect all", without prompts
 //   login=USER:PASSWORD  log in through the login dialog (opened when none is
 //                        open): types the account and password, presses Login
@@ -38,7 +40,10 @@ namespace orbisight {
 //   cancel-login         closes the open login dialog with "Cancel"
 //   logout               logs out without the prompt
 //   expand=BRANCH        opens every group of a tree branch: my, local
-//   trace=FILE           from now on appends to FILE one line per login tip
+//   trace=FILE           writes where the skin images and the cloud library
+//                        were found ("files: images FOLDER ok|missing | cloud
+//                        PATH|unavailable"), then from now on appends to FILE
+//                        one line per login tip
 //                        ("tip: TEXT"), per tree rebuild ("tree: MY | LOCAL",
 //                        the root texts), per account change ("account:
 //                        LABEL"), per pane state ("pane: SLOT ID STATE",

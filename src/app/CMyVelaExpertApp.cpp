@@ -10,6 +10,7 @@
 #include "app/AutomationRunner.h"
 #include "app/CMyVelaExpertDlg.h"
 #include "media/CWaveOut.h"
+#include "platform/ProgramFiles.h"
 #include "records/CloudStorageLibrary.h"
 #include "ui/ShutterSound.h"
 #include "ui/SkinStyle.h"
@@ -30,6 +31,9 @@ int CMyVelaExpertApp::Run(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Orbisight Cloud System");
     QApplication::setOrganizationName("Orbisight");
+    // The installed desktop entry (orbisight.desktop): a Wayland desktop
+    // matches the window to it, and so to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName("orbisight");
     ui::ApplySkinStyle(app);
 
     // Sockets need no start-up here; a peer that goes away must not end the
@@ -56,8 +60,13 @@ int CMyVelaExpertApp::Run(int argc, char** argv) {
     // The settings record (with its defaults) and "ShowAlarm". The command
     // line is not interpreted: only " /OnSysStart" is ever written for
     // start with the computer, and it changes nothing.
-    AppSettings settings(
-        AppSettings::UserPlaces(QApplication::applicationFilePath().toStdString()));
+    // The autostart entry names the real path of this executable: the
+    // installed copy when it runs installed, wherever it was started from.
+    std::string programPath = ProgramPath().string();
+    if (programPath.empty()) {
+        programPath = QApplication::applicationFilePath().toStdString();
+    }
+    AppSettings settings(AppSettings::UserPlaces(programPath));
     settings.Load();
 
     // The program folder to the cloud-storage client, once.

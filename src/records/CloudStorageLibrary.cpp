@@ -1,12 +1,13 @@
 #include "records/CloudStorageLibrary.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+
+#include "platform/ProgramFiles.h"
 
 namespace orbisight {
 
@@ -30,13 +31,8 @@ bool Lookup(void* handle, const char* name, F& out, std::string& missing) {
 }  // namespace
 
 std::string CloudStorageLibrary::ProgramFolder() {
-    std::error_code ec;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) {
-        return "./";
-    }
-    std::string folder = exe.parent_path().string();
-    if (folder.empty() || folder.back() != '/') {
+    std::string folder = orbisight::ProgramFolder().string();
+    if (!folder.empty() && folder.back() != '/') {
         folder += '/';
     }
     return folder;
@@ -46,11 +42,23 @@ std::string CloudStorageLibrary::DefaultPath() {
     if (const char* path = std::getenv(kEnvironment); path != nullptr && *path != '\0') {
         return path;
     }
-    return ProgramFolder() + kFileName;
+    return PathFor(ProgramFolder());
+}
+
+std::string CloudStorageLibrary::PathFor(const std::string& programFolder) {
+    if (programFolder.empty()) {
+        return {};
+    }
+    std::filesystem::path folder(programFolder);
+    return FirstExisting({folder / kFileName, InstalledLibraryFolder(folder) / kFileName}).string();
 }
 
 std::unique_ptr<CloudStorageLibrary> CloudStorageLibrary::Load(const std::string& path,
                                                                std::string& error) {
+    if (path.empty()) {
+        error = std::string("cannot find ") + kFileName + ": the program's folder is unknown";
+        return nullptr;
+    }
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const char* reason = dlerror();

@@ -10,8 +10,9 @@
 namespace orbisight {
 
 // The cloud-storage client library, loaded at run time: the program's own
-// libRK_ORBCSClient.so beside the executable, or the file named by the
-// environment variable ORBISIGHT_CLOUD_LIBRARY. All fourteen functions must
+// libRK_ORBCSClient.so beside the executable (the build folder) or in the
+// installed tree's lib/orbisight, or the file named by the environment
+// variable ORBISIGHT_CLOUD_LIBRARY. All fourteen functions must
 // be there; when the file or one function is missing, Load fails and
 // nothing of the library is ever called (cloud storage is unavailable).
 class CloudStorageLibrary {
@@ -37,10 +38,15 @@ class CloudStorageLibrary {
     static constexpr const char* kEnvironment = "ORBISIGHT_CLOUD_LIBRARY";
 
     // The folder of the running program (of /proc/self/exe), with a
-    // trailing "/".
+    // trailing "/"; empty when it cannot be read.
     static std::string ProgramFolder();
-    // $ORBISIGHT_CLOUD_LIBRARY when set, else the program folder's file.
+    // $ORBISIGHT_CLOUD_LIBRARY when set, else PathFor(ProgramFolder()).
     static std::string DefaultPath();
+    // The library of a program folder: the file beside the program when it
+    // is there, else the installed one (../lib/orbisight); when neither
+    // exists, the one beside the program. Empty for an unknown folder: the
+    // current directory is never searched.
+    static std::string PathFor(const std::string& programFolder);
 
     // Opens the file and looks up every function. Null with the reason when
     // the file or a function is missing.

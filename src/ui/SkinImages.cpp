@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QThread>
 
+#include "platform/ProgramFiles.h"
+
 namespace orbisight::ui {
 
 QString SkinImages::Folder() {
@@ -13,7 +15,17 @@ QString SkinImages::Folder() {
     if (!env.isEmpty()) {
         return QString::fromLocal8Bit(env);
     }
-    return QCoreApplication::applicationDirPath() + "/images";
+    // Beside the program in the build folder, else in the installed tree;
+    // where it is does not change during a run.
+    static const QString found = []() -> QString {
+        std::filesystem::path program = ProgramFolder();
+        if (program.empty()) {
+            return QCoreApplication::applicationDirPath() + "/images";
+        }
+        return QString::fromStdString(
+            FirstExisting({program / "images", InstalledDataFolder(program) / "images"}).string());
+    }();
+    return found;
 }
 
 QString SkinImages::Path(const QString& name) {

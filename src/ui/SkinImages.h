@@ -6,8 +6,9 @@
 namespace orbisight::ui {
 
 // The skin images, loaded from the "images" folder next to the executable
-// (or $ORBISIGHT_IMAGES) and kept for the whole run. Loaded on the GUI thread
-// only.
+// (the build folder), else from the installed share/orbisight/images (or
+// from $ORBISIGHT_IMAGES), and kept for the whole run. Loaded on the GUI
+// thread only.
 class SkinImages {
   public:
     // The image folder in use.

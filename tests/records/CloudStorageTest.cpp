@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ProgramFiles.h"
 #include "platform/Socket.h"
 #include "records/CloudConnection.h"
 #include "records/CloudStorageLibrary.h"
@@ -123,6 +124,48 @@ TEST(CloudLibraryLoad, EnvironmentNamesTheFileElseTheProgramFolder) {
     EXPECT_EQ(CloudStorageLibrary::DefaultPath(),
               CloudStorageLibrary::ProgramFolder() + "libRK_ORBCSClient.so");
     EXPECT_EQ(CloudStorageLibrary::ProgramFolder().back(), '/');
+}
+
+// An installed program has no library beside it: the one of the installed
+// tree (relative to the program's folder) is taken, from any working
+// directory; a library beside the program (the build folder) comes first.
+TEST(CloudLibraryLoad, InstalledTreeIsSearchedAfterTheProgramFolder) {
+    char pattern[] = "/tmp/orbisight-cloudlib-XXXXXX";
+    fs::path prefix = ::mkdtemp(pattern);
+    fs::path bin = prefix / "bin";
+    fs::path installed = InstalledLibraryFolder(bin) / CloudStorageLibrary::kFileName;
+    ASSERT_EQ(installed.string().rfind(prefix.string() + "/", 0), 0u) << installed;
+    fs::create_directories(bin);
+    fs::create_directories(installed.parent_path());
+    fs::copy_file(BinDir() + "/libRK_ORBCSClient.so", installed);
+
+    // Neither the current directory nor a relative path plays a part.
+    fs::path before = fs::current_path();
+    fs::current_path(prefix);
+    std::string found = CloudStorageLibrary::PathFor(bin.string() + "/");
+    fs::current_path(before);
+    EXPECT_EQ(found, installed.string());
+    std::string error;
+    EXPECT_NE(CloudStorageLibrary::Load(found, error), nullptr) << error;
+
+    fs::copy_file(installed, bin / CloudStorageLibrary::kFileName);
+    EXPECT_EQ(CloudStorageLibrary::PathFor(bin.string() + "/"),
+              (bin / CloudStorageLibrary::kFileName).string());
+
+    // Neither there: the error names the place beside the program.
+    fs::remove(bin / CloudStorageLibrary::kFileName);
+    fs::remove(installed);
+    EXPECT_EQ(CloudStorageLibrary::PathFor(bin.string() + "/"),
+              (bin / CloudStorageLibrary::kFileName).string());
+
+    // An unknown program folder finds nothing (a library file in the
+    // working directory is not loaded).
+    EXPECT_EQ(CloudStorageLibrary::PathFor(""), "");
+    error.clear();
+    EXPECT_EQ(CloudStorageLibrary::Load("", error), nullptr);
+    EXPECT_NE(error.find("folder is unknown"), std::string::npos) << error;
+    std::error_code ec;
+    fs::remove_all(prefix, ec);
 }
 
 TEST_F(CloudStorage, QueryShowsItsStatusesInOrderAndDownloadIsByteForByte) {
