@@ -30,7 +30,8 @@ namespace orbisight {
 //   drag=SLOT:X1,Y1,X2,Y2  drag on a pane's picture (drag-to-point)
 //   setting=NAME:0|1     change a setting for the channels opened afterwards, as
 //                        the settings dialog would: local-big-stream,
-//                        local-only-i-frame, alarm-blink
+//                        local-only-i-frame, alarm-blink,
+//                        choose-stream-by-pane-size
 //   disconnect-all       the toolbar's "Disconnect all", without prompts
 //   login=USER:PASSWORD  log in through the login dialog (opened when none is
 //                        open): types the account and password, presses Login
