@@ -40,6 +40,9 @@ LiveVideoStep::Outcome LiveVideoStep::RunOnce(const Decode& decode, const Rest& 
             return Outcome::kSkipped;
         }
         if (!header.KeyFrame()) {
+            // Back to every picture, this one's references are missing:
+            // that too starts at a key frame.
+            resumeAtKeyFrame_ = true;
             policySkips_.fetch_add(1, std::memory_order_relaxed);
             return Outcome::kSkipped;
         }

@@ -184,6 +184,19 @@ TEST_F(VideoStepFixture, TinyPaneKeyFramesOnlyAndAHiddenStartDecodesOnePicture) 
     EXPECT_EQ(decoded, (std::vector<uint32_t>{40, 200, 280}));
     // The user's own key-frames-only flag is untouched by the pane's mode.
     EXPECT_FALSE(step.KeyFramesOnly());
+
+    // Grown past the edge after a skipped picture: the next predicted one
+    // would miss its reference, so every picture resumes at a key frame.
+    Queue(false, 320);
+    step.SetDecodeMode(DecodeMode::kKeyFramesOnly);
+    EXPECT_EQ(Run(), LiveVideoStep::Outcome::kSkipped);
+    step.SetDecodeMode(DecodeMode::kAll);
+    Queue(false, 360);
+    Queue(true, 400);
+    Queue(false, 440);
+    while (Run() != LiveVideoStep::Outcome::kIdle) {
+    }
+    EXPECT_EQ(decoded, (std::vector<uint32_t>{40, 200, 280, 400, 440}));
 }
 
 TEST_F(VideoStepFixture, StopsWithoutDecodingOnceStopping) {
