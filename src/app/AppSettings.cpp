@@ -18,12 +18,23 @@ AppSettings::AppSettings(Places places)
 void AppSettings::Load() {
     record_ = LoadSettings(registry_, places_.defaultRecordFolder);
     showAlarm_ = file_.ShowAlarm();
+    if (!file_.Exists()) {
+        // A new data folder: streams follow the panes' sizes from the start.
+        chooseStreamByPaneSize_ = true;
+        file_.WriteChooseStreamByPaneSize(true);
+    } else {
+        chooseStreamByPaneSize_ = file_.ChooseStreamByPaneSize();
+    }
 }
 
 bool AppSettings::Save() {
     bool stored = StoreSettings(registry_, record_);
     autostart_.Apply(record_.startWithComputer != 0, places_.programPath);
     return stored;
+}
+
+bool AppSettings::SaveChooseStreamByPaneSize() {
+    return file_.WriteChooseStreamByPaneSize(chooseStreamByPaneSize_);
 }
 
 bool AppSettings::SaveShowAlarm() {

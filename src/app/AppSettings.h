@@ -27,13 +27,20 @@ class AppSettings {
 
     explicit AppSettings(Places places);
 
-    // Reads the record (with the defaults) and "ShowAlarm".
+    // Reads the record (with the defaults), "ShowAlarm" and "Choose stream
+    // by pane size". A data folder without "CameraClient.ini" is a new one:
+    // there the stream choice starts on and is written at once; an existing
+    // file without the key keeps it off ("Local big stream" decides).
     void Load();
     // Stores the whole record and applies start with the computer. False
     // when the record could not be stored.
     bool Save();
     // Writes "ShowAlarm" as "1" or "0".
     bool SaveShowAlarm();
+    bool ChooseStreamByPaneSize() const { return chooseStreamByPaneSize_; }
+    void SetChooseStreamByPaneSize(bool on) { chooseStreamByPaneSize_ = on; }
+    // Writes "ChooseStreamByPaneSize" as "1" or "0".
+    bool SaveChooseStreamByPaneSize();
 
     SettingsRecord& Record() { return record_; }
     const SettingsRecord& Record() const { return record_; }
@@ -50,6 +57,7 @@ class AppSettings {
     AutoStart autostart_;
     SettingsRecord record_;
     bool showAlarm_ = false;
+    bool chooseStreamByPaneSize_ = false;
 };
 
 }  // namespace orbisight

@@ -277,6 +277,10 @@ int AutomationRunner::Run(const AutomationStep& step) {
         std::string name = arg.substr(0, colon);
         int32_t value = colon == std::string::npos ? -1 : std::atoi(arg.c_str() + colon + 1);
         SettingsRecord& record = window_->Settings().Record();
+        if (name == "choose-stream-by-pane-size" && (value == 0 || value == 1)) {
+            window_->Settings().SetChooseStreamByPaneSize(value == 1);
+            return 0;
+        }
         int32_t* field = name == "local-big-stream"      ? &record.localBigStream
                          : name == "local-only-i-frame"  ? &record.localOnlyKeyFrames
                          : name == "alarm-blink"         ? &record.alarmBlink

@@ -30,7 +30,8 @@ namespace orbisight {
 //   drag=SLOT:X1,Y1,X2,Y2  drag on a pane's picture (drag-to-point)
 //   setting=NAME:0|1     change a setting for the channels opened afterwards, as
 //                        the settings dialog would: local-big-stream,
-//                        local-only-i-frame, alarm-blink; start-with-computer
+//                        local-only-i-frame, alarm-blink,
+//                        choose-stream-by-pane-size; start-with-computer
 //                        is applied (the autostart entry) when the settings
 //                        are next saved, at the latest when the client ends
 //   disconnect-all       the toolbar's "Disconnect all", without prompts

@@ -65,7 +65,7 @@ CDlgDeviceCtrl::CDlgDeviceCtrl(VideoWall* wall, QWidget* parent) : QWidget(paren
     auto* title = new QLabel("Device", this);
     title->setStyleSheet("font-weight: bold; color: #344458;");
     layout->addWidget(title);
-    for (QLabel** label : {&id_, &name_, &time_, &duration_}) {
+    for (QLabel** label : {&id_, &name_, &time_, &duration_, &stream_}) {
         *label = new QLabel(this);
         (*label)->setWordWrap(true);
         (*label)->setStyleSheet("color: #4a5568;");
@@ -172,6 +172,13 @@ void CDlgDeviceCtrl::RefreshTexts() {
     name_->setText(DeviceNameText());
     time_->setText(ConnectedTimeText());
     duration_->setText(DurationText());
+    // Which stream plays, for a channel that picks it by the pane's size.
+    PaneChannel* shown = pane_ && pane_->InUse() ? pane_->Channel() : nullptr;
+    bool noteStream = shown && shown->ChoosesStreamByPaneSize() && !shown->PeerToPeer();
+    stream_->setVisible(noteStream);
+    stream_->setText(noteStream ? QString::fromStdString(
+                                      StreamNote(shown->StreamShown(), shown->StreamSwitching()))
+                                : QString());
     bool enabled = pane_ && pane_->Device();
     for (auto& [id, button] : buttons_) {
         button->setEnabled(enabled);
@@ -203,7 +210,12 @@ void CDlgDeviceCtrl::RefreshTexts() {
         int level = pane_->QualityLevelNow();
         const char* direct[] = {"Low qulity", "Mid qulity", "High qulity"};
         const char* peer[] = {"Low Video Quality", "Middle Video Quality", "High Video Quality"};
-        Button(1306)->setToolTip(channel->PeerToPeer() ? peer[level] : direct[level]);
+        QString tip = channel->PeerToPeer() ? peer[level] : direct[level];
+        if (channel->ChoosesStreamByPaneSize() && !channel->PeerToPeer()) {
+            tip += "\n" + QString::fromStdString(
+                              StreamNote(channel->StreamShown(), channel->StreamSwitching()));
+        }
+        Button(1306)->setToolTip(tip);
     }
     if (pane_ && pane_->Device() && !pane_->InUse()) {
         pane_->update();

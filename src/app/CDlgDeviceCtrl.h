@@ -57,6 +57,7 @@ class CDlgDeviceCtrl : public QWidget {
     // command for the panel's camera. False without a camera.
     bool ChooseQuality(int menuId);
     QCheckBox* KeyFramesOnlyBox() const { return keyFramesOnly_; }
+    QLabel* StreamLabel() const { return stream_; }
     // The record button is lit (red) in this blink phase.
     bool RecordLit() const { return recordLit_; }
     // The program-wide blink phase that the record button follows.
@@ -83,6 +84,7 @@ class CDlgDeviceCtrl : public QWidget {
     QLabel* name_ = nullptr;
     QLabel* time_ = nullptr;
     QLabel* duration_ = nullptr;
+    QLabel* stream_ = nullptr;  // the stream shown (chosen by the pane's size)
     std::map<int, ui::ImageButton*> buttons_;
     QTimer textsTimer_;
     QTimer blinkTimer_;

@@ -62,11 +62,16 @@ CDlgSystemSetting::CDlgSystemSetting(AppSettings& settings, SavedLogins* logins,
     auto* video = new QGroupBox("Video", this);
     auto* videoLayout = new QVBoxLayout(video);
     localBig_ = new QCheckBox("Local big stream", video);
+    paneStream_ = new QCheckBox("Choose stream by pane size", video);
+    paneStream_->setToolTip(
+        "Small panes play the camera's sub stream, large ones (full screen, one pane) the main "
+        "stream; panes that cannot be seen are not decoded. Replaces \"Local big stream\".");
     keyFramesOnly_ = new QCheckBox("Local only play I frame", video);
     alarmBlink_ = new QCheckBox("Alarm blink", video);
     autoSwitch_ = new QCheckBox("Auto switch when play multi page", video);
     showAlarm_ = new QCheckBox("Alarm Message Window (Enable)", video);
-    for (QCheckBox* box : {localBig_, keyFramesOnly_, alarmBlink_, autoSwitch_, showAlarm_}) {
+    for (QCheckBox* box :
+         {localBig_, paneStream_, keyFramesOnly_, alarmBlink_, autoSwitch_, showAlarm_}) {
         videoLayout->addWidget(box);
     }
     layout->addWidget(video);
@@ -115,6 +120,7 @@ void CDlgSystemSetting::Fill() {
     autoCheck_->setChecked(r.autoCheckVersion != 0);
     minutes_->setValue(r.recordMinutes);
     localBig_->setChecked(r.localBigStream != 0);
+    paneStream_->setChecked(settings_.ChooseStreamByPaneSize());
     alarmBlink_->setChecked(r.alarmBlink != 0);
     startWithComputer_->setChecked(r.startWithComputer != 0);
     autoConnect_->setChecked(r.autoConnect != 0);
@@ -198,6 +204,8 @@ void CDlgSystemSetting::Apply() {
     }
     settings_.SetShowAlarm(showAlarm_->isChecked());
     settings_.SaveShowAlarm();
+    settings_.SetChooseStreamByPaneSize(paneStream_->isChecked());
+    settings_.SaveChooseStreamByPaneSize();
 }
 
 void CDlgSystemSetting::accept() {

@@ -27,6 +27,7 @@ class CDlgSystemSetting : public QDialog {
     QCheckBox* AutoCheckVersion() const { return autoCheck_; }
     QSpinBox* RecordMinutes() const { return minutes_; }
     QCheckBox* LocalBigStream() const { return localBig_; }
+    QCheckBox* ChooseStreamByPaneSize() const { return paneStream_; }
     QCheckBox* AlarmBlink() const { return alarmBlink_; }
     QCheckBox* StartWithComputer() const { return startWithComputer_; }
     QCheckBox* AutoLogin() const { return autoLogin_; }
@@ -71,6 +72,7 @@ class CDlgSystemSetting : public QDialog {
     QCheckBox* autoCheck_ = nullptr;
     QSpinBox* minutes_ = nullptr;
     QCheckBox* localBig_ = nullptr;
+    QCheckBox* paneStream_ = nullptr;
     QCheckBox* alarmBlink_ = nullptr;
     QCheckBox* startWithComputer_ = nullptr;
     QCheckBox* autoLogin_ = nullptr;

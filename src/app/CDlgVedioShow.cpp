@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWindow>
 
 #include "app/CameraWebPage.h"
 #include "app/ChannelCloser.h"
@@ -25,6 +26,13 @@ const QColor kGrey220(220, 220, 220);
 const QColor kTitleBox(0x64, 0x64, 0x64);
 const QColor kTitleText(0xf5, 0xf5, 0xf5);
 const char* kConnectingText = "Connecting, please wait ......";
+
+// Drag-to-point goes with the sub stream; a channel that picks its stream by
+// the pane's size aims on either stream (the point is scaled to the stream
+// the camera sends).
+bool DragToPointAllowed(const PaneChannel& channel) {
+    return channel.StreamIdFlag() == 1 || channel.ChoosesStreamByPaneSize();
+}
 
 QFont TitleFont(const QFont& base) {
     // The pane's font at 1.5 times its height and weight.
@@ -84,6 +92,7 @@ void CDlgVedioShow::ReleaseChannel() {
     released.sink = std::move(sink_);
     released.keep = std::move(link_);
     sink_ = std::make_unique<PaneVideoSink>(nullptr);
+    toldView_.reset();
     UpdateWantedSize();
     if (context_ && context_->closer) {
         context_->closer->Hand(std::move(released));
@@ -136,6 +145,7 @@ void CDlgVedioShow::Assign(const DeviceInfo& device) {
     device_->connected = refused ? 0 : 1;
     connected_.store(!refused);
     inUse_ = true;
+    toldView_.reset();
     UpdateWantedSize();
     if (channel_) {
         channel_->SetZones(zones_);
@@ -367,6 +377,32 @@ void CDlgVedioShow::UpdateWantedSize() {
     } else {
         sink_->SetWantedSize({0, 0});
     }
+    UpdateView();
+}
+
+PaneView CDlgVedioShow::View() const {
+    PaneView view;
+    // The picture is drawn 4 pixels inside the pane on every side.
+    view.width = std::max(0, width() - 8);
+    view.height = std::max(0, height() - 8);
+    const QWidget* top = window();
+    const QWindow* handle = top->windowHandle();
+    view.visible =
+        isVisible() && inUse_ && !top->isMinimized() && (handle == nullptr || handle->isExposed());
+    return view;
+}
+
+void CDlgVedioShow::UpdateView() {
+    if (!channel_) {
+        toldView_.reset();
+        return;
+    }
+    PaneView view = View();
+    if (toldView_ && *toldView_ == view) {
+        return;
+    }
+    toldView_ = view;
+    channel_->SetPaneView(view);
 }
 
 void CDlgVedioShow::resizeEvent(QResizeEvent*) {
@@ -697,7 +733,7 @@ void CDlgVedioShow::mousePressEvent(QMouseEvent* event) {
         OpenCameraWebPage(device_->HostAddress());
         return;
     }
-    if (channel_ && connected_.load() && channel_->StreamIdFlag() == 1) {
+    if (channel_ && connected_.load() && DragToPointAllowed(*channel_)) {
         dragStart_ = pos;
         dragRect_.reset();
     }
@@ -712,7 +748,7 @@ void CDlgVedioShow::mouseReleaseEvent(QMouseEvent* event) {
 void CDlgVedioShow::FinishDrag(QPoint end) {
     QPoint start = *dragStart_;
     dragStart_.reset();
-    if (!channel_ || !connected_.load() || channel_->StreamIdFlag() != 1 || end == start) {
+    if (!channel_ || !connected_.load() || !DragToPointAllowed(*channel_) || end == start) {
         dragRect_.reset();
         update();
         return;
@@ -738,7 +774,7 @@ void CDlgVedioShow::FinishDrag(QPoint end) {
 }
 
 void CDlgVedioShow::SimulateDrag(QPoint from, QPoint to) {
-    if (channel_ && connected_.load() && channel_->StreamIdFlag() == 1) {
+    if (channel_ && connected_.load() && DragToPointAllowed(*channel_)) {
         dragStart_ = from;
         FinishDrag(to);
     }

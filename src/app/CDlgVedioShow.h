@@ -11,6 +11,7 @@
 #include "account/DeviceInfo.h"
 #include "app/PaneChannel.h"
 #include "app/PaneGeometry.h"
+#include "media/PaneStreamPolicy.h"
 #include "media/PictureSlots.h"
 #include "platform/WorkerThread.h"
 
@@ -127,6 +128,14 @@ class CDlgVedioShow : public QWidget {
     // The pointer is over the picture of a pan/tilt camera: the arrows show.
     bool PanTiltHover() const { return hoverPanTilt_; }
     bool RecordingsHover() const { return hoverRecordings_; }
+    // What the pane shows of its camera: the drawn picture's size and
+    // whether any of it can be seen (shown on the wall, the window neither
+    // minimised nor unexposed). Told to the channel on every change.
+    PaneView View() const;
+    // Tells the channel the view again when it changed (the wall calls this
+    // when its window is minimised, restored, covered or uncovered).
+    void UpdateView();
+
     // Forgets whether the pointer was in the floating toolbar's zone, so the
     // next move reports where it is (the wall calls this when full screen is
     // entered or left).
@@ -203,7 +212,8 @@ class CDlgVedioShow : public QWidget {
     std::optional<QRect> dragRect_;  // drawn until the next repaint request
 
     QTimer alertTimer_;
-    uint64_t picturesPainted_ = 0;  // GUI thread
+    uint64_t picturesPainted_ = 0;      // GUI thread
+    std::optional<PaneView> toldView_;  // the view the channel has, if any
 };
 
 }  // namespace orbisight

@@ -204,10 +204,12 @@ void CDlgVideoCtrl::Refresh() {
         alert->SetBackdrop(channel->Alert() ? QColor(0xd9, 0x3a, 0x3a) : QColor());
     }
     if (channel) {
-        Button(kQualityButton)
-            ->setToolTip(QString::fromStdString(PaneQualityTooltip(channel->PeerToPeer(), false,
-                                                                   channel->StreamIdFlag(),
-                                                                   channel->ReceivedFrameRate())));
+        std::string tip = PaneQualityTooltip(channel->PeerToPeer(), false, channel->StreamIdFlag(),
+                                             channel->ReceivedFrameRate());
+        if (channel->ChoosesStreamByPaneSize() && !channel->PeerToPeer()) {
+            tip += "\n" + StreamNote(channel->StreamShown(), channel->StreamSwitching());
+        }
+        Button(kQualityButton)->setToolTip(QString::fromStdString(tip));
     }
 }
 

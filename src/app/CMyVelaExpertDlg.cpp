@@ -84,6 +84,7 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
         PaneChannelSettings s;
         s.localBigStream = r.localBigStream != 0;
         s.localOnlyKeyFrames = r.localOnlyKeyFrames != 0;
+        s.chooseStreamByPaneSize = settings_.ChooseStreamByPaneSize();
         s.alarmBlink = r.alarmBlink != 0;
         s.directory = worker_.get();
         s.name = "cam" + std::to_string(slot);

@@ -29,6 +29,19 @@ bool ClientSettingsFile::WriteShowAlarm(bool on) {
     return Profile(file_).WriteString(kSectionOther, "ShowAlarm", on ? "1" : "0");
 }
 
+bool ClientSettingsFile::ChooseStreamByPaneSize() const {
+    return Profile(file_).GetInt(kSectionClient, "ChooseStreamByPaneSize", 0) == 1;
+}
+
+bool ClientSettingsFile::WriteChooseStreamByPaneSize(bool on) {
+    return Profile(file_).WriteString(kSectionClient, "ChooseStreamByPaneSize", on ? "1" : "0");
+}
+
+bool ClientSettingsFile::Exists() const {
+    std::error_code error;
+    return fs::exists(file_, error);
+}
+
 std::string ClientSettingsFile::RegisterIp() const {
     std::string value =
         Profile(file_).GetString(kSectionClient, "RegisterIP", kDefaultRegisterHost);

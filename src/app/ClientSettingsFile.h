@@ -23,6 +23,12 @@ class ClientSettingsFile {
 
     bool ShowAlarm() const;
     bool WriteShowAlarm(bool on);
+    // "ChooseStreamByPaneSize" of section "CameraClient": the number 1 on,
+    // anything else (or no key) off. The application writes it on for a data folder
+    // it makes (see AppSettings::Load).
+    bool ChooseStreamByPaneSize() const;
+    bool WriteChooseStreamByPaneSize(bool on);
+    bool Exists() const;
     // "RegisterIP" of section "CameraClient", at most 1023 characters.
     std::string RegisterIp() const;
     // "CloudServer" of section "CameraClient": the cloud storage server

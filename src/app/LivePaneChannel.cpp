@@ -39,6 +39,10 @@ class LivePaneChannel : public PaneChannel {
     bool KeyFramesOnly() const override { return player_.KeyFramesOnly(); }
     void SetKeyFramesOnly(bool on) override { player_.SetKeyFramesOnly(on); }
     int StreamIdFlag() const override { return player_.StreamIdFlag(); }
+    void SetPaneView(const PaneView& view) override { player_.SetPaneView(view); }
+    bool ChoosesStreamByPaneSize() const override { return player_.ChoosesStreamByPaneSize(); }
+    int StreamShown() const override { return player_.StreamShown(); }
+    bool StreamSwitching() const override { return player_.StreamSwitching(); }
     bool PeerToPeer() const override { return player_.MediaOverPeer(); }
     PictureSize PictureSizeForPoints() const override { return player_.PictureSizeForPoints(); }
     int ReceivedFrameRate() const override { return player_.ReceivedFrameRate(); }
@@ -63,6 +67,7 @@ class LivePaneChannel : public PaneChannel {
         LiveChannelOptions o;
         o.localBigStream = s.localBigStream;
         o.localOnlyKeyFrames = s.localOnlyKeyFrames;
+        o.chooseStreamByPaneSize = s.chooseStreamByPaneSize;
         o.alarmBlink = s.alarmBlink;
         o.directory = s.directory;
         o.videoSink = s.videoSink;

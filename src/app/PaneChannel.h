@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/PaneGeometry.h"
+#include "media/PaneStreamPolicy.h"
 #include "media/VideoSink.h"
 #include "platform/Notice.h"
 
@@ -16,7 +17,8 @@ class DeviceDirectory;
 // What a pane's live channel needs from the settings record and the pane.
 struct PaneChannelSettings {
     bool localBigStream = true;
-    bool localOnlyKeyFrames = false;  // given only for cameras of the local list
+    bool localOnlyKeyFrames = false;      // given only for cameras of the local list
+    bool chooseStreamByPaneSize = false;  // "Choose stream by pane size"
     bool alarmBlink = false;
     const DeviceDirectory* directory = nullptr;
     VideoSink* videoSink = nullptr;
@@ -70,6 +72,15 @@ class PaneChannel {
     virtual bool KeyFramesOnly() const = 0;
     virtual void SetKeyFramesOnly(bool on) = 0;
     virtual int StreamIdFlag() const = 0;
+    // The pane's drawn size and visibility, on every change (window thread).
+    // A channel that chooses its stream by the pane's size picks its stream
+    // and what it decodes from it; others ignore it.
+    virtual void SetPaneView(const PaneView& /*view*/) {}
+    virtual bool ChoosesStreamByPaneSize() const { return false; }
+    // The stream whose pictures the pane shows: 0 main, 1 sub.
+    virtual int StreamShown() const { return StreamIdFlag(); }
+    // A switch to the other stream waits for its first picture.
+    virtual bool StreamSwitching() const { return false; }
     virtual bool PeerToPeer() const = 0;
     // The decoder's picture size as one pair (490 x 385 before the first
     // picture): width and height of the same picture, also while the stream

@@ -45,6 +45,15 @@ bool IsPtzName(const std::string& name) {
            lower(name[2]) == 'z';
 }
 
+std::string StreamNote(int shownStream, bool switching) {
+    bool sub = shownStream == 1;
+    std::string note = sub ? "Sub stream" : "Main stream";
+    if (switching) {
+        note += sub ? ", switching to the main stream" : ", switching to the sub stream";
+    }
+    return note;
+}
+
 int QualityLevel(bool peerToPeer, bool noLimit, int streamIdFlag, int value) {
     if (peerToPeer) {
         if (noLimit) {

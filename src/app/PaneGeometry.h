@@ -51,6 +51,12 @@ bool IsPtzName(const std::string& name);
 // direct channel's scale depends on the stream it asked for.
 int QualityLevel(bool peerToPeer, bool noLimit, int streamIdFlag, int value);
 
+// Which stream a pane shows, for the quality tooltips of a channel that
+// picks its stream by the pane's size: "Main stream" or "Sub stream", and
+// while a switch waits for the new stream's first picture ", switching to
+// the sub stream" (or main) after it.
+std::string StreamNote(int shownStream, bool switching);
+
 // The floating pane toolbar's quality tooltip.
 std::string PaneQualityTooltip(bool peerToPeer, bool noLimit, int streamIdFlag, int value);
 

@@ -1,6 +1,8 @@
 #include "app/VideoWall.h"
 
+#include <QEvent>
 #include <QWidget>
+#include <QWindow>
 
 #include "app/CDlgVideoCtrl.h"
 #include "platform/Text.h"
@@ -86,7 +88,42 @@ void VideoWall::Count() {
     }
 }
 
+void VideoWall::WatchWindow() {
+    QWidget* top = host_->window();
+    if (top != watchedWindow_) {
+        top->installEventFilter(this);
+        watchedWindow_ = top;
+    }
+    QWindow* handle = top->windowHandle();
+    if (handle != nullptr && handle != watchedHandle_) {
+        handle->installEventFilter(this);
+        watchedHandle_ = handle;
+    }
+}
+
+bool VideoWall::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::WindowStateChange:
+        case QEvent::Expose:
+        case QEvent::Show:
+        case QEvent::Hide:
+            if (watched == watchedWindow_ && event->type() == QEvent::Show) {
+                WatchWindow();  // the native window exists from now on
+            }
+            for (CDlgVedioShow* pane : panes_) {
+                if (pane->InUse()) {
+                    pane->UpdateView();
+                }
+            }
+            break;
+        default:
+            break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 void VideoWall::Place() {
+    WatchWindow();
     if (clientWidth_ <= 0 || clientHeight_ <= 0) {
         return;
     }

@@ -118,8 +118,15 @@ class VideoWall : public QObject {
     // A pane's recordings box was clicked.
     void paneRecordsRequested(CDlgVedioShow* pane);
 
+  protected:
+    // The host's window: minimised, restored, exposed or covered.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void Place();
+    // Watches the host's window (and its native window, once it has one)
+    // so the panes learn when nobody can see them.
+    void WatchWindow();
     void ConnectNext(size_t index);
     void ResetToolbarZones();
 
@@ -141,6 +148,8 @@ class VideoWall : public QObject {
     uint64_t connectAllGeneration_ = 0;
     std::vector<DeviceInfo> connectQueue_;
     std::function<void()> connectDone_;
+    QObject* watchedWindow_ = nullptr;
+    QObject* watchedHandle_ = nullptr;
 };
 
 }  // namespace orbisight

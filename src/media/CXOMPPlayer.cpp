@@ -22,6 +22,7 @@
 #include "media/PictureRenderer.h"
 #include "media/RecordNames.h"
 #include "media/SnapshotWriter.h"
+#include "platform/Clock.h"
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -35,6 +36,18 @@ constexpr int kThreadStopWaitMs = 1400;
 // Consumer threads sleep on their queue at most this long between looks at
 // the stop flag (a stop also wakes them at once).
 constexpr int kQueueWaitMs = 200;
+
+// A switch whose new stream shows no picture of another size within this
+// long is taken as done (a camera whose two streams have one size).
+constexpr uint64_t kSwitchConfirmMs = 3000;
+
+uint64_t PackSize(PictureSize size) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(size.width)) << 32) |
+           static_cast<uint32_t>(size.height);
+}
+PictureSize UnpackSize(uint64_t packed) {
+    return {static_cast<int>(packed >> 32), static_cast<int>(packed & 0xffffffffu)};
+}
 
 std::string DefaultName() {
     static std::atomic<int> counter{0};
@@ -149,6 +162,7 @@ CXOMPPlayer::CXOMPPlayer(LiveChannelOptions options)
         AttachRecorder(std::make_unique<CHalvexRecorder>(std::move(recorderOptions)));
     }
     decoder_->SetPictureCallback([this](const AVFrame& picture) {
+        NotePictureSize({picture.width, picture.height});
         if (snapshotPending_.load(std::memory_order_relaxed)) {
             SaveSnapshot(picture);
         }
@@ -291,26 +305,105 @@ void CXOMPPlayer::Close() {
     splitter_->SetWaitingForKeyFrame(true);
     videoStep_->Reset();
     decoder_->Flush();
+    switchPending_.store(false);
+    shownStream_.store(-1);
     receiver_->ClearLoggedIn();
     record_->Release();
 }
 
-channelmsg::StreamChoice CXOMPPlayer::CurrentStreamChoice() const {
+channelmsg::StreamChoice CXOMPPlayer::CurrentStreamChoice(bool pictureStart) {
     channelmsg::StreamChoice choice;
     choice.remote = link_->Remote();
     choice.localCamera = localMode_.load() == 2;
     choice.localBigStream = options_.localBigStream;
+    if (options_.chooseStreamByPaneSize) {
+        std::lock_guard lock(policyMutex_);
+        // A new start of the picture stream takes the pane's wish at once.
+        choice.paneStream = pictureStart ? policy_.StartStream() : policy_.Current();
+    }
     return choice;
 }
 
 void CXOMPPlayer::SendStreamCommand(bool start, const char* type) {
     CHalvexProtocolAX message;
+    bool pictureStart = start && std::string_view(type) != "Audio";
     std::optional<int> streamId =
-        channelmsg::BuildStreamCommand(message, start, type, CurrentStreamChoice());
+        channelmsg::BuildStreamCommand(message, start, type, CurrentStreamChoice(pictureStart));
     if (streamId) {
         streamIdFlag_.store(*streamId);
     }
+    if (pictureStart) {
+        // A fresh stream: whatever switch was under way is moot.
+        switchPending_.store(false);
+        shownStream_.store(-1);
+    }
     link_->Send(message);
+}
+
+void CXOMPPlayer::SetPaneView(const PaneView& view) {
+    if (!options_.chooseStreamByPaneSize) {
+        return;
+    }
+    std::lock_guard lock(policyMutex_);
+    policy_.SetView(view, TickCountMs());
+    videoStep_->SetDecodeMode(policy_.Decode());
+}
+
+void CXOMPPlayer::SwitchStreamIfDue() {
+    if (!options_.chooseStreamByPaneSize || MediaOverPeer() || link_->Remote()) {
+        return;  // the remote address always carries the sub stream
+    }
+    uint64_t now = TickCountMs();
+    std::optional<int> due;
+    {
+        std::lock_guard lock(policyMutex_);
+        due = policy_.DueSwitch(now);
+    }
+    if (!due || link_->Connection() == 0 || stop_.load()) {
+        return;  // nothing runs: the next start asks for the new stream
+    }
+    // The same start as at the login, with the other stream: the camera
+    // begins it with a key frame. Until that is decoded the last picture of
+    // the old stream stays on the pane.
+    auto message = std::make_unique<CHalvexProtocolAX>();
+    channelmsg::StreamChoice choice = CurrentStreamChoice(false);
+    choice.paneStream = due;
+    std::optional<int> streamId =
+        channelmsg::BuildStreamCommand(*message, true, listening_.load() ? "All" : "Video", choice);
+    if (!switchPending_.load()) {
+        shownStream_.store(streamIdFlag_.load());
+        sizeBeforeSwitch_ = decoder_->Size();
+    }
+    switchStartMs_.store(now);
+    switchPending_.store(true);
+    if (streamId) {
+        streamIdFlag_.store(*streamId);
+    }
+    streamSwitches_.fetch_add(1);
+    Enqueue(std::move(message));
+    int quality = lastQuality_.load();
+    if (quality != 0) {
+        Enqueue(ControlRequest(quality));
+    }
+}
+
+void CXOMPPlayer::NotePictureSize(PictureSize size) {
+    if (switchPending_.load() && (!(size == sizeBeforeSwitch_) ||
+                                  TickCountMs() - switchStartMs_.load() > kSwitchConfirmMs)) {
+        shownStream_.store(-1);
+        switchPending_.store(false);
+    }
+    int shown = StreamShown();
+    streamSizes_[shown == 1 ? 1 : 0].store(PackSize(size));
+    if (shown == PaneStreamPolicy::kSubStream && options_.chooseStreamByPaneSize) {
+        std::lock_guard lock(policyMutex_);
+        policy_.SetSubSize(size, TickCountMs());
+    }
+}
+
+int CXOMPPlayer::StreamShown() const {
+    int shown = shownStream_.load();
+    return shown >= 0 ? shown : streamIdFlag_.load();
 }
 
 void CXOMPPlayer::SendPictureStream(bool start) {
@@ -354,7 +447,7 @@ void CXOMPPlayer::SetListening(bool on) {
     }
     auto message = std::make_unique<CHalvexProtocolAX>();
     std::optional<int> streamId =
-        channelmsg::BuildStreamCommand(*message, on, "Audio", CurrentStreamChoice());
+        channelmsg::BuildStreamCommand(*message, on, "Audio", CurrentStreamChoice(false));
     if (streamId) {
         streamIdFlag_.store(*streamId);
     }
@@ -607,6 +700,13 @@ int CXOMPPlayer::LastQualityCode() const {
     return lastQuality_.load();
 }
 PictureSize CXOMPPlayer::PictureSizeForPoints() const {
+    if (switchPending_.load()) {
+        // The camera already reads points in the stream asked for.
+        uint64_t known = streamSizes_[streamIdFlag_.load() == 1 ? 1 : 0].load();
+        if (known != 0) {
+            return UnpackSize(known);
+        }
+    }
     return decoder_->Size();
 }
 int CXOMPPlayer::ReceivedFrameRate() const {
@@ -642,6 +742,8 @@ LiveChannelStats CXOMPPlayer::Stats() const {
     stats.droppedQueue = counters.droppedQueue;
     stats.droppedGate = counters.droppedGate + videoStep_->GateDrops();
     stats.droppedInvalid = counters.droppedInvalid + videoStep_->OversizeDrops();
+    stats.skippedByView = videoStep_->PolicySkips();
+    stats.streamSwitches = streamSwitches_.load();
     stats.reconnectAttempts = receiver_->ReconnectAttempts();
     stats.reconnects = receiver_->Reconnects();
     stats.overlongMessages = receiver_->OverlongMessages();
@@ -689,6 +791,7 @@ void CXOMPPlayer::VideoLoop(AutoResetEvent& stop) {
     };
     auto rest = [&stop, this](int ms) { return stop.Wait(ms) || stop_.load(); };
     while (!stop.TryConsume() && !stop_.load()) {
+        SwitchStreamIfDue();
         if (videoStep_->RunOnce(decode, rest, stop_) == LiveVideoStep::Outcome::kIdle) {
             splitter_->VideoQueue().WaitForFrame(kQueueWaitMs);
         }

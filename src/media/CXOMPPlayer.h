@@ -9,6 +9,7 @@
 #include <string>
 
 #include "media/MediaHooks.h"
+#include "media/PaneStreamPolicy.h"
 #include "media/PeerTransport.h"
 #include "media/VideoSink.h"
 #include "platform/Notice.h"
@@ -44,7 +45,11 @@ struct StreamChoice;
 struct LiveChannelOptions {
     bool localBigStream = true;       // "Local big stream": main stream for local cameras
     bool localOnlyKeyFrames = false;  // "Local only play I frame": for local cameras
-    bool alarmBlink = false;          // "Alarm blink": alarm-marked pictures get a border
+    // "Choose stream by pane size": the pane's view (SetPaneView) picks the
+    // stream of a direct connection and what is decoded (PaneStreamPolicy);
+    // it takes the place of "Local big stream". Off: the view is ignored.
+    bool chooseStreamByPaneSize = false;
+    bool alarmBlink = false;  // "Alarm blink": alarm-marked pictures get a border
     // Looks up a camera's current address list at reconnection; null: no refresh.
     const DeviceDirectory* directory = nullptr;
     VideoSink* videoSink = nullptr;  // null: pictures are decoded, not drawn
@@ -102,6 +107,8 @@ struct LiveChannelStats {
     uint64_t droppedQueue = 0;    // frames refused by a full queue
     uint64_t droppedGate = 0;     // video frames dropped waiting for a key frame
     uint64_t droppedInvalid = 0;  // frames cut off by their message or too large for a buffer
+    uint64_t skippedByView = 0;   // video frames not decoded: the pane was hidden or tiny
+    uint64_t streamSwitches = 0;  // stream switches asked of the camera
     uint64_t reconnectAttempts = 0;
     uint64_t reconnects = 0;        // reconnection attempts that logged in
     uint64_t overlongMessages = 0;  // messages above the size limit, skipped
@@ -221,7 +228,20 @@ class CXOMPPlayer {
     bool Playing() const;  // the first key frame has been decoded
     bool KeyFramesOnly() const;
     void SetKeyFramesOnly(bool on);
-    int StreamIdFlag() const;     // the last "StreamID" value sent (0 or 1)
+    int StreamIdFlag() const;  // the last "StreamID" value sent (0 or 1)
+    // The pane's size and visibility (window thread; cheap, call it on every
+    // change). Used only with chooseStreamByPaneSize: the stream is chosen
+    // at the next start of the picture stream, or switched once the wish
+    // has held long enough (the video thread sends the switch); what is
+    // decoded changes with the next frame.
+    void SetPaneView(const PaneView& view);
+    bool ChoosesStreamByPaneSize() const { return options_.chooseStreamByPaneSize; }
+    // The stream whose pictures are shown (0 main, 1 sub): after a switch it
+    // changes with the first picture of the new stream. Without a switch,
+    // the StreamID flag.
+    int StreamShown() const;
+    // A switch has been asked and its first picture not yet decoded.
+    bool StreamSwitching() const { return switchPending_.load(); }
     int LastQualityCode() const;  // 0 = none
     bool Remote() const;          // connected through the "ddns://" address
     bool MediaOverPeer() const { return peer_->MediaOverPeer(); }
@@ -232,8 +252,10 @@ class CXOMPPlayer {
     bool PeerStopped() const { return peer_->Stopped(); }
     bool Stopping() const { return stop_.load(); }
 
-    // The decoder's picture size: 490 x 385 until the first picture; the pane
-    // scales drag points with it.
+    // The picture size of the stream the camera sends, which the camera
+    // reads drag points in: the decoder's size (490 x 385 until the first
+    // picture), except while a switch is under way, when the size last
+    // decoded of the stream asked for (when known) is the one that counts.
     PictureSize PictureSizeForPoints() const;
     // The frame rate of the last video frame received (its header's rate):
     // the measure the quality menus and tooltips read.
@@ -275,8 +297,15 @@ class CXOMPPlayer {
     // until one fails. False when one failed.
     bool DrainRequests();
 
-    channelmsg::StreamChoice CurrentStreamChoice() const;
+    // pictureStart: a start of the picture stream, which takes the pane's
+    // stream wish at once.
+    channelmsg::StreamChoice CurrentStreamChoice(bool pictureStart);
     void SendStreamCommand(bool start, const char* type);
+    // Video thread: sends a due stream switch (through the request queue).
+    void SwitchStreamIfDue();
+    // Video thread: a decoded picture of size; ends a switch in progress
+    // and learns the sub stream's size.
+    void NotePictureSize(PictureSize size);
     // The picture stream's start or stop, then the remembered quality.
     void SendPictureStream(bool start);
     void PostState();
@@ -365,6 +394,19 @@ class CXOMPPlayer {
 
     // Cleared once peer-to-peer has been started: a channel starts it once.
     std::atomic<bool> peerAllowed_{true};
+
+    // The pane's view and the stream policy (window, receive and video
+    // threads).
+    mutable std::mutex policyMutex_;
+    PaneStreamPolicy policy_;  // protected by policyMutex_
+    std::atomic<bool> switchPending_{false};
+    std::atomic<int> shownStream_{-1};  // -1: the StreamID flag
+    std::atomic<uint64_t> switchStartMs_{0};
+    std::atomic<uint64_t> streamSwitches_{0};
+    PictureSize sizeBeforeSwitch_;  // video thread only
+    // The last decoded size of each stream (main, sub), packed as in the
+    // decoder; 0: none yet.
+    std::atomic<uint64_t> streamSizes_[2] = {0, 0};
 
     mutable std::mutex boxesMutex_;
     PaneButtonBoxes boxes_;  // protected by boxesMutex_

@@ -39,6 +39,14 @@ std::optional<int> BuildStreamCommand(CHalvexProtocolAX& message, bool start, st
         message.AddField("StreamID", "1");
         streamId = 1;
     }
+    if (choice.paneStream) {
+        if (choice.remote) {
+            return streamId;  // the remote address's "1" stays, and the flag says so
+        }
+        int value = *choice.paneStream == 0 ? 0 : 1;
+        message.AddField("StreamID", value == 0 ? "0" : "1");
+        return value;
+    }
     if (choice.localCamera) {
         int value = choice.localBigStream ? 0 : 1;
         message.AddField("StreamID", value == 0 ? "0" : "1");

@@ -24,12 +24,17 @@ struct StreamChoice {
     bool remote = false;         // the connection goes to the "ddns://" address
     bool localCamera = false;    // the camera is in the local list (local mode 2)
     bool localBigStream = true;  // the "Local big stream" setting
+    // The stream the pane's size asks for (0 main, 1 sub); set, it takes the
+    // place of the local camera's rule.
+    std::optional<int> paneStream;
 };
 
 // Stream command (8): "Command" "Start"/"Stop", "Type" type, then "StreamID":
 // "1" on a remote connection; for a local camera "0" with the big-stream
 // setting on, "1" with it off; a name already added is not added again, so
-// the first wins. Returns the value of the last attempted addition (the
+// the first wins. With a pane stream, "StreamID" is that stream's instead,
+// for any camera, except on the remote connection, which keeps its "1" (and
+// then returns 1 for a local camera too). Returns the value of the last attempted addition (the
 // channel's StreamID flag), or nullopt when none was attempted.
 std::optional<int> BuildStreamCommand(CHalvexProtocolAX& message, bool start, std::string_view type,
                                       const StreamChoice& choice);

@@ -20,6 +20,7 @@ LiveVideoStep::Outcome LiveVideoStep::RunOnce(const Decode& decode, const Rest& 
     }
     if (resetRequested_.exchange(false)) {
         firstFrame_ = true;
+        resumeAtKeyFrame_ = false;
     }
     switch (queue_.Pop(buffer_)) {
         case CQueueBuf::PopResult::kEmpty:
@@ -31,6 +32,31 @@ LiveVideoStep::Outcome LiveVideoStep::RunOnce(const Decode& decode, const Rest& 
             break;
     }
     const FrameHeader& header = buffer_.header;
+    DecodeMode mode = mode_.load();
+    if (started_.load() && mode != DecodeMode::kAll) {
+        if (mode == DecodeMode::kNone) {
+            resumeAtKeyFrame_ = true;
+            policySkips_.fetch_add(1, std::memory_order_relaxed);
+            return Outcome::kSkipped;
+        }
+        if (!header.KeyFrame()) {
+            // Back to every picture, this one's references are missing:
+            // that too starts at a key frame.
+            resumeAtKeyFrame_ = true;
+            policySkips_.fetch_add(1, std::memory_order_relaxed);
+            return Outcome::kSkipped;
+        }
+    }
+    if (resumeAtKeyFrame_) {
+        if (!header.KeyFrame()) {
+            policySkips_.fetch_add(1, std::memory_order_relaxed);
+            return Outcome::kSkipped;
+        }
+        // Decoding resumes: pacing measures from this frame, not from the
+        // last one decoded before the pause.
+        resumeAtKeyFrame_ = false;
+        firstFrame_ = true;
+    }
     bool newConnection = buffer_.connection != connection_;
     if (!header.KeyFrame() && (!started_.load() || keyFramesOnly_.load() || newConnection)) {
         gateDrops_.fetch_add(1, std::memory_order_relaxed);

@@ -6,6 +6,7 @@
 
 #include "media/CQueueBuf.h"
 #include "media/MediaFrame.h"
+#include "media/PaneStreamPolicy.h"
 
 namespace orbisight {
 
@@ -20,7 +21,7 @@ class AutoResetEvent;
 // connection outlives it) and pacing starts afresh.
 class LiveVideoStep {
   public:
-    enum class Outcome { kIdle, kDropped, kDecoded };
+    enum class Outcome { kIdle, kDropped, kSkipped, kDecoded };
     // Decodes and draws one frame; alarm is the frame's alarm marker.
     using Decode = std::function<void(const FrameBuffer& frame, bool alarm)>;
     // Waits up to ms; returns true when the channel is stopping.
@@ -36,12 +37,19 @@ class LiveVideoStep {
 
     void SetKeyFramesOnly(bool on) { keyFramesOnly_.store(on); }
     bool KeyFramesOnly() const { return keyFramesOnly_.load(); }
+    // Any thread; takes effect with the next frame.
+    void SetDecodeMode(DecodeMode mode) { mode_.store(mode); }
+    DecodeMode Mode() const { return mode_.load(); }
     // The first key frame has been decoded.
     bool Started() const { return started_.load(); }
     // Back to "waiting for the first key frame" (a new connection).
     void Reset();
     uint64_t GateDrops() const { return gateDrops_.load(std::memory_order_relaxed); }
     uint64_t OversizeDrops() const { return oversizeDrops_.load(std::memory_order_relaxed); }
+    // Frames not decoded because of the decode mode (skipped while nobody
+    // could see the pane, or waiting for the key frame to resume at, or
+    // predicted pictures of a tiny pane).
+    uint64_t PolicySkips() const { return policySkips_.load(std::memory_order_relaxed); }
 
   private:
     CQueueBuf& queue_;
@@ -49,12 +57,15 @@ class LiveVideoStep {
     std::atomic<bool> keyFramesOnly_{false};
     std::atomic<bool> started_{false};
     std::atomic<bool> resetRequested_{false};
+    std::atomic<DecodeMode> mode_{DecodeMode::kAll};
+    bool resumeAtKeyFrame_ = false;  // video thread only: decoding was skipped
     NewStream newStream_;
     bool firstFrame_ = true;          // video thread only
     uint32_t previousTimeStamp_ = 0;  // video thread only
     uint32_t connection_ = 0;         // video thread only: of the last frame decoded
     std::atomic<uint64_t> gateDrops_{0};
     std::atomic<uint64_t> oversizeDrops_{0};
+    std::atomic<uint64_t> policySkips_{0};
 };
 
 }  // namespace orbisight

@@ -3,8 +3,10 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "account/DeviceInfo.h"
@@ -45,6 +47,19 @@ struct FakeChannelLog {
     int streamIdFlag = 1;
     int frameRate = 0;                   // ReceivedFrameRate
     PictureSize pictureSize{1280, 720};  // PictureSizeForPoints
+    // "Choose stream by pane size": the channels report it, and the views
+    // their panes tell them are kept by channel name ("cam<slot>").
+    bool choosesStream = false;
+    int streamShown = 1;
+    bool streamSwitching = false;
+    std::map<std::string, PaneView> views;
+    int viewCalls = 0;
+
+    PaneView View(const std::string& name) {
+        std::lock_guard lock(mutex);
+        auto found = views.find(name);
+        return found == views.end() ? PaneView{-1, -1, false} : found->second;
+    }
 
     void Release() {
         std::lock_guard lock(mutex);
@@ -69,7 +84,7 @@ struct FakeChannelLog {
 class FakePaneChannel : public PaneChannel {
   public:
     FakePaneChannel(std::shared_ptr<FakeChannelLog> log, const PaneChannelSettings& settings)
-        : log_(std::move(log)) {
+        : log_(std::move(log)), name_(settings.name) {
         std::lock_guard lock(log_->mutex);
         log_->lastSettings = settings;
         log_->sinks.push_back(settings.videoSink);
@@ -142,6 +157,14 @@ class FakePaneChannel : public PaneChannel {
     bool KeyFramesOnly() const override { return keyFramesOnly_; }
     void SetKeyFramesOnly(bool on) override { keyFramesOnly_ = on; }
     int StreamIdFlag() const override { return log_->streamIdFlag; }
+    void SetPaneView(const PaneView& view) override {
+        std::lock_guard lock(log_->mutex);
+        log_->views[name_] = view;
+        ++log_->viewCalls;
+    }
+    bool ChoosesStreamByPaneSize() const override { return log_->choosesStream; }
+    int StreamShown() const override { return log_->streamShown; }
+    bool StreamSwitching() const override { return log_->streamSwitching; }
     bool PeerToPeer() const override { return false; }
     PictureSize PictureSizeForPoints() const override { return log_->pictureSize; }
     int ReceivedFrameRate() const override { return log_->frameRate; }
@@ -150,6 +173,7 @@ class FakePaneChannel : public PaneChannel {
 
   private:
     std::shared_ptr<FakeChannelLog> log_;
+    std::string name_;
     std::atomic<bool> closed_{false};
     std::atomic<bool> recording_{false};
     std::atomic<bool> listening_{false};

@@ -284,6 +284,10 @@ TEST_F(MainWindowFixture, SettingsDialogStoresEverythingAndSurvivesARestart) {
                   places_.defaultRecordFolder.string());
         EXPECT_EQ(dialog.RecordMinutes()->value(), 60);
         EXPECT_TRUE(dialog.LocalBigStream()->isChecked());
+        // An existing file without the key: off, "Local big stream" decides.
+        EXPECT_FALSE(dialog.ChooseStreamByPaneSize()->isChecked());
+        EXPECT_EQ(dialog.ChooseStreamByPaneSize()->text(), "Choose stream by pane size");
+        dialog.ChooseStreamByPaneSize()->setChecked(true);
         dialog.RecordMinutes()->setValue(15);
         dialog.LocalBigStream()->setChecked(false);
         dialog.StartWithComputer()->setChecked(true);
@@ -301,6 +305,8 @@ TEST_F(MainWindowFixture, SettingsDialogStoresEverythingAndSurvivesARestart) {
     std::string ini = ReadText(places_.dataFolder / "CameraClient.ini");
     EXPECT_NE(ini.find("LoginIP=cams.example.org"), std::string::npos);
     EXPECT_NE(ini.find("RegisterIP=cams.example.org"), std::string::npos);
+    EXPECT_NE(ini.find("ChooseStreamByPaneSize=1"), std::string::npos);
+    EXPECT_TRUE(settings_->ChooseStreamByPaneSize());
 
     window_.reset();
     AppSettings again(places_);

@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -365,6 +366,92 @@ TEST_F(PaneFixture, QualityFollowsTheReceivedFrameRateAtTheScaleEdges) {
                   c.entry);
         EXPECT_EQ(CheckedEntryOfNextMenu([&] { panel.Trigger(1306); }), c.entry);
     }
+}
+
+// The pane tells its channel what of it can be seen: the drawn picture's
+// size, and that it cannot be seen while another pane is in full screen or
+// the window is minimised. The stream shown is in the quality tooltips and
+// on the panel, and drag-to-point works on either stream.
+TEST_F(PaneFixture, PaneTellsItsChannelWhatCanBeSeenAndShowsTheStream) {
+    log_->choosesStream = true;
+    CDlgVedioShow* a = OpenCamera(Camera("ORBI1"));
+    CDlgVedioShow* b = OpenCamera(Camera("ORBI2"));
+    const std::string nameA = "cam" + std::to_string(a->Slot());
+    const std::string nameB = "cam" + std::to_string(b->Slot());
+    auto viewOf = [&](const std::string& name) { return log_->View(name); };
+    ASSERT_TRUE(a->isVisible() && b->isVisible());
+    EXPECT_EQ(viewOf(nameA), (PaneView{a->width() - 8, a->height() - 8, true}));
+    EXPECT_EQ(viewOf(nameB), (PaneView{b->width() - 8, b->height() - 8, true}));
+    int wallWidth = b->width();
+
+    // b is selected (the last opened): its full screen hides a.
+    wall_->ToggleFullScreen();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(viewOf(nameA).visible);
+    EXPECT_TRUE(viewOf(nameB).visible);
+    EXPECT_GT(viewOf(nameB).width, wallWidth - 8);
+    EXPECT_EQ(viewOf(nameB).width, b->width() - 8);
+    wall_->ToggleFullScreen();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(viewOf(nameA), (PaneView{a->width() - 8, a->height() - 8, true}));
+    EXPECT_EQ(viewOf(nameB).width, wallWidth - 8);
+
+    // A minimised window: nobody sees any pane; restored, both again.
+    host_->showMinimized();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(viewOf(nameA).visible);
+    EXPECT_FALSE(viewOf(nameB).visible);
+    host_->showNormal();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(WaitUntil([&] { return viewOf(nameA).visible && viewOf(nameB).visible; }));
+
+    // Nothing is told twice.
+    int calls = log_->viewCalls;
+    b->UpdateView();
+    EXPECT_EQ(log_->viewCalls, calls);
+
+    // The stream shown, in the tooltips and on the panel.
+    wall_->ToggleFullScreen();
+    CDlgVideoCtrl* bar = wall_->PaneToolbar();
+    CDlgDeviceCtrl panel(wall_, host_.get());
+    panel.SetPane(b);
+    log_->streamIdFlag = 0;
+    log_->frameRate = 25;
+    log_->streamShown = 1;
+    log_->streamSwitching = true;
+    bar->Refresh();
+    panel.RefreshTexts();
+    EXPECT_EQ(bar->Button(CDlgVideoCtrl::kQualityButton)->toolTip().toStdString(),
+              "High qulity\nSub stream, switching to the main stream");
+    EXPECT_EQ(panel.Button(1306)->toolTip().toStdString(),
+              "High qulity\nSub stream, switching to the main stream");
+    EXPECT_EQ(panel.StreamLabel()->text().toStdString(),
+              "Sub stream, switching to the main stream");
+    log_->streamShown = 0;
+    log_->streamSwitching = false;
+    bar->Refresh();
+    panel.RefreshTexts();
+    EXPECT_EQ(bar->Button(CDlgVideoCtrl::kQualityButton)->toolTip().toStdString(),
+              "High qulity\nMain stream");
+    EXPECT_EQ(panel.StreamLabel()->text().toStdString(), "Main stream");
+
+    // Drag-to-point on the main stream, scaled to its picture.
+    log_->pictureSize = {1280, 720};
+    b->SimulateDrag(QPoint(100, 100), QPoint(300, 200));
+    ASSERT_EQ(log_->points.size(), 1u);
+    ZoneRect surface = VideoSurface(b->width(), b->height());
+    EXPECT_EQ(log_->points[0],
+              std::make_pair(200 * 1280 / surface.Width(), 150 * 720 / surface.Height()));
+
+    // Without the setting: the tooltips as they always were, no stream line,
+    // and no drag-to-point on the main stream.
+    log_->choosesStream = false;
+    bar->Refresh();
+    panel.RefreshTexts();
+    EXPECT_EQ(bar->Button(CDlgVideoCtrl::kQualityButton)->toolTip().toStdString(), "High qulity");
+    EXPECT_TRUE(panel.StreamLabel()->isHidden());
+    b->SimulateDrag(QPoint(100, 100), QPoint(300, 200));
+    EXPECT_EQ(log_->points.size(), 1u);
 }
 
 // The panel's talk button toggles talk with its tooltip; without a

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/AppSettings.h"
 #include "app/AutoStart.h"
 #include "app/ClientSettingsFile.h"
 #include "app/SettingsRecord.h"
@@ -145,6 +146,52 @@ TEST(ClientSettingsFileTest, RewriteAddsMissingKeysAndReadsThemBack) {
     text = ReadText(file.File());
     EXPECT_EQ(text.find("cams.example.org"), std::string::npos);
     EXPECT_EQ(text.find("LoginIP="), text.rfind("LoginIP=")) << "no duplicate key lines";
+}
+
+// "Choose stream by pane size": on for a data folder the program makes
+// (and written at once, so the next run finds it), off for an existing file
+// that lacks the key; exactly "1" is on.
+TEST(ClientSettingsFileTest, StreamByPaneSizeOnForANewFolderOnlyAndReadBack) {
+    TempFolder dir;
+    AppSettings::Places places{dir.Path() / "data", dir.Path() / "autostart", dir.Path() / "record",
+                               "/opt/orbisight/bin/orbisight"};
+    fs::create_directories(places.dataFolder);
+    {
+        AppSettings fresh(places);
+        fresh.Load();
+        EXPECT_TRUE(fresh.ChooseStreamByPaneSize());
+    }
+    fs::path ini = places.dataFolder / "CameraClient.ini";
+    EXPECT_NE(ReadText(ini).find("ChooseStreamByPaneSize=1"), std::string::npos);
+    {
+        AppSettings again(places);
+        again.Load();
+        EXPECT_TRUE(again.ChooseStreamByPaneSize());
+        again.SetChooseStreamByPaneSize(false);
+        ASSERT_TRUE(again.SaveChooseStreamByPaneSize());
+    }
+    AppSettings off(places);
+    off.Load();
+    EXPECT_FALSE(off.ChooseStreamByPaneSize());
+
+    // A file of an earlier version: the key is missing, "Local big stream"
+    // keeps deciding, and nothing is added behind the user's back.
+    {
+        std::ofstream out(ini, std::ios::trunc);
+        out << "[Other]\nShowAlarm=1\n";
+    }
+    AppSettings older(places);
+    older.Load();
+    EXPECT_FALSE(older.ChooseStreamByPaneSize());
+    EXPECT_TRUE(older.ShowAlarm());
+    EXPECT_EQ(ReadText(ini), "[Other]\nShowAlarm=1\n");
+
+    ClientSettingsFile file(ini);
+    for (const char* value : {"2", "yes", "", "01"}) {
+        std::ofstream(ini, std::ios::trunc)
+            << "[CameraClient]\nChooseStreamByPaneSize=" << value << "\n";
+        EXPECT_EQ(file.ChooseStreamByPaneSize(), std::string(value) == "01") << value;
+    }
 }
 
 TEST(AutoStartTest, OnWritesQuotedPathWithArgumentOffRemoves) {

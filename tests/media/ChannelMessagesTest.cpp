@@ -62,6 +62,32 @@ TEST(ChannelMessages, StreamCommandStreamIdRules) {
     EXPECT_EQ(m.Fields().size(), 3u);
 }
 
+// The stream a pane's size asks for replaces the local camera's rule and is
+// named for any camera; the remote address keeps its sub stream.
+TEST(ChannelMessages, PaneStreamNamesTheStreamForAnyDirectCamera) {
+    CHalvexProtocolAX m;
+    channelmsg::StreamChoice choice;
+    choice.paneStream = 0;
+    EXPECT_EQ(channelmsg::BuildStreamCommand(m, true, "Video", choice), 0);
+    EXPECT_EQ(Bytes(m),
+              "01000008000036"
+              "07000005CommandStart"
+              "04000005TypeVideo"
+              "08000001StreamID0");
+    choice.paneStream = 1;
+    choice.localCamera = true;
+    choice.localBigStream = true;  // overruled
+    EXPECT_EQ(channelmsg::BuildStreamCommand(m, true, "All", choice), 1);
+    EXPECT_STREQ(m.FindText("StreamID"), "1");
+    EXPECT_EQ(m.Fields().size(), 3u);
+
+    choice.paneStream = 0;
+    choice.remote = true;
+    EXPECT_EQ(channelmsg::BuildStreamCommand(m, true, "Video", choice), 1);
+    EXPECT_STREQ(m.FindText("StreamID"), "1");
+    EXPECT_EQ(m.Fields().size(), 3u);
+}
+
 TEST(ChannelMessages, ControlRequests) {
     CHalvexProtocolAX m;
     channelmsg::BuildControl(m, 100, false);

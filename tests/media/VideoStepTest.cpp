@@ -130,6 +130,75 @@ TEST_F(VideoStepFixture, ANewConnectionStartsAFreshStreamAtAKeyFrame) {
     EXPECT_EQ(rests.size(), 2u);
 }
 
+// A pane nobody sees: frames are taken and dropped undecoded; seen again,
+// decoding resumes at the next key frame, and the pane never falls back to
+// "not started" (its last picture stays).
+TEST_F(VideoStepFixture, HiddenPaneSkipsEverythingAndResumesAtTheNextKeyFrame) {
+    Queue(true, 0);
+    Queue(false, 40);
+    ASSERT_EQ(Run(), LiveVideoStep::Outcome::kDecoded);
+    ASSERT_EQ(Run(), LiveVideoStep::Outcome::kDecoded);
+    step.SetDecodeMode(DecodeMode::kNone);
+    Queue(false, 80);
+    Queue(true, 120);  // a key frame while hidden is skipped too
+    Queue(false, 160);
+    EXPECT_EQ(Run(), LiveVideoStep::Outcome::kSkipped);
+    EXPECT_EQ(Run(), LiveVideoStep::Outcome::kSkipped);
+    EXPECT_EQ(Run(), LiveVideoStep::Outcome::kSkipped);
+    EXPECT_TRUE(step.Started());
+    step.SetDecodeMode(DecodeMode::kAll);
+    Queue(false, 200);  // refers to pictures never decoded
+    Queue(false, 240);
+    Queue(true, 280);
+    Queue(false, 320);
+    while (Run() != LiveVideoStep::Outcome::kIdle) {
+    }
+    EXPECT_EQ(decoded, (std::vector<uint32_t>{0, 40, 280, 320}));
+    EXPECT_EQ(step.PolicySkips(), 5u);
+    EXPECT_EQ(step.GateDrops(), 0u) << "skips are not the gate's drops";
+    // The first picture after the pause rests nothing: pacing starts afresh
+    // (0 -> 40 and 280 -> 320 are the steps measured).
+    EXPECT_EQ(rests.size(), 2u);
+}
+
+// A tiny pane decodes key frames only; hidden from the very start, a pane
+// still decodes its first key frame, so it has a picture when shown.
+TEST_F(VideoStepFixture, TinyPaneKeyFramesOnlyAndAHiddenStartDecodesOnePicture) {
+    step.SetDecodeMode(DecodeMode::kNone);
+    Queue(false, 0);
+    Queue(true, 40);
+    Queue(false, 80);
+    Queue(true, 120);
+    while (Run() != LiveVideoStep::Outcome::kIdle) {
+    }
+    EXPECT_EQ(decoded, (std::vector<uint32_t>{40}));
+    EXPECT_TRUE(step.Started());
+
+    step.SetDecodeMode(DecodeMode::kKeyFramesOnly);
+    Queue(false, 160);
+    Queue(true, 200);
+    Queue(false, 240);
+    Queue(true, 280);
+    while (Run() != LiveVideoStep::Outcome::kIdle) {
+    }
+    EXPECT_EQ(decoded, (std::vector<uint32_t>{40, 200, 280}));
+    // The user's own key-frames-only flag is untouched by the pane's mode.
+    EXPECT_FALSE(step.KeyFramesOnly());
+
+    // Grown past the edge after a skipped picture: the next predicted one
+    // would miss its reference, so every picture resumes at a key frame.
+    Queue(false, 320);
+    step.SetDecodeMode(DecodeMode::kKeyFramesOnly);
+    EXPECT_EQ(Run(), LiveVideoStep::Outcome::kSkipped);
+    step.SetDecodeMode(DecodeMode::kAll);
+    Queue(false, 360);
+    Queue(true, 400);
+    Queue(false, 440);
+    while (Run() != LiveVideoStep::Outcome::kIdle) {
+    }
+    EXPECT_EQ(decoded, (std::vector<uint32_t>{40, 200, 280, 400, 440}));
+}
+
 TEST_F(VideoStepFixture, StopsWithoutDecodingOnceStopping) {
     Queue(true, 0);
     stopping = true;

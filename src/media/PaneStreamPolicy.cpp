@@ -1,0 +1,84 @@
+#include "media/PaneStreamPolicy.h"
+
+namespace orbisight {
+
+int PaneStreamPolicy::StreamFor(PictureSize drawn, PictureSize sub, std::optional<int> current) {
+    if (sub.Empty()) {
+        sub = kDefaultSubSize;
+    }
+    bool fits = drawn.width <= sub.width && drawn.height <= sub.height;
+    if (fits) {
+        return kSubStream;
+    }
+    if (current != kSubStream) {
+        return kMainStream;
+    }
+    // On the sub stream: only a clearly larger pane goes to the main one.
+    int64_t marginWidth = static_cast<int64_t>(sub.width) * (100 + kMarginPercent);
+    int64_t marginHeight = static_cast<int64_t>(sub.height) * (100 + kMarginPercent);
+    bool clearlyLarger = static_cast<int64_t>(drawn.width) * 100 > marginWidth ||
+                         static_cast<int64_t>(drawn.height) * 100 > marginHeight;
+    return clearlyLarger ? kMainStream : kSubStream;
+}
+
+DecodeMode PaneStreamPolicy::DecodeFor(const PaneView& view) {
+    if (!view.visible || view.width <= 0 || view.height <= 0) {
+        return DecodeMode::kNone;
+    }
+    return view.width < kTinyWidth ? DecodeMode::kKeyFramesOnly : DecodeMode::kAll;
+}
+
+void PaneStreamPolicy::SetView(const PaneView& view, uint64_t nowMs) {
+    bool sizeChanged = !hasView_ || view.width != view_.width || view.height != view_.height;
+    view_ = view;
+    hasView_ = true;
+    Rethink(nowMs, sizeChanged);
+}
+
+void PaneStreamPolicy::SetSubSize(PictureSize size, uint64_t nowMs) {
+    if (size.Empty() || size == sub_) {
+        return;
+    }
+    sub_ = size;
+    if (hasView_) {
+        Rethink(nowMs, false);
+    }
+}
+
+void PaneStreamPolicy::Rethink(uint64_t nowMs, bool sizeChanged) {
+    if (!view_.visible) {
+        return;  // a pane nobody sees keeps its stream and its wish
+    }
+    int wish = StreamFor({view_.width, view_.height}, sub_, current_);
+    if (wish != wish_ || sizeChanged) {
+        // Every change of size starts the wait again: a drag in progress
+        // switches nothing.
+        wishSinceMs_ = nowMs;
+    }
+    wish_ = wish;
+}
+
+std::optional<int> PaneStreamPolicy::StartStream() {
+    if (!hasView_) {
+        return std::nullopt;
+    }
+    if (!wish_) {
+        // Seen only while hidden so far: the smaller stream costs least.
+        wish_ = StreamFor({view_.width, view_.height}, sub_, std::nullopt);
+    }
+    current_ = wish_;
+    return current_;
+}
+
+std::optional<int> PaneStreamPolicy::DueSwitch(uint64_t nowMs) {
+    if (!current_ || !wish_ || *wish_ == *current_ || !view_.visible) {
+        return std::nullopt;
+    }
+    if (nowMs - wishSinceMs_ < kSwitchDelayMs) {
+        return std::nullopt;
+    }
+    current_ = wish_;
+    return current_;
+}
+
+}  // namespace orbisight
