@@ -200,13 +200,16 @@ CMyVelaExpertDlg::CMyVelaExpertDlg(AppSettings& settings, Options options, QWidg
         updates_->Listen();
     }
 
-    // Timer 1: once the window has its size, lay out the frame and start
-    // with a 2 x 2 wall.
+    // Timer 1: once the window has its size, lay out the frame. The wall
+    // starts 2 x 2 with nothing selected; a layout or pane chosen before
+    // this step (a script's, loop play's full screen) is kept: forcing the
+    // 2 x 2 wall here would shrink a running loop's screens to four panes.
     startTimer_.setSingleShot(true);
     connect(&startTimer_, &QTimer::timeout, this, [this] {
         LayoutFrame(true);
-        wall_->SetLayout(2, true);
-        wall_->SelectPane(wall_->Pane(0));
+        if (!wall_->SelectedPane()) {
+            wall_->SelectPane(wall_->Pane(0));
+        }
         // The login flow, once (logged out at this point).
         if (options_.loginAtStart && !worker_->IsLoggedIn()) {
             OpenLoginDialog();

@@ -10,7 +10,9 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTreeWidget>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "AccountWindowFixture.h"
 #include "FakePaneChannel.h"
@@ -346,16 +348,21 @@ class LoopWall : public ::testing::Test {
         std::filesystem::create_directories(places_.dataFolder);
         settings_ = std::make_unique<AppSettings>(places_);
         settings_->Load();
+        MakeWindow();
+        ASSERT_TRUE(WaitUntil([&] { return window_->Wall()->Pane(0)->isVisible(); }));
+    }
+    // A new main window, shown; no events handled yet.
+    void MakeWindow() {
         CMyVelaExpertDlg::Options options;
         options.channelFactory = FakeFactory(log_);
         options.updateListener = false;
         options.startDiskGuard = false;
         options.probeAtStart = false;
         options.loginAtStart = false;
+        window_.reset();
         window_ = std::make_unique<CMyVelaExpertDlg>(*settings_, options);
         window_->resize(1400, 800);
         window_->show();
-        ASSERT_TRUE(WaitUntil([&] { return window_->Wall()->Pane(0)->isVisible(); }));
         // Screens change only when a test says so.
         Loop()->SetSlideOverrideMs(600000);
     }
@@ -384,6 +391,18 @@ class LoopWall : public ::testing::Test {
     }
     bool WaitShown(const std::vector<std::string>& ids) {
         return WaitUntil([&] { return Shown(static_cast<int>(ids.size())) == ids; }, 8000);
+    }
+    // What the wall and the loop are at, for a failure's message.
+    std::string State() const {
+        std::string text = "shown:";
+        for (const std::string& id : Shown(16)) {
+            text += " " + (id.empty() ? std::string("-") : id);
+        }
+        text += "; grid " + std::to_string(Wall()->Layout().GridSize()) + ", full screen " +
+                std::to_string(Wall()->FullScreen()) + ", loop " +
+                std::to_string(Loop()->Active()) + " at " +
+                std::to_string(Loop()->Schedule().Position());
+        return text;
     }
     bool AllRecording(int count) const {
         for (int slot = 0; slot < count; ++slot) {
@@ -520,7 +539,25 @@ TEST_F(LoopWall, FullScreenKeepsTheLayoutAndHidesTheSides) {
     EXPECT_EQ(Wall()->Layout().GridSize(), 3) << "the pictures per screen do not apply";
     EXPECT_FALSE(window_->DeviceTree()->isVisible());
     EXPECT_FALSE(window_->DevicePanel()->isVisible());
+    ASSERT_TRUE(WaitUntil([&] { return Shown(9)[8] == "CAM8"; }, 8000)) << State();
+}
+
+// The window's own start step (frame layout, first selection) may come
+// after loop play has begun, on a slow machine or when a script starts the
+// loop at once: it must not take the wall back to 2 x 2 under the loop.
+TEST_F(LoopWall, TheWindowsStartStepLeavesARunningLoopsLayoutAlone) {
+    MakeWindow();
+    // The start step falls due before the loop's first screen.
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    Wall()->SetLayout(3, true);
+    LoopOptions options;
+    options.fullScreen = true;
+    Loop()->Start(options, Cameras(12));
     ASSERT_TRUE(WaitUntil([&] { return Shown(9)[8] == "CAM8"; }, 8000));
+    EXPECT_EQ(Wall()->Layout().GridSize(), 3);
+    EXPECT_EQ(Wall()->SelectedPane(), Wall()->Pane(0));
+    EXPECT_EQ(Wall()->Pane(8)->geometry(), QRect(932, 532, 468, 268))
+        << "placed in the full-screen 3 x 3 wall";
 }
 
 TEST_F(LoopWall, PeriodsOfAGarbledSavedLoginNeverMakeATimerSpin) {
