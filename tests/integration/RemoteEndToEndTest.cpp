@@ -126,7 +126,7 @@ TEST(RemoteEndToEnd, APeerOnlyCameraRecoversAfterTheRelayDropsItsSession) {
         << "the pane never showed pictures";
     sim::SimRendezvous::Counters first = rendezvous->Read();
     EXPECT_GE(first.sessions, 1u);
-    EXPECT_EQ(first.open, 1u) << "one session carries the pane";
+    EXPECT_GE(first.open, 1u) << "a session carries the pane";
     rendezvous->DropSessions();
     std::ofstream(dropped) << "go";
     // The client finds the session gone (its receive errors), and a camera
