@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "media/SnapshotWriter.h"
+#include "sim/cloud/SimCloudMux.h"
 #include "sim/stream/VideoClip.h"
 
 namespace orbisight::sim {
@@ -64,7 +65,7 @@ std::string Box(const char* type, const std::string& payload) {
 }
 
 // ftyp + moov with a movie header and no tracks: the smallest file MP4
-// readers accept.
+// readers accept (used only when no H.264 encoder is at hand).
 std::string MinimalMp4() {
     std::string ftyp;
     ftyp += "isom";
@@ -154,6 +155,36 @@ std::string RecordClip(const std::string& name) {
     return file;
 }
 
+// Four seconds of the moving test scene in a container ("mp4", "avi",
+// "mpegts"), as a camera's cloud upload would hold it; `fallback` when no
+// H.264 encoder is at hand or the container cannot be written.
+std::string ContainerClip(const std::string& name, const char* container,
+                          std::string (*fallback)()) {
+    VideoClipParams params;
+    params.name = name;
+    params.width = 320;
+    params.height = 180;
+    params.fps = 10;
+    params.gop = 10;
+    params.bitRate = 200000;
+    params.seconds = 4;
+    params.preset = "ultrafast";
+    auto clip = EncodeVideoClip(params);
+    std::string error = "no H.264 encoder";
+    if (clip && !clip->frames.empty()) {
+        if (auto bytes = MuxClip(*clip, container, error)) {
+            return std::move(*bytes);
+        }
+    }
+    std::fprintf(stderr, "orbisight-sim: cloud: %s for %s (%s): a stand-in file instead\n",
+                 error.c_str(), name.c_str(), container);
+    return fallback();
+}
+
+std::string PatternAvi() {
+    return *SimCloudStore::Pattern(4096, 2);
+}
+
 }  // namespace
 
 std::shared_ptr<const std::string> SimCloudStore::Pattern(size_t size, uint32_t seed) {
@@ -178,11 +209,12 @@ std::shared_ptr<const std::string> SimCloudStore::MakeContent(int32_t type, cons
         case 3:
             return std::make_shared<const std::string>(SmallJpeg());
         case 4:
-            return std::make_shared<const std::string>(MinimalMp4());
+            return std::make_shared<const std::string>(ContainerClip(name, "mp4", MinimalMp4));
         case 5:
-            return std::make_shared<const std::string>(NullTransportStream());
+            return std::make_shared<const std::string>(
+                ContainerClip(name, "mpegts", NullTransportStream));
         case 2:
-            return Pattern(4096, 2);
+            return std::make_shared<const std::string>(ContainerClip(name, "avi", PatternAvi));
         default:
             return std::make_shared<const std::string>(RecordClip(name));
     }

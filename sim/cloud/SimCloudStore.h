@@ -40,9 +40,9 @@ class SimCloudStore {
     bool Get(const std::string& cameraId, int32_t time, int32_t type, SimCloudRecording& out) const;
     size_t CameraCount() const;
 
-    // Contents made up for a type: a record-format ".264" clip, a JPEG, a
-    // minimal MP4, null transport-stream packets; `size` > 0 gives that many
-    // pattern bytes instead.
+    // Contents made up for a type: a record-format ".264" clip, a JPEG, or
+    // a few seconds of H.264 video in an MP4, AVI or transport stream;
+    // `size` > 0 gives that many pattern bytes instead.
     static std::shared_ptr<const std::string> MakeContent(int32_t type, const std::string& name,
                                                           size_t size);
     // Deterministic bytes for transfer checks.

@@ -16,18 +16,16 @@
 #include <algorithm>
 
 #include "app/ClientSettingsFile.h"
-#include "app/DeviceTreeModel.h"
+#include "app/RecordCameraTree.h"
 #include "records/CloudConnection.h"
 #include "records/CloudWorker.h"
 #include "ui/MessageBoxes.h"
-#include "ui/SkinImages.h"
 
 namespace orbisight {
 
 namespace {
 
-constexpr int kRoleCamera = Qt::UserRole;  // index into cameras_
-constexpr int kRoleVideo = Qt::UserRole;   // index into videos_
+constexpr int kRoleVideo = Qt::UserRole;  // index into videos_
 constexpr int kStatusLogLimit = 200;
 
 // The date picker shows day/month/year with "/" between them.
@@ -35,16 +33,6 @@ constexpr const char* kDateFormat = "dd'/'MM'/'yyyy";
 
 QString Utf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// The camera box filter: ID, name and tips joined and lowered contain the
-// typed text, lowered.
-bool Matches(const DeviceInfo& camera, const QString& typed) {
-    if (typed.isEmpty()) {
-        return true;
-    }
-    QString joined = Utf8(camera.Id()) + Utf8(camera.Name()) + Utf8(camera.Tips());
-    return joined.toLower().contains(typed.toLower());
 }
 
 }  // namespace
@@ -193,53 +181,17 @@ void CDlgCloudSearchPage::AddSearchId(const QString& id) {
 
 void CDlgCloudSearchPage::RebuildTree() {
     std::string chosen = device_ ? std::string(device_->Id()) : std::string();
-    cameras_.clear();
-    if (context_.accountCameras) {
-        for (auto& camera : context_.accountCameras()) {
-            if (!camera.isGroup) {
-                cameras_.push_back(camera);
-            }
-        }
-    }
-    QString typed = filter_->text();
-    tree_->clear();
-    auto* root = new QTreeWidgetItem(tree_);
-    int online = 0;
-    int total = 0;
-    QTreeWidgetItem* selected = nullptr;
-    for (size_t i = 0; i < cameras_.size(); ++i) {
-        const DeviceInfo& camera = cameras_[i];
-        if (!Matches(camera, typed)) {
-            continue;
-        }
-        ++total;
-        auto* item = new QTreeWidgetItem(root);
-        item->setText(0, Utf8(tree::DeviceText(camera, tree::Branch::kMy)));
-        item->setData(0, kRoleCamera, static_cast<int>(i));
-        if (camera.IsOnline()) {
-            ++online;
-            item->setIcon(0, QIcon(ui::SkinImages::Get("Tree-Online.png")));
-        } else {
-            item->setIcon(0, QIcon(ui::SkinImages::Get("Tree-Offline.png")));
-        }
-        if (!chosen.empty() && camera.Id() == chosen) {
-            selected = item;
-        }
-    }
-    root->setText(0, QString::asprintf("MyCamera(%d/%d)", online, total));
-    root->setData(0, kRoleCamera, -1);
-    root->setExpanded(true);
-    if (selected != nullptr) {
-        tree_->setCurrentItem(selected);
-    }
+    cameras_ = context_.accountCameras ? recordtree::CamerasOf(context_.accountCameras())
+                                       : std::vector<DeviceInfo>{};
+    recordtree::Fill(tree_, cameras_, filter_->text(), chosen);
 }
 
 void CDlgCloudSearchPage::ChooseCamera(QTreeWidgetItem* item) {
     if (item == nullptr) {
         return;
     }
-    int index = item->data(0, kRoleCamera).toInt();
-    if (index < 0 || static_cast<size_t>(index) >= cameras_.size()) {
+    int index = recordtree::IndexOf(item, cameras_.size());
+    if (index < 0) {
         return;
     }
     device_ = std::make_unique<DeviceInfo>(cameras_[static_cast<size_t>(index)]);

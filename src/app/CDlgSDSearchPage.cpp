@@ -1,6 +1,7 @@
 #include "app/CDlgSDSearchPage.h"
 
 #include <QDateEdit>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <system_error>
 
 #include "app/DialogChannel.h"
+#include "app/RecordCameraTree.h"
 
 namespace orbisight {
 namespace {
@@ -46,6 +48,11 @@ CDlgSDSearchPage::~CDlgSDSearchPage() {
 }
 
 void CDlgSDSearchPage::Build() {
+    cameraTree_ = new QTreeWidget(this);
+    cameraTree_->setObjectName("cameraTree");
+    cameraTree_->setHeaderHidden(true);
+    cameraTree_->setIconSize(QSize(18, 18));
+    cameraTree_->setFixedWidth(200);
     cameraLabel_ = new QLabel(this);
     date_ = new QDateEdit(QDate::currentDate(), this);
     // Shown day/month/year, as the camera's folders are named by day.
@@ -59,6 +66,7 @@ void CDlgSDSearchPage::Build() {
     query_ = new QPushButton("Query", this);
 
     list_ = new QTreeWidget(this);
+    list_->setObjectName("recordList");
     list_->setRootIsDecorated(false);
     list_->setUniformRowHeights(true);
     list_->setHeaderLabels({"Num", "Record Name", "Record Time", "Record Size", "Download"});
@@ -86,11 +94,15 @@ void CDlgSDSearchPage::Build() {
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(status_, 1);
     bottom->addWidget(progress_);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(cameraLabel_);
-    layout->addLayout(when);
-    layout->addWidget(list_, 1);
-    layout->addLayout(bottom);
+    auto* right = new QVBoxLayout;
+    right->addWidget(cameraLabel_);
+    right->addLayout(when);
+    right->addWidget(list_, 1);
+    right->addLayout(bottom);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(cameraTree_);
+    layout->addLayout(right, 1);
+    list_->viewport()->installEventFilter(this);
 
     connectTimer_.setInterval(kConnectPollMs);
     connect(&connectTimer_, &QTimer::timeout, this, [this] {
@@ -104,12 +116,38 @@ void CDlgSDSearchPage::Build() {
     connect(query_, &QPushButton::clicked, this, &CDlgSDSearchPage::Search);
     connect(list_, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { ActivateRow(list_->indexOfTopLevelItem(item)); });
+    connect(cameraTree_, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item) { ChooseCamera(item); });
     ClearDevice("No camera chosen.");
+    RebuildCameraTree();
 }
 
-void CDlgSDSearchPage::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    list_->setColumnWidth(kColumnDownload, std::max(60, width() - kDownloadLess));
+bool CDlgSDSearchPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list_->viewport() && event->type() == QEvent::Resize) {
+        FitDownloadColumn();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CDlgSDSearchPage::FitDownloadColumn() {
+    // "Download" takes what the four fixed columns leave of the list.
+    list_->setColumnWidth(kColumnDownload,
+                          std::max(60, list_->viewport()->width() - kDownloadLess));
+}
+
+void CDlgSDSearchPage::RebuildCameraTree() {
+    cameras_ = context_.accountCameras ? recordtree::CamerasOf(context_.accountCameras())
+                                       : std::vector<DeviceInfo>{};
+    recordtree::Fill(cameraTree_, cameras_, {}, camera_ ? std::string(camera_->Id()) : "");
+}
+
+void CDlgSDSearchPage::ChooseCamera(QTreeWidgetItem* item) {
+    int index = recordtree::IndexOf(item, cameras_.size());
+    if (index < 0) {
+        return;
+    }
+    DeviceInfo chosen = cameras_[static_cast<size_t>(index)];
+    SetDevice(chosen);
 }
 
 void CDlgSDSearchPage::SetDevice(const DeviceInfo& camera) {
@@ -122,6 +160,10 @@ void CDlgSDSearchPage::SetDevice(const DeviceInfo& camera) {
         rows_.clear();
     }
     camera_ = camera;
+    int shown = recordtree::IndexOf(cameraTree_->currentItem(), cameras_.size());
+    if (shown < 0 || cameras_[static_cast<size_t>(shown)].Id() != camera.Id()) {
+        RebuildCameraTree();  // not while a click on the tree is being handled
+    }
     cameraLabel_->setText(
         QString("%1(%2)").arg(FromUtf8(camera.DisplayName()), FromUtf8(camera.Id())));
     query_->setEnabled(true);

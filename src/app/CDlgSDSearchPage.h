@@ -20,6 +20,7 @@ class QProgressBar;
 class QPushButton;
 class QTimeEdit;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace orbisight {
 
@@ -27,7 +28,9 @@ class DialogChannel;
 
 // The "SD Record" page of the record manager: the recordings on one
 // camera's memory card for a day and a time window, downloaded into the
-// record folder and handed to the manager's player when complete.
+// record folder and handed to the manager's player when complete. The
+// camera is the one chosen in the page's own camera tree (the account's
+// cameras), or the one the manager was opened for.
 //
 // The page talks to the camera over a command channel of its own (mode 0),
 // opened off the window thread and reused while it stays logged in. A
@@ -52,8 +55,11 @@ class CDlgSDSearchPage : public QWidget {
     ~CDlgSDSearchPage() override;
 
     // A copy of the camera's record. Another camera than before stops a
-    // running download and drops the channel.
+    // running download and drops the channel. The camera tree shows it
+    // chosen when it is one of the account's.
     void SetDevice(const DeviceInfo& camera);
+    // Reads the account's cameras again into the camera tree.
+    void RebuildCameraTree();
     // No camera: the page says why (status text) and queries nothing.
     void ClearDevice(const QString& why);
     bool HasDevice() const { return camera_.has_value(); }
@@ -72,6 +78,7 @@ class CDlgSDSearchPage : public QWidget {
     void HandleOpened(int result);
 
     // For the manager and tests.
+    QTreeWidget* CameraTree() const { return cameraTree_; }
     QTreeWidget* List() const { return list_; }
     QLabel* Status() const { return status_; }
     QLabel* CameraLabel() const { return cameraLabel_; }
@@ -93,7 +100,7 @@ class CDlgSDSearchPage : public QWidget {
     void PlayFile(const QString& path);
 
   protected:
-    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     struct Download {
@@ -103,6 +110,8 @@ class CDlgSDSearchPage : public QWidget {
     };
 
     void Build();
+    void ChooseCamera(QTreeWidgetItem* item);
+    void FitDownloadColumn();
     void Query();
     void OpenChannel();
     void DropChannel();
@@ -120,6 +129,7 @@ class CDlgSDSearchPage : public QWidget {
     RecordManagerContext context_;
     std::optional<CXOMPDeviceOper::Timings> timings_;
     std::optional<DeviceInfo> camera_;
+    std::vector<DeviceInfo> cameras_;  // the camera tree's, at its last rebuild
     std::unique_ptr<DialogChannel> channel_;
     bool queryWanted_ = false;  // a query waits for the login
     std::vector<SdRow> rows_;
@@ -127,6 +137,7 @@ class CDlgSDSearchPage : public QWidget {
     QTimer connectTimer_;   // timer 1
     QTimer progressTimer_;  // timer 3
 
+    QTreeWidget* cameraTree_ = nullptr;
     QLabel* cameraLabel_ = nullptr;
     QDateEdit* date_ = nullptr;
     QTimeEdit* start_ = nullptr;

@@ -220,11 +220,17 @@ void PeerTransport::VideoLoop() {
     uint8_t* payload = buffer.data() + FrameHeader::kSize;
     bool waitingForKey = true;
     int errors = 0;
+    // A loss has just asked the direct connection for the picture: once is
+    // enough, the camera would otherwise get "Start" twice.
+    bool askedDirect = false;
     while (!stopped_.load()) {
         if (state_.load() == 0) {
             host_.ClearListening();
             mediaOverPeer_.store(false);
-            host_.RequestDirectPicture();
+            if (!askedDirect) {
+                host_.RequestDirectPicture();
+            }
+            askedDirect = false;
             errors = 0;
             // A new session wakes this at once.
             Rest(kIdleVideoMs, [this] { return state_.load() != 0; });
@@ -256,6 +262,7 @@ void PeerTransport::VideoLoop() {
                 host_.ClearListening();
                 mediaOverPeer_.store(false);
                 host_.RequestDirectPicture();
+                askedDirect = true;
                 errors = 0;
                 SetState(0);
             }

@@ -82,14 +82,22 @@ TEST(SdPageTexts, ColumnsDateFormatAndNoCamera) {
     EXPECT_EQ(page.List()->columnWidth(CDlgSDSearchPage::kColumnName), 120);
     EXPECT_EQ(page.List()->columnWidth(CDlgSDSearchPage::kColumnTime), 60);
     EXPECT_EQ(page.List()->columnWidth(CDlgSDSearchPage::kColumnSize), 90);
-    page.resize(800, 500);
+    page.resize(1000, 500);
     page.show();
-    EXPECT_EQ(page.List()->columnWidth(CDlgSDSearchPage::kColumnDownload), 800 - 314);
+    // "Download" takes the rest of the list's width.
+    ASSERT_TRUE(WaitUntil([&] {
+        return page.List()->columnWidth(CDlgSDSearchPage::kColumnDownload) ==
+               page.List()->viewport()->width() - 314;
+    }));
+    EXPECT_GT(page.List()->viewport()->width(), 314 + 60);
     EXPECT_EQ(page.DateEdit()->displayFormat(), "dd/MM/yyyy");
     // Without a camera the query is visibly off and the page says why.
     EXPECT_FALSE(page.QueryButton()->isEnabled());
     EXPECT_FALSE(page.QueryButton()->toolTip().isEmpty());
     EXPECT_EQ(page.Status()->text(), "No camera chosen.");
+    // Nobody logged in: the camera tree holds only its root.
+    ASSERT_EQ(page.CameraTree()->topLevelItemCount(), 1);
+    EXPECT_EQ(page.CameraTree()->topLevelItem(0)->text(0), "MyCamera(0/0)");
 }
 
 class SdPage : public ::testing::Test {
@@ -174,6 +182,61 @@ TEST_F(SdPage, ListsTheDayAndAnHourFolderListsItsFiles) {
     page.Search();
     ASSERT_TRUE(WaitUntil([&] { return page.List()->topLevelItemCount() == 1; }));
     EXPECT_EQ(ListedNames(page), QStringList{kRecordName});
+}
+
+// The page's own camera tree: the account's cameras that are not groups;
+// the camera the page was opened for is shown chosen, and choosing another
+// one in the tree drops the channel to the first and queries the second.
+TEST_F(SdPage, TheCameraTreeChoosesTheCameraToQuery) {
+    DeviceInfo group{};
+    group.SetId("GROUP0000001");
+    group.isGroup = true;
+    DeviceInfo other{};
+    other.SetId("SDP000000002");
+    other.SetName("Yard");
+    other.SetUrl("ssp://127.0.0.1:1");  // nobody listens there
+    other.SetUser("admin");
+    other.SetPassword("pw");
+    DeviceInfo door = record_;
+    door.status = 2;
+    RecordManagerContext context = Context(Records());
+    context.accountCameras = [&] { return std::vector<DeviceInfo>{group, door, other}; };
+    CDlgSDSearchPage page(context, nullptr, Fast());
+    QTreeWidget* tree = page.CameraTree();
+    QTreeWidgetItem* root = tree->topLevelItem(0);
+    EXPECT_EQ(root->text(0), "MyCamera(1/2)");
+    ASSERT_EQ(root->childCount(), 2);
+    EXPECT_EQ(root->child(0)->text(0), "Door(SDP000000001)");
+    EXPECT_EQ(root->child(1)->text(0), "Yard(SDP000000002)");
+    EXPECT_EQ(tree->currentItem(), nullptr);
+    EXPECT_FALSE(page.QueryButton()->isEnabled());
+
+    ListDay(page);  // opened for Door: shown chosen in the tree
+    EXPECT_EQ(tree->currentItem(), tree->topLevelItem(0)->child(0));
+    EXPECT_EQ(page.CameraLabel()->text(), "Door(SDP000000001)");
+
+    // The root is not a camera: nothing changes.
+    emit tree->itemClicked(tree->topLevelItem(0), 0);
+    EXPECT_TRUE(page.ChannelOpen());
+    EXPECT_EQ(page.List()->topLevelItemCount(), 3);
+
+    QTreeWidgetItem* yard = tree->topLevelItem(0)->child(1);
+    tree->setCurrentItem(yard);
+    emit tree->itemClicked(yard, 0);
+    EXPECT_EQ(page.CameraLabel()->text(), "Yard(SDP000000002)");
+    EXPECT_FALSE(page.ChannelOpen()) << "the channel to the other camera is dropped";
+    EXPECT_EQ(page.List()->topLevelItemCount(), 0);
+    page.Search();
+    EXPECT_EQ(page.Status()->text(), "Connecting to Camera...");
+    EXPECT_TRUE(page.ChannelOpen());
+
+    // Back to Door: it lists its day again.
+    QTreeWidgetItem* back = tree->topLevelItem(0)->child(0);
+    tree->setCurrentItem(back);
+    emit tree->itemClicked(back, 0);
+    EXPECT_FALSE(page.ChannelOpen());
+    page.Search();
+    ASSERT_TRUE(WaitUntil([&] { return page.List()->topLevelItemCount() == 3; }, 10000));
 }
 
 TEST_F(SdPage, DownloadsBothFormsByteForByteAndHandsThemToThePlayer) {

@@ -198,7 +198,7 @@ TEST_F(CloudStorage, QueryShowsItsStatusesInOrderAndDownloadIsByteForByte) {
     EXPECT_EQ(connection.LastFile(), target);
     EXPECT_EQ(statuses_, (std::vector<std::string>{"Downloading video file...",
                                                    "Download video file complete!"}));
-    // The minimal MP4 and the empty file come through as well.
+    // The MP4 and the empty file come through as well.
     ASSERT_TRUE(connection.Download(result.videos[1], folder_ / "m.mp4", status_, error)) << error;
     EXPECT_EQ(ReadFile(folder_ / "m.mp4").substr(4, 4), "ftyp");
     ASSERT_TRUE(connection.Download(b, folder_ / "e.jpg", status_, error)) << error;
@@ -462,6 +462,41 @@ TEST_F(CloudStorage, CommandLineListsAndDownloadsThroughTheLibrary) {
     unsetenv(CloudStorageLibrary::kEnvironment);
     EXPECT_EQ(missing.exitCode, 7);
     EXPECT_NE(missing.err.find("GORBCSlient_Release_Data"), std::string::npos) << missing.err;
+}
+
+// The server's made-up ".mp4", ".avi" and ".ts" recordings are real
+// containers of H.264 pictures, so the record manager's player shows them.
+TEST(CloudStoreContent, ContainerRecordingsHoldPlayableVideo) {
+    if (::access("/usr/bin/ffprobe", X_OK) != 0) {
+        GTEST_SKIP() << "ffprobe is not installed";
+    }
+    fs::path folder =
+        fs::temp_directory_path() / ("orbisight-cloud-mux-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const std::pair<int, const char*> types[] = {{4, "mp4"}, {2, "avi"}, {5, "ts"}};
+    for (const auto& [type, extension] : types) {
+        SCOPED_TRACE(extension);
+        auto bytes = sim::SimCloudStore::MakeContent(type, kCamera, 0);
+        ASSERT_TRUE(bytes);
+        fs::path file = folder / (std::string("clip.") + extension);
+        {
+            std::ofstream out(file, std::ios::binary);
+            out.write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
+        }
+        testing::ProcessResult probe = testing::RunProgram(
+            {"/usr/bin/ffprobe", "-v", "error", "-select_streams", "v:0", "-count_frames",
+             "-show_entries", "stream=codec_name,width,height,nb_read_frames", "-of",
+             "default=noprint_wrappers=1", file.string()});
+        EXPECT_EQ(probe.exitCode, 0) << probe.err;
+        EXPECT_NE(probe.out.find("codec_name=h264"), std::string::npos) << probe.out;
+        EXPECT_NE(probe.out.find("width=320"), std::string::npos) << probe.out;
+        EXPECT_NE(probe.out.find("height=180"), std::string::npos) << probe.out;
+        // Four seconds at ten pictures a second, every one of them readable.
+        EXPECT_NE(probe.out.find("nb_read_frames=40"), std::string::npos) << probe.out;
+        EXPECT_TRUE(probe.err.empty()) << probe.err;
+    }
+    std::error_code ec;
+    fs::remove_all(folder, ec);
 }
 
 }  // namespace
