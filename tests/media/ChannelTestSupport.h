@@ -3,13 +3,42 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "account/DeviceInfo.h"
+#include "media/FrameHeader.h"
+#include "media/MediaHooks.h"
 #include "platform/Notice.h"
 
 namespace orbisight::test {
+
+// Keeps the headers of the frames a channel hands its recorder (only the
+// video frames' when asked).
+class HeaderLog : public FrameRecorder {
+  public:
+    explicit HeaderLog(bool videoOnly = false) : videoOnly_(videoOnly) {}
+    bool Start(const char*, const char*) override { return true; }
+    void Stop() override {}
+    void Write(const FrameHeader& header, const uint8_t*) override {
+        if (videoOnly_ && header.mediaType != mediatype::kVideo) {
+            return;
+        }
+        std::lock_guard lock(mutex_);
+        headers_.push_back(header);
+    }
+    std::vector<FrameHeader> Headers() {
+        std::lock_guard lock(mutex_);
+        return headers_;
+    }
+
+  private:
+    const bool videoOnly_;
+    std::mutex mutex_;
+    std::vector<FrameHeader> headers_;
+};
 
 // A camera record as the account session would hand it to a channel.
 inline std::unique_ptr<DeviceInfo> CameraRecord(const std::string& url, bool local = false,

@@ -131,27 +131,6 @@ TEST(LatencyRecorder, LongLatenciesLandInTheLastBucketAndBadStampsAreLeftOut) {
     EXPECT_EQ(recorder.Percentile(50), 64u);
 }
 
-// Notes every video header the channel splits, as a recorder would get it.
-class HeaderLog : public FrameRecorder {
-  public:
-    bool Start(const char*, const char*) override { return true; }
-    void Stop() override {}
-    void Write(const FrameHeader& header, const uint8_t*) override {
-        if (header.mediaType == mediatype::kVideo) {
-            std::lock_guard lock(mutex_);
-            headers_.push_back(header);
-        }
-    }
-    std::vector<FrameHeader> Headers() {
-        std::lock_guard lock(mutex_);
-        return headers_;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::vector<FrameHeader> headers_;
-};
-
 // The simulated camera stamps every video frame it sends; the stamp crosses
 // the socket, the queue and the decoder and reaches the sink with the picture
 // it belongs to, on the clock this process reads.
@@ -177,8 +156,8 @@ TEST(SendStamp, TheSimulatorsStampReachesThePicturesOverlay) {
     NoticeQueue owner;
     auto record = CameraRecord(Direct(server.Port()));
     ASSERT_EQ(channel.Open(record.get(), &owner), 1);
-    auto log = std::make_unique<HeaderLog>();
-    HeaderLog* headers = log.get();
+    auto log = std::make_unique<test::HeaderLog>(true);
+    test::HeaderLog* headers = log.get();
     channel.AttachRecorder(std::move(log));
     ASSERT_EQ(channel.ToggleRecording(), 1);
     ASSERT_TRUE(Eventually([&] { return channel.Stats().decoded >= 10; }, 8000));

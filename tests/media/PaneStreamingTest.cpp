@@ -88,27 +88,6 @@ class PictureLog : public VideoSink {
     std::vector<Entry> entries_;  // protected by mutex_
 };
 
-// Every video frame the channel splits, with its time stamp.
-class FrameLog : public FrameRecorder {
-  public:
-    bool Start(const char*, const char*) override { return true; }
-    void Stop() override {}
-    void Write(const FrameHeader& header, const uint8_t*) override {
-        if (header.mediaType == mediatype::kVideo) {
-            std::lock_guard lock(mutex_);
-            stamps_.push_back(header.timeStamp);
-        }
-    }
-    std::vector<uint32_t> Stamps() {
-        std::lock_guard lock(mutex_);
-        return stamps_;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::vector<uint32_t> stamps_;
-};
-
 class PaneStreaming : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -254,17 +233,17 @@ TEST_F(PaneStreaming, HiddenPaneDecodesNothingAndResumes) {
 // in that time is in the recording, 40 ms apart without a gap.
 TEST_F(PaneStreaming, RecordingWhileHiddenLosesNoFrame) {
     Open({300, 170, false});
-    auto log = std::make_unique<FrameLog>();
-    FrameLog* frames = log.get();
+    auto log = std::make_unique<test::HeaderLog>(true);
+    test::HeaderLog* frames = log.get();
     channel->AttachRecorder(std::move(log));
     ASSERT_EQ(channel->ToggleRecording(), 1);
     ASSERT_TRUE(CameraSends(60));
     uint64_t decodedHidden = channel->Stats().decoded;
     ASSERT_EQ(channel->ToggleRecording(), 1);
-    std::vector<uint32_t> stamps = frames->Stamps();
-    ASSERT_GE(stamps.size(), 50u);
-    for (size_t i = 1; i < stamps.size(); ++i) {
-        ASSERT_EQ(stamps[i] - stamps[i - 1], 40u) << "frame " << i;
+    std::vector<FrameHeader> headers = frames->Headers();
+    ASSERT_GE(headers.size(), 50u);
+    for (size_t i = 1; i < headers.size(); ++i) {
+        ASSERT_EQ(headers[i].timeStamp - headers[i - 1].timeStamp, 40u) << "frame " << i;
     }
     // Hidden from the start: one key frame at most, so the pane has a
     // picture when it is shown.

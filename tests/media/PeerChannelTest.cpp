@@ -21,27 +21,9 @@ using test::Direct;
 using test::Eventually;
 using test::FakeCamera;
 using test::FakePeerCalls;
+using test::HeaderLog;
 
 constexpr int kWaitMs = 5000;
-
-// Keeps the headers of the frames the channel splits.
-class HeaderLog : public FrameRecorder {
-  public:
-    bool Start(const char*, const char*) override { return true; }
-    void Stop() override {}
-    void Write(const FrameHeader& header, const uint8_t*) override {
-        std::lock_guard lock(mutex_);
-        headers_.push_back(header);
-    }
-    std::vector<FrameHeader> Headers() {
-        std::lock_guard lock(mutex_);
-        return headers_;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::vector<FrameHeader> headers_;
-};
 
 LiveChannelOptions PeerOptions(FakePeerCalls& calls, int errorPauseMs = 200) {
     LiveChannelOptions options;
