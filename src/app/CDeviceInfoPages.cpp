@@ -170,8 +170,11 @@ void BuildWifi(CDeviceInfoPage* page, const PageHooks& hooks) {
             key->setText(Text(d.WifiKey()));
             security->setCurrentIndex(d.wifiSecurity);
             dhcp->setChecked(d.wifiDhcp != 0);
+            // The entry is named first: a pointer-to-member call on an
+            // indexed array element is mis-instrumented by GCC's bounds check.
             for (size_t i = 0; i < lines.size(); ++i) {
-                lines[i]->setText(Text((d.*kAddresses[i].get)()));
+                const Address& address = kAddresses[i];
+                lines[i]->setText(Text((d.*address.get)()));
             }
         },
         [=](PageBlocks& b, QString*) {
@@ -191,7 +194,8 @@ void BuildWifi(CDeviceInfoPage* page, const PageHooks& hooks) {
             }
             if (!dhcp->isChecked()) {
                 for (size_t i = 0; i < lines.size(); ++i) {
-                    (d.*kAddresses[i].set)(lines[i]->text().toStdString());
+                    const Address& address = kAddresses[i];
+                    (d.*address.set)(lines[i]->text().toStdString());
                 }
             }
             return true;

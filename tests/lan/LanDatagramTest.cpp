@@ -23,7 +23,9 @@ DevInfoBlock Answer(int32_t code, const std::string& id) {
 
 std::vector<uint8_t> Bytes(const DevInfoBlock& block, size_t size = sizeof(DevInfoBlock)) {
     std::vector<uint8_t> bytes(size, 0);
-    std::memcpy(bytes.data(), &block, std::min(size, sizeof block));
+    if (size > 0) {
+        std::memcpy(bytes.data(), &block, std::min(size, sizeof block));
+    }
     return bytes;
 }
 
