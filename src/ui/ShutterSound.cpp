@@ -27,25 +27,28 @@ bool LoadWav(const QString& path, std::vector<int16_t>& samples, int& rate) {
     if (!file.open(QIODevice::ReadOnly)) {
         return false;
     }
-    QByteArray bytes = file.read(1 << 20);
-    if (bytes.size() < 44 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE") {
+    QByteArray raw = file.read(1 << 20);
+    if (raw.size() < 44 || !raw.startsWith("RIFF") || raw.mid(8, 4) != "WAVE") {
         return false;
     }
+    // Read from a plain buffer: GCC takes QByteArray's data for its one-byte
+    // empty value and warns about every offset in the header.
+    const std::vector<char> bytes(raw.begin(), raw.end());
     uint16_t format = 0;
     uint16_t channels = 0;
     uint16_t bits = 0;
-    std::memcpy(&format, bytes.constData() + 20, 2);
-    std::memcpy(&channels, bytes.constData() + 22, 2);
-    std::memcpy(&rate, bytes.constData() + 24, 4);
-    std::memcpy(&bits, bytes.constData() + 34, 2);
+    std::memcpy(&format, bytes.data() + 20, 2);
+    std::memcpy(&channels, bytes.data() + 22, 2);
+    std::memcpy(&rate, bytes.data() + 24, 4);
+    std::memcpy(&bits, bytes.data() + 34, 2);
     if (format != 1 || channels != 1 || bits != 16 || rate <= 0) {
         return false;
     }
     uint32_t size = 0;
-    std::memcpy(&size, bytes.constData() + 40, 4);
+    std::memcpy(&size, bytes.data() + 40, 4);
     size = std::min<uint32_t>(size, static_cast<uint32_t>(bytes.size() - 44));
     samples.resize(size / 2);
-    std::memcpy(samples.data(), bytes.constData() + 44, samples.size() * 2);
+    std::memcpy(samples.data(), bytes.data() + 44, samples.size() * 2);
     return true;
 }
 
