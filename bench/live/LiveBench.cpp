@@ -47,6 +47,7 @@
 #include "media/HeadlessVideoSink.h"
 #include "media/MediaFrame.h"
 #include "media/PictureRenderer.h"
+#include "platform/ProcessUsage.h"
 #include "sim/stream/ClipCache.h"
 #include "sim/stream/SimStreamCamera.h"
 #include "sim/stream/StreamTestServer.h"
@@ -91,27 +92,6 @@ sim::VideoClipParams BenchSpec() {
     params.bitRate = 2000000;
     params.seconds = 4;
     return params;
-}
-
-double CpuSeconds(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double ResidentMiB() {
-    long pages = 0;
-    long resident = 0;
-    FILE* statm = std::fopen("/proc/self/statm", "r");
-    if (statm != nullptr) {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) {
-            resident = 0;
-        }
-        std::fclose(statm);
-    }
-    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) /
-           (1024.0 * 1024.0);
 }
 
 // The decoder and converter of a channel without its threads and network:
@@ -238,7 +218,7 @@ Row RunWall(const char* self, int count, int warmupSeconds, int seconds, const s
         ports.push_back(std::atoi(line));
     }
 
-    double residentBefore = ResidentMiB();
+    double residentBefore = static_cast<double>(ResidentBytes()) / (1024.0 * 1024.0);
     LatencyRecorder latency;
     std::vector<std::unique_ptr<HeadlessVideoSink>> sinks;
     std::vector<std::unique_ptr<CXOMPPlayer>> channels;
@@ -277,15 +257,15 @@ Row RunWall(const char* self, int count, int warmupSeconds, int seconds, const s
     LiveChannelStats before = totals();
     latency.Reset();
     uint64_t sentBefore = AskSent(child);
-    double cpuBefore = CpuSeconds(RUSAGE_SELF);
+    double cpuBefore = ProcessCpuMicroseconds() / 1e6;
     auto wallBefore = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     LiveChannelStats after = totals();
     uint64_t sentAfter = AskSent(child);
-    double cpu = CpuSeconds(RUSAGE_SELF) - cpuBefore;
+    double cpu = ProcessCpuMicroseconds() / 1e6 - cpuBefore;
     double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
-    double resident = ResidentMiB();
+    double resident = static_cast<double>(ResidentBytes()) / (1024.0 * 1024.0);
     row.latencyP50 = latency.Percentile(50);
     row.latencyP99 = latency.Percentile(99);
     double referenceCpu = (referenceBefore + ReferenceCpuPerFrame(clip, 1)) / 2;

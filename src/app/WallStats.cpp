@@ -1,8 +1,5 @@
 #include "app/WallStats.h"
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "app/CDlgVedioShow.h"
@@ -11,30 +8,9 @@
 #include "media/FrameStamp.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
+#include "platform/ProcessUsage.h"
 
 namespace orbisight {
-namespace {
-
-long long CpuMs() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (static_cast<long long>(usage.ru_utime.tv_sec) + usage.ru_stime.tv_sec) * 1000 +
-           (static_cast<long long>(usage.ru_utime.tv_usec) + usage.ru_stime.tv_usec) / 1000;
-}
-
-long long ResidentKib() {
-    long pages = 0;
-    long resident = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) {
-            resident = 0;
-        }
-        std::fclose(statm);
-    }
-    return static_cast<long long>(resident) * sysconf(_SC_PAGESIZE) / 1024;
-}
-
-}  // namespace
 
 std::string WallStatsText(VideoWall& wall) {
     std::string panes;
@@ -63,7 +39,9 @@ std::string WallStatsText(VideoWall& wall) {
     }
     std::string text;
     std::snprintf(line, sizeof line, "monotonic_ms=%llu cpu_ms=%lld rss_kib=%lld panes=%d\n",
-                  static_cast<unsigned long long>(TickCountMs()), CpuMs(), ResidentKib(), inUse);
+                  static_cast<unsigned long long>(TickCountMs()),
+                  static_cast<long long>(ProcessCpuMicroseconds() / 1000),
+                  static_cast<long long>(ResidentBytes() / 1024), inUse);
     text += line;
     text += panes;
     LatencyRecorder& latency = PaintLatency();

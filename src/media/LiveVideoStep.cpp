@@ -33,22 +33,14 @@ LiveVideoStep::Outcome LiveVideoStep::RunOnce(const Decode& decode, const Rest& 
     }
     const FrameHeader& header = buffer_.header;
     DecodeMode mode = mode_.load();
-    if (started_.load() && mode != DecodeMode::kAll) {
-        if (mode == DecodeMode::kNone) {
-            resumeAtKeyFrame_ = true;
-            policySkips_.fetch_add(1, std::memory_order_relaxed);
-            return Outcome::kSkipped;
-        }
-        if (!header.KeyFrame()) {
-            // Back to every picture, this one's references are missing:
-            // that too starts at a key frame.
-            resumeAtKeyFrame_ = true;
-            policySkips_.fetch_add(1, std::memory_order_relaxed);
-            return Outcome::kSkipped;
-        }
+    if (started_.load() && (mode == DecodeMode::kNone ||
+                            (mode == DecodeMode::kKeyFramesOnly && !header.KeyFrame()))) {
+        // A skipped predicted picture leaves the next ones without their
+        // references: back to every picture, decoding starts at a key frame.
+        resumeAtKeyFrame_ = true;
     }
     if (resumeAtKeyFrame_) {
-        if (!header.KeyFrame()) {
+        if (!header.KeyFrame() || mode == DecodeMode::kNone) {
             policySkips_.fetch_add(1, std::memory_order_relaxed);
             return Outcome::kSkipped;
         }
