@@ -110,12 +110,7 @@ TEST(AppEndToEnd, FourCamerasShowMovingPictures) {
         EXPECT_GT(different, 0.3) << "pane " << slot << " looks like an idle pane";
     }
     EXPECT_LT(ChangedShare(a, b, idle), 0.01) << "the idle pane stays still";
-    std::error_code ec;
-    if (!HasFailure()) {
-        fs::remove_all(work, ec);
-    } else {
-        std::printf("screenshots kept in %s\n", work.c_str());
-    }
+    RemoveUnlessFailed(work, HasFailure());
 }
 
 // Loop play through its dialog, one picture per screen, over three
@@ -195,12 +190,7 @@ TEST(AppEndToEnd, LoopPlayRotatesTheCamerasThroughTheWall) {
     ASSERT_GE(connected.size(), 3u) << "the cameras did not connect in turn";
     EXPECT_EQ(std::vector<std::string>(connected.begin(), connected.begin() + 3),
               (std::vector<std::string>{ids[0], ids[1], ids[2]}));
-    std::error_code ec;
-    if (!HasFailure()) {
-        fs::remove_all(work, ec);
-    } else {
-        std::printf("trace kept in %s\n", work.c_str());
-    }
+    RemoveUnlessFailed(work, HasFailure());
 }
 
 // One simulated camera in a fresh data folder's local list.
@@ -318,12 +308,7 @@ TEST(AppEndToEnd, ListeningToACameraPlaysItsTone) {
     EXPECT_GT(rms, 300.0) << "the sound written is (nearly) silent";
     EXPECT_GT(ToneShare(mono, best.sampleRate, 1000.0), 0.8) << "not the camera's 1000 Hz tone";
     EXPECT_LT(ToneShare(mono, best.sampleRate, 1500.0), 0.05);
-    std::error_code ec;
-    if (!HasFailure()) {
-        fs::remove_all(camera.work, ec);
-    } else {
-        std::printf("kept in %s\n", camera.work.c_str());
-    }
+    RemoveUnlessFailed(camera.work, HasFailure());
 }
 
 // Recording and a snapshot from the window: the panel's Record button
@@ -391,12 +376,7 @@ TEST(AppEndToEnd, RecordingFromThePanelPlaysBack) {
     // About five seconds of pictures (25 a second), whatever the start.
     EXPECT_GE(summary.value("pictures", 0), 50) << output;
     EXPECT_GE(summary.value("duration_s", 0), 3) << output;
-    std::error_code ec;
-    if (!HasFailure()) {
-        fs::remove_all(camera.work, ec);
-    } else {
-        std::printf("kept in %s\n", camera.work.c_str());
-    }
+    RemoveUnlessFailed(camera.work, HasFailure());
 }
 
 }  // namespace

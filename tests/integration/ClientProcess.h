@@ -9,6 +9,7 @@
 
 #include <QImage>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -200,6 +201,17 @@ inline fs::path NewEndToEndFolder() {
     fs::path work = ::mkdtemp(pattern);
     fs::create_directories(work / "home");
     return work;
+}
+
+// Removes a run's folder when its test passed; when it failed, keeps it
+// (screenshots, traces, the client's data folder) and says where.
+inline void RemoveUnlessFailed(const fs::path& work, bool failed) {
+    if (failed) {
+        std::printf("kept in %s\n", work.c_str());
+        return;
+    }
+    std::error_code ec;
+    fs::remove_all(work, ec);
 }
 
 // Encodes (or reads from the disk cache) every simulated camera's clips

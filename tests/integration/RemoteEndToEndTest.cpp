@@ -157,12 +157,7 @@ TEST(RemoteEndToEnd, APeerOnlyCameraRecoversAfterTheRelayDropsItsSession) {
     QRect area = PictureArea(wall.Placements(a.width(), a.height()).at(0).rect);
     EXPECT_GT(ChangedShare(a, b, area), 0.02) << "no moving picture over peer-to-peer";
     EXPECT_GT(ChangedShare(c, d, area), 0.02) << "the pane did not recover after the drop";
-    std::error_code ec;
-    if (!HasFailure()) {
-        fs::remove_all(work, ec);
-    } else {
-        std::printf("kept in %s\n", work.c_str());
-    }
+    RemoveUnlessFailed(work, HasFailure());
 }
 
 // The record manager opened from the tree's "SD/Cloud Storage(&C)": the SD
@@ -256,15 +251,12 @@ TEST(RemoteEndToEnd, RecordManagerPlaysAnSdAndACloudRecording) {
     fs::path fromCloud = records / date / ("Door(" + id + ")_" + date + "-10-00-00.mp4");
     ASSERT_TRUE(fs::exists(fromCloud)) << fromCloud;
     EXPECT_EQ(ReadAll(fromCloud), *mp4);
-    std::error_code ec;
-    if (!HasFailure()) {
-        fs::remove_all(work, ec);
-    } else {
-        std::printf("kept in %s\n", work.c_str());
+    if (HasFailure()) {
         for (const std::string& line : shown) {
             std::printf("%s\n", line.c_str());
         }
     }
+    RemoveUnlessFailed(work, HasFailure());
 }
 
 }  // namespace
