@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "account/DeviceInfo.h"
 #include "media/FrameHeader.h"
 #include "media/MediaHooks.h"
@@ -52,6 +54,25 @@ inline std::unique_ptr<DeviceInfo> CameraRecord(const std::string& url, bool loc
     record->status = DeviceInfo::kStatusOnline;
     record->local = local ? 1 : 0;
     return record;
+}
+
+// A small, fast simulated camera: 320 x 180 main and 160 x 90 sub stream at
+// 25 fps, a key frame every 5 pictures, with the simulator's `fault` if any.
+inline nlohmann::json SmallCamera(nlohmann::json fault = nullptr) {
+    nlohmann::json camera = {
+        {"id", "ORBI00000001"},
+        {"name", "Front Door"},
+        {"user", "admin"},
+        {"password", "admin"},
+        {"stream",
+         {{"main", {{"width", 320}, {"height", 180}, {"gop", 5}, {"bitrate", 300000}}},
+          {"sub", {{"width", 160}, {"height", 90}, {"gop", 5}, {"bitrate", 100000}}},
+          {"clip_seconds", 1},
+          {"preset", "ultrafast"}}}};
+    if (!fault.is_null()) {
+        camera["stream"]["fault"] = fault;
+    }
+    return camera;
 }
 
 inline std::string Direct(int port) {

@@ -135,17 +135,8 @@ TEST(LatencyRecorder, LongLatenciesLandInTheLastBucketAndBadStampsAreLeftOut) {
 // the socket, the queue and the decoder and reaches the sink with the picture
 // it belongs to, on the clock this process reads.
 TEST(SendStamp, TheSimulatorsStampReachesThePicturesOverlay) {
-    nlohmann::json camera = {
-        {"id", "ORBI00000001"},
-        {"name", "Front Door"},
-        {"user", "admin"},
-        {"password", "admin"},
-        {"stream",
-         {{"main", {{"width", 320}, {"height", 180}, {"gop", 5}, {"bitrate", 300000}}},
-          {"sub", {{"width", 160}, {"height", 90}, {"gop", 5}, {"bitrate", 100000}}},
-          {"clip_seconds", 1},
-          {"audio", false},
-          {"preset", "ultrafast"}}}};
+    nlohmann::json camera = test::SmallCamera();
+    camera["stream"]["audio"] = false;
     sim::StreamTestServer server(camera);
     ASSERT_TRUE(server.Start());
     uint32_t openedAt = SendStampNow();

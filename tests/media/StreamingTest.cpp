@@ -22,27 +22,9 @@ using sim::StreamTestServer;
 using test::CameraRecord;
 using test::Direct;
 using test::Eventually;
+using test::SmallCamera;
 
 constexpr int kWaitMs = 8000;
-
-// A small, fast camera: 320 x 180 main and 160 x 90 sub stream at 25 fps,
-// a key frame every 5 pictures.
-nlohmann::json SmallCamera(nlohmann::json fault = nullptr) {
-    nlohmann::json camera = {
-        {"id", "ORBI00000001"},
-        {"name", "Front Door"},
-        {"user", "admin"},
-        {"password", "admin"},
-        {"stream",
-         {{"main", {{"width", 320}, {"height", 180}, {"gop", 5}, {"bitrate", 300000}}},
-          {"sub", {{"width", 160}, {"height", 90}, {"gop", 5}, {"bitrate", 100000}}},
-          {"clip_seconds", 1},
-          {"preset", "ultrafast"}}}};
-    if (!fault.is_null()) {
-        camera["stream"]["fault"] = fault;
-    }
-    return camera;
-}
 
 class Streaming : public ::testing::Test {
   protected:
