@@ -199,10 +199,8 @@ Row RunOne(const WindowBenchOptions& options, int cameras, int policy, const sim
     }
     std::string work = pattern;
     std::string config = work + "/cameras.json";
-    std::string ini = work + "/extra.ini";
     std::string log = work + "/demo.log";
     std::ofstream(config) << CameraConfig(cameras).dump();
-    std::ofstream(ini) << "[CameraClient]\nChooseStreamByPaneSize=" << policy << "\n";
 
     int layout = static_cast<int>(std::ceil(std::sqrt(cameras)));
     std::ostringstream script;
@@ -217,12 +215,24 @@ Row RunOne(const WindowBenchOptions& options, int cameras, int policy, const sim
 
     double bareBefore[2] = {ReferenceCpuPerFrame(main, 1), ReferenceCpuPerFrame(sub, 1)};
     auto wallStart = std::chrono::steady_clock::now();
-    int status =
-        RunProgram({"/bin/bash", options.sourceDir + "/scripts/demo-app", "--headless", "--build",
-                    options.buildDir, "--cameras", std::to_string(cameras), "--camera-config",
-                    config, "--ini", ini, "--sim-nice", std::to_string(options.simNice),
-                    "--main-stream", "--script", script.str()},
-                   log);
+    std::vector<std::string> command = {"/bin/bash",
+                                        options.sourceDir + "/scripts/demo-app",
+                                        "--headless",
+                                        "--build",
+                                        options.buildDir,
+                                        "--cameras",
+                                        std::to_string(cameras),
+                                        "--camera-config",
+                                        config,
+                                        "--sim-nice",
+                                        std::to_string(options.simNice),
+                                        "--main-stream",
+                                        "--script",
+                                        script.str()};
+    if (policy == 0) {
+        command.push_back("--no-pane-streams");  // the setting off
+    }
+    int status = RunProgram(command, log);
     double runSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     double bareMain = (bareBefore[0] + ReferenceCpuPerFrame(main, 1)) / 2;
