@@ -33,8 +33,8 @@ LiveVideoStep::Outcome LiveVideoStep::RunOnce(const Decode& decode, const Rest& 
     }
     const FrameHeader& header = buffer_.header;
     DecodeMode mode = mode_.load();
-    if (started_.load() && (mode == DecodeMode::kNone ||
-                            (mode == DecodeMode::kKeyFramesOnly && !header.KeyFrame()))) {
+    if (started_.load() &&
+        (mode == DecodeMode::kNone || (mode == DecodeMode::kKeyFramesOnly && !header.KeyFrame()))) {
         // A skipped predicted picture leaves the next ones without their
         // references: back to every picture, decoding starts at a key frame.
         resumeAtKeyFrame_ = true;
