@@ -12,6 +12,10 @@
 // conversion. p50/p99: each picture's latency from its send stamp to the end
 // of its conversion.
 //
+//   build/bin/live_bench --convert
+//
+// The conversion alone, per pane size of those walls (see RunConvertBench).
+//
 //   scripts/isolated build/bin/live_bench --window [--cameras 16,36,64]
 //       [--policy on|off|both] [--seconds S] [--warmup S] [--sim-nice N]
 //
@@ -26,6 +30,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -43,10 +48,12 @@
 #include "bench/live/WindowBench.h"
 #include "media/CHalvexDecoder.h"
 #include "media/CXOMPPlayer.h"
+#include "media/FfmpegHandles.h"
 #include "media/FrameStamp.h"
 #include "media/HeadlessVideoSink.h"
 #include "media/MediaFrame.h"
 #include "media/PictureRenderer.h"
+#include "media/PictureSlots.h"
 #include "platform/ProcessUsage.h"
 #include "sim/stream/ClipCache.h"
 #include "sim/stream/SimStreamCamera.h"
@@ -116,6 +123,91 @@ double DecodeAndConvertCpuPerFrame(const sim::VideoClip& clip, PictureSize pane,
     }
     double cpu = ThreadCpuSeconds() - begin;
     return decoder.Pictures() > 0 ? cpu / static_cast<double>(decoder.Pictures()) : 0;
+}
+
+// --convert: what the video thread's conversion costs per picture for the
+// pane sizes of the window benchmark's walls, next to a memcpy of the
+// converted picture and the bare decode of its source.
+struct ConvertCase {
+    const char* what;
+    bool sub;
+    PictureSize pane;
+};
+
+int RunConvertBench() {
+    sim::ClipCache::Instance().SetDiskFolder(sim::ClipStore::FolderFromEnvironment());
+    sim::VideoClipParams mainSpec = BenchSpec();
+    sim::VideoClipParams subSpec = BenchSpec();
+    subSpec.width = 640;
+    subSpec.height = 360;
+    subSpec.bitRate = 512000;
+    auto clips = std::array{sim::ClipCache::Instance().Get(mainSpec),
+                            sim::ClipCache::Instance().Get(subSpec)};
+    std::array<std::vector<ffmpeg::FramePtr>, 2> pictures;
+    std::array<double, 2> bare{};
+    for (int c = 0; c < 2; ++c) {
+        if (clips[c]->frames.empty()) {
+            std::fprintf(stderr, "live_bench: no H.264 encoder\n");
+            return 1;
+        }
+        bare[c] = ReferenceCpuPerFrame(*clips[c], 2);
+        CHalvexDecoder decoder;
+        decoder.SetPictureCallback([&](const AVFrame& picture) {
+            if (pictures[c].size() < 25) {
+                ffmpeg::FramePtr copy = ffmpeg::MakeFrame();
+                av_frame_ref(copy.get(), &picture);
+                pictures[c].push_back(std::move(copy));
+            }
+        });
+        for (const auto& f : clips[c]->frames) {
+            std::vector<uint8_t> data(f.data);
+            data.resize(f.data.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+            decoder.Decode(data.data(), f.data.size());
+        }
+    }
+    std::printf("conversion per picture on one thread (bare decode: 720p %.3f ms, 360p %.3f ms)\n",
+                bare[0] * 1000, bare[1] * 1000);
+    std::printf("%-34s %10s %10s %10s %10s\n", "case", "pane", "convert ms", "memcpy ms",
+                "vs decode");
+    const ConvertCase cases[] = {
+        {"1 x 1, 720p at its own size", false, {1280, 720}},
+        {"2 x 2 wall, 720p", false, {950, 530}},
+        {"4 x 4 wall, 360p sub", true, {360, 236}},
+        {"6 x 6 wall, 360p sub", true, {311, 171}},
+        {"8 x 8 wall, 360p sub", true, {232, 126}},
+    };
+    for (const ConvertCase& test : cases) {
+        PictureSlots slots;
+        PictureRenderer renderer;
+        const auto& source = pictures[test.sub ? 1 : 0];
+        std::vector<uint32_t> copyTarget(static_cast<size_t>(test.pane.width) * test.pane.height);
+        int rounds = test.sub ? 40 : 8;
+        double begin = ThreadCpuSeconds();
+        for (int round = 0; round < rounds; ++round) {
+            for (const auto& picture : source) {
+                PictureSlot slot = slots.Acquire(test.pane);
+                renderer.Convert(*picture, slot);
+                slots.Publish({});
+            }
+        }
+        double convert = (ThreadCpuSeconds() - begin) / (rounds * source.size());
+        const PictureSlots::Picture& last = slots.Latest();
+        begin = ThreadCpuSeconds();
+        for (int round = 0; round < rounds * 25; ++round) {
+            for (int y = 0; y < last.height; ++y) {
+                std::memcpy(copyTarget.data() + static_cast<size_t>(y) * last.width,
+                            reinterpret_cast<const uint8_t*>(last.pixels) +
+                                static_cast<ptrdiff_t>(y) * last.strideBytes,
+                            static_cast<size_t>(last.width) * 4);
+            }
+        }
+        double copy = (ThreadCpuSeconds() - begin) / (rounds * 25);
+        char pane[32];
+        std::snprintf(pane, sizeof pane, "%dx%d", test.pane.width, test.pane.height);
+        std::printf("%-34s %10s %10.3f %10.3f %9.2fx\n", test.what, pane, convert * 1000,
+                    copy * 1000, convert / bare[test.sub ? 1 : 0]);
+    }
+    return 0;
 }
 
 // --serve N: the cameras, in their own process so their CPU is not ours.
@@ -325,6 +417,8 @@ int main(int argc, char** argv) {
             sizeMode = HeadlessVideoSink::SizeMode::kFixed;
         } else if (arg == "--window") {
             window = true;
+        } else if (arg == "--convert") {
+            return RunConvertBench();
         } else if (arg == "--cameras" && i + 1 < argc) {
             windowOptions.cameras.clear();
             for (const char* p = argv[++i]; *p != '\0';) {
@@ -363,7 +457,8 @@ int main(int argc, char** argv) {
                          "usage: live_bench [--max N | --only N] [--seconds S] [--warmup S] "
                          "[--decoder-threads T] [--upscale]\n"
                          "       live_bench --window [--cameras N[,N...]] [--policy on|off|both] "
-                         "[--seconds S] [--warmup S] [--sim-nice N] [--source DIR]\n");
+                         "[--seconds S] [--warmup S] [--sim-nice N] [--source DIR]\n"
+                         "       live_bench --convert\n");
             return 2;
         }
     }

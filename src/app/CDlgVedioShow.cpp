@@ -12,6 +12,7 @@
 #include "app/ChannelCloser.h"
 #include "app/PaneLink.h"
 #include "app/PaneVideoSink.h"
+#include "app/RepaintBatch.h"
 #include "media/FrameStamp.h"
 #include "platform/Clock.h"
 #include "ui/MessageBoxes.h"
@@ -424,7 +425,7 @@ void CDlgVedioShow::hideEvent(QHideEvent*) {
 void CDlgVedioShow::OnPictureReady() {
     sink_->AcknowledgeWake();
     if (isVisible()) {
-        update();
+        RepaintBatch::Instance().Request(this);
     }
 }
 
@@ -446,8 +447,10 @@ void CDlgVedioShow::paintEvent(QPaintEvent*) {
     } else {
         p.fillRect(client, kGrey132);
     }
-    p.setPen(kGrey220);
-    p.drawRect(client.adjusted(1, 1, -2, -2));
+    // The light line one pixel inside the edge. Rings are filled, not
+    // stroked: a wall paints them for every picture of every pane, and a
+    // pen's stroke costs several times a fill.
+    FillRing(p, client.adjusted(1, 1, -1, -1), client.adjusted(2, 2, -2, -2), kGrey220);
 
     if (shown) {
         PaintPicture(p, *picture);
@@ -462,11 +465,8 @@ void CDlgVedioShow::paintEvent(QPaintEvent*) {
         p.drawRect(*dragRect_);
     }
     // Selection outline: 2 pixels wide, 2 pixels inside the edge.
-    QPen outline(selected_ ? QColor(255, 0, 0) : QColor(255, 255, 255), 2);
-    outline.setJoinStyle(Qt::MiterJoin);
-    p.setPen(outline);
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(QRectF(client).adjusted(3, 3, -3, -3));
+    FillRing(p, client.adjusted(2, 2, -2, -2), area,
+             selected_ ? QColor(255, 0, 0) : QColor(255, 255, 255));
     // The alarm border is the camera's signal and lies over the outline.
     if (shown && picture->overlay.alarmBorder) {
         PaintAlarmBorder(p, picture->overlay.borderRgb);
@@ -540,7 +540,7 @@ void CDlgVedioShow::PaintPicture(QPainter& p, const PictureSlots::Picture& pic) 
         p.drawImage(area, image);
     }
     const VideoOverlay& overlay = pic.overlay;
-    PaintTitle(p, area, font(), QString::fromUtf8(overlay.title.c_str()));
+    PaintCachedTitle(p, area, overlay.title);
 
     // Status icons along the bottom, 30 x 23 each, 32 pixels apart.
     int x = area.left() + 10;
@@ -593,15 +593,33 @@ void CDlgVedioShow::PaintRecordingsBox(QPainter& p) {
 QRect CDlgVedioShow::PaintTitle(QPainter& p, const QRect& area, const QFont& base,
                                 const QString& title) {
     // At (8, 6) of the picture, light text on a grey box.
-    QFont titleFont = TitleFont(base);
-    p.setFont(titleFont);
-    QFontMetrics metrics(titleFont);
-    QRect titleRect(area.left() + 8, area.top() + 6, metrics.horizontalAdvance(title) + 8,
-                    metrics.height());
+    p.setFont(TitleFont(base));
+    QRect titleRect = PaintTitleBox(base, title).translated(area.topLeft());
     p.fillRect(titleRect, kTitleBox);
     p.setPen(kTitleText);
     p.drawText(titleRect.adjusted(4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, title);
     return titleRect;
+}
+
+void CDlgVedioShow::PaintCachedTitle(QPainter& p, const QRect& area, const std::string& title) {
+    // Laying the text out costs more than the rest of a small pane's paint;
+    // the box is drawn once per title and font and then copied.
+    if (title != titleText_ || font() != titleFont_ || titleBox_.isNull()) {
+        titleText_ = title;
+        titleFont_ = font();
+        QString text = QString::fromUtf8(title.c_str());
+        QRect box = PaintTitleBox(titleFont_, text);
+        titleBox_ = QPixmap(box.size());
+        QPainter boxPainter(&titleBox_);
+        boxPainter.translate(-box.topLeft());
+        PaintTitle(boxPainter, QRect(0, 0, box.right() + 1, box.bottom() + 1), titleFont_, text);
+    }
+    p.drawPixmap(area.left() + 8, area.top() + 6, titleBox_);
+}
+
+QRect CDlgVedioShow::PaintTitleBox(const QFont& base, const QString& title) {
+    QFontMetrics metrics(TitleFont(base));
+    return QRect(8, 6, metrics.horizontalAdvance(title) + 8, metrics.height());
 }
 
 void CDlgVedioShow::PaintPanTiltArrows(QPainter& p, const QRect& area) {

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <QDateTime>
+#include <QFont>
+#include <QPixmap>
 #include <QPoint>
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "account/DeviceInfo.h"
 #include "app/PaneChannel.h"
@@ -121,6 +124,8 @@ class CDlgVedioShow : public QWidget {
     // times its height. Returns the box.
     static QRect PaintTitle(class QPainter& p, const QRect& area, const QFont& base,
                             const QString& title);
+    // Where that box lies for an area at (0, 0).
+    static QRect PaintTitleBox(const QFont& base, const QString& title);
 
     // Test access: a drag on the picture as the mouse would do it.
     void SimulateDrag(QPoint from, QPoint to);
@@ -174,6 +179,7 @@ class CDlgVedioShow : public QWidget {
     void PaintRecordingsBox(class QPainter& p);
     void PaintPicture(class QPainter& p, const PictureSlots::Picture& picture);
     void PaintPanTiltArrows(class QPainter& p, const QRect& area);
+    void PaintCachedTitle(class QPainter& p, const QRect& area, const std::string& title);
     void PaintAlarmBorder(class QPainter& p, uint32_t rgb);
     void UpdateToolbarZone(QPoint pos);
     void OnChannelNotice(uint64_t generation, intptr_t state);
@@ -212,7 +218,11 @@ class CDlgVedioShow : public QWidget {
     std::optional<QRect> dragRect_;  // drawn until the next repaint request
 
     QTimer alertTimer_;
-    uint64_t picturesPainted_ = 0;      // GUI thread
+    uint64_t picturesPainted_ = 0;  // GUI thread
+    // The title box as last drawn, for the text and font it was drawn with.
+    std::string titleText_;
+    QFont titleFont_;
+    QPixmap titleBox_;
     std::optional<PaneView> toldView_;  // the view the channel has, if any
 };
 

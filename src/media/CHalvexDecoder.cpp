@@ -105,6 +105,9 @@ int CHalvexDecoder::Decode(const uint8_t* payload, size_t size) {
         return -1;
     }
     AVCodecContext* context = codec_->context.get();
+    // Read per slice by the decoder, so it may change between frames.
+    context->skip_loop_filter =
+        deblocking_.load(std::memory_order_relaxed) ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     AVPacket* packet = codec_->packet.get();
     av_packet_unref(packet);
     // Not reference-counted: the decoder copies what it keeps.

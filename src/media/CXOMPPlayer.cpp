@@ -344,6 +344,7 @@ void CXOMPPlayer::SetPaneView(const PaneView& view) {
     if (!options_.chooseStreamByPaneSize) {
         return;
     }
+    viewSize_.store(view.visible ? PackSize({view.width, view.height}) : 0);
     std::lock_guard lock(policyMutex_);
     policy_.SetView(view, TickCountMs());
     videoStep_->SetDecodeMode(policy_.Decode());
@@ -744,6 +745,7 @@ LiveChannelStats CXOMPPlayer::Stats() const {
     stats.droppedInvalid = counters.droppedInvalid + videoStep_->OversizeDrops();
     stats.skippedByView = videoStep_->PolicySkips();
     stats.streamSwitches = streamSwitches_.load();
+    stats.lightDecodes = lightDecodes_.load(std::memory_order_relaxed);
     stats.reconnectAttempts = receiver_->ReconnectAttempts();
     stats.reconnects = receiver_->Reconnects();
     stats.overlongMessages = receiver_->OverlongMessages();
@@ -787,6 +789,13 @@ void CXOMPPlayer::VideoLoop(AutoResetEvent& stop) {
     auto decode = [this](const FrameBuffer& frame, bool alarm) {
         currentAlarm_ = alarm;
         currentSendStamp_ = ReadSendStamp(frame.header);
+        uint64_t view = viewSize_.load();
+        bool deblock =
+            view == 0 || PaneStreamPolicy::DeblockFor(UnpackSize(view), decoder_->Size());
+        decoder_->SetDeblocking(deblock);
+        if (!deblock) {
+            lightDecodes_.fetch_add(1, std::memory_order_relaxed);
+        }
         decoder_->Decode(frame.Data(), frame.Size());
     };
     auto rest = [&stop, this](int ms) { return stop.Wait(ms) || stop_.load(); };

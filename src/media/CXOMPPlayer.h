@@ -109,6 +109,7 @@ struct LiveChannelStats {
     uint64_t droppedInvalid = 0;  // frames cut off by their message or too large for a buffer
     uint64_t skippedByView = 0;   // video frames not decoded: the pane was hidden or tiny
     uint64_t streamSwitches = 0;  // stream switches asked of the camera
+    uint64_t lightDecodes = 0;    // frames decoded without deblocking (a small pane)
     uint64_t reconnectAttempts = 0;
     uint64_t reconnects = 0;        // reconnection attempts that logged in
     uint64_t overlongMessages = 0;  // messages above the size limit, skipped
@@ -403,6 +404,10 @@ class CXOMPPlayer {
     std::atomic<int> shownStream_{-1};  // -1: the StreamID flag
     std::atomic<uint64_t> switchStartMs_{0};
     std::atomic<uint64_t> streamSwitches_{0};
+    // The pane's drawn picture size while it can be seen (packed as in the
+    // decoder); 0: not told, or hidden.
+    std::atomic<uint64_t> viewSize_{0};
+    std::atomic<uint64_t> lightDecodes_{0};
     PictureSize sizeBeforeSwitch_;  // video thread only
     // The last decoded size of each stream (main, sub), packed as in the
     // decoder; 0: none yet.

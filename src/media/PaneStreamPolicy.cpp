@@ -28,6 +28,15 @@ DecodeMode PaneStreamPolicy::DecodeFor(const PaneView& view) {
     return view.width < kTinyWidth ? DecodeMode::kKeyFramesOnly : DecodeMode::kAll;
 }
 
+bool PaneStreamPolicy::DeblockFor(PictureSize drawn, PictureSize picture) {
+    if (picture.Empty() || drawn.Empty()) {
+        return true;
+    }
+    bool small = static_cast<int64_t>(drawn.width) * 3 <= static_cast<int64_t>(picture.width) * 2 &&
+                 static_cast<int64_t>(drawn.height) * 3 <= static_cast<int64_t>(picture.height) * 2;
+    return !small;
+}
+
 void PaneStreamPolicy::SetView(const PaneView& view, uint64_t nowMs) {
     bool sizeChanged = !hasView_ || view.width != view_.width || view.height != view_.height;
     view_ = view;

@@ -538,6 +538,18 @@ TEST_F(PaneFixture, PictureFillsItsAreaInsideTheFrameAndCountsOncePerPicture) {
     EXPECT_EQ(image.pixel(w / 2, h - 1), qRgb(132, 132, 132));
     EXPECT_EQ(image.pixel(1, h / 2), qRgb(220, 220, 220));
     EXPECT_EQ(image.pixel(w / 2, h - 2), qRgb(220, 220, 220));
+    // The light line and the 2-pixel outline (white: not selected) are
+    // closed rings: every side and every corner.
+    const QRgb white = qRgb(255, 255, 255);
+    for (int d : {1, 2, 3}) {
+        SCOPED_TRACE("ring " + std::to_string(d));
+        QRgb ring = d == 1 ? qRgb(220, 220, 220) : white;
+        for (QPoint p : {QPoint(d, h / 2), QPoint(w - 1 - d, h / 2), QPoint(w / 2, d),
+                         QPoint(w / 2, h - 1 - d), QPoint(d, d), QPoint(w - 1 - d, d),
+                         QPoint(d, h - 1 - d), QPoint(w - 1 - d, h - 1 - d)}) {
+            EXPECT_EQ(image.pixel(p), ring) << p.x() << "," << p.y();
+        }
+    }
 
     // A repaint of the same picture is not a new one.
     Render(pane);

@@ -17,7 +17,8 @@ extern "C" {
 namespace orbisight {
 namespace {
 
-std::shared_ptr<const sim::VideoClip> Clip(int width, int height, int gop = 5) {
+std::shared_ptr<const sim::VideoClip> Clip(int width, int height, int gop = 5,
+                                           const char* preset = "ultrafast") {
     sim::VideoClipParams params;
     params.name = "Test";
     params.width = width;
@@ -26,7 +27,7 @@ std::shared_ptr<const sim::VideoClip> Clip(int width, int height, int gop = 5) {
     params.gop = gop;
     params.bitRate = 300000;
     params.seconds = 1;
-    params.preset = "ultrafast";
+    params.preset = preset;
     return sim::ClipCache::Instance().Get(params);
 }
 
@@ -92,6 +93,53 @@ TEST(CHalvexDecoder, TableOf128DecodersThenNone) {
     decoders.pop_back();
     CHalvexDecoder again;
     EXPECT_EQ(again.Slot(), freed);
+}
+
+// Without the deblocking filter the pictures differ (the filter is really
+// off) but only slightly, and switched back on between two frames the
+// decoder filters again from the next picture.
+TEST(CHalvexDecoder, DeblockingCanBeSwitchedBetweenFrames) {
+    auto clip = Clip(320, 180, 25, "superfast");  // ultrafast streams carry no filtering
+    auto lumaOf = [&](bool deblockFirstHalf, bool deblockSecondHalf) {
+        CHalvexDecoder decoder;
+        std::vector<std::vector<uint8_t>> luma;
+        decoder.SetPictureCallback([&](const AVFrame& picture) {
+            std::vector<uint8_t> rows;
+            for (int y = 0; y < picture.height; ++y) {
+                const uint8_t* row =
+                    picture.data[0] + static_cast<ptrdiff_t>(y) * picture.linesize[0];
+                rows.insert(rows.end(), row, row + picture.width);
+            }
+            luma.push_back(std::move(rows));
+        });
+        for (size_t i = 0; i < clip->frames.size(); ++i) {
+            decoder.SetDeblocking(i < clip->frames.size() / 2 ? deblockFirstHalf
+                                                              : deblockSecondHalf);
+            Decode(decoder, clip->frames[i].data);
+        }
+        return luma;
+    };
+    auto filtered = lumaOf(true, true);
+    auto unfiltered = lumaOf(false, false);
+    ASSERT_EQ(filtered.size(), clip->frames.size());
+    ASSERT_EQ(unfiltered.size(), filtered.size());
+    size_t last = filtered.size() - 1;
+    EXPECT_NE(unfiltered[last], filtered[last]);
+    double error = 0;
+    for (size_t i = 0; i < filtered[last].size(); ++i) {
+        double d = static_cast<double>(filtered[last][i]) - unfiltered[last][i];
+        error += d * d;
+    }
+    error /= static_cast<double>(filtered[last].size());
+    EXPECT_LT(error, 25.0) << "close to the filtered picture (mean squared error)";
+
+    // On again half way: the first picture after it is filtered, though
+    // its references were not, so it still differs from the fully filtered
+    // stream; the unfiltered stream's picture differs more.
+    auto mixed = lumaOf(false, true);
+    size_t half = clip->frames.size() / 2;
+    EXPECT_EQ(mixed[half - 1], unfiltered[half - 1]);
+    EXPECT_NE(mixed[half], unfiltered[half]);
 }
 
 // Feeds a decoder's pictures to a renderer and a sink, as the channel does.

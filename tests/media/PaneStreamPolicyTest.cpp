@@ -48,6 +48,22 @@ TEST(PaneStreamChoice, HiddenPanesDecodeNothingAndNarrowOnesKeyFramesOnly) {
     EXPECT_EQ(policy.Decode(), DecodeMode::kAll);
 }
 
+// Pictures drawn at two thirds of their size or less in both directions
+// are decoded without the deblocking filter: 426 x 240 of 640 x 360 is the
+// last such size.
+TEST(PaneStreamChoice, DeblockingIsSkippedFromTwoThirdsOfThePictureDown) {
+    EXPECT_FALSE(PaneStreamPolicy::DeblockFor({426, 240}, kSub360));
+    EXPECT_TRUE(PaneStreamPolicy::DeblockFor({427, 240}, kSub360));
+    EXPECT_TRUE(PaneStreamPolicy::DeblockFor({426, 241}, kSub360));
+    EXPECT_FALSE(PaneStreamPolicy::DeblockFor({1, 1}, kSub360));
+    EXPECT_TRUE(PaneStreamPolicy::DeblockFor({1920, 1080}, {1280, 720}));
+    // Nothing known: filtered.
+    EXPECT_TRUE(PaneStreamPolicy::DeblockFor({0, 0}, kSub360));
+    EXPECT_TRUE(PaneStreamPolicy::DeblockFor({100, 100}, {0, 0}));
+    // Huge sizes do not overflow.
+    EXPECT_FALSE(PaneStreamPolicy::DeblockFor({1 << 30, 1 << 30}, {0x7fffffff, 0x7fffffff}));
+}
+
 // The first start takes the pane's wish directly; afterwards a wish must
 // hold 700 ms before the switch is due.
 TEST(PaneStreamChoice, SwitchIsDueAfterTheWishHeldForTheDelay) {

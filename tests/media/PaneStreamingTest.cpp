@@ -250,6 +250,22 @@ TEST_F(PaneStreaming, RecordingWhileHiddenLosesNoFrame) {
     EXPECT_LE(decodedHidden, 1u);
 }
 
+// A pane drawn at two thirds of the picture or less decodes without the
+// deblocking filter; grown past that it filters again.
+TEST_F(PaneStreaming, SmallPanesDecodeWithoutDeblocking) {
+    Open({200, 112, true});  // the 320 x 180 sub stream at 62 %
+    ASSERT_TRUE(Decoded(5));
+    LiveChannelStats small = channel->Stats();
+    EXPECT_GE(small.lightDecodes, 4u);
+
+    channel->SetPaneView({214, 120, true});  // 67 %: filtered again
+    ASSERT_TRUE(CameraSends(2));             // a frame in the decoder's hands finishes first
+    uint64_t light = channel->Stats().lightDecodes;
+    uint64_t decoded = channel->Stats().decoded;
+    ASSERT_TRUE(Decoded(decoded + 10));
+    EXPECT_EQ(channel->Stats().lightDecodes, light);
+}
+
 // Without the setting the pane's view changes nothing: the channel's own
 // rule picks the stream and every picture is decoded.
 TEST_F(PaneStreaming, WithoutTheSettingTheViewIsIgnored) {
@@ -257,6 +273,7 @@ TEST_F(PaneStreaming, WithoutTheSettingTheViewIsIgnored) {
     ASSERT_TRUE(Decoded(10));
     EXPECT_EQ(channel->PictureSizeForPoints(), kMainSize);
     EXPECT_EQ(channel->Stats().skippedByView, 0u);
+    EXPECT_EQ(channel->Stats().lightDecodes, 0u);
     EXPECT_FALSE(channel->ChoosesStreamByPaneSize());
 }
 
