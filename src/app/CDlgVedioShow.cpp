@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QWindow>
 
@@ -14,6 +15,7 @@
 #include "app/PaneVideoSink.h"
 #include "app/RepaintBatch.h"
 #include "media/FrameStamp.h"
+#include "media/PictureStretch.h"
 #include "platform/Clock.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ShutterSound.h"
@@ -532,7 +534,7 @@ void CDlgVedioShow::PaintPicture(QPainter& p, const PictureSlots::Picture& pic) 
     QRect area = rect().adjusted(4, 4, -4, -4);
     if (pic.width == area.width() && pic.height == area.height()) {
         p.drawImage(area.topLeft(), image);
-    } else {
+    } else if (!StretchIntoWindowBuffer(p, area, pic)) {
         // A pane larger than the stream gets the picture at the stream's
         // size and stretches it here, in the one pass that writes the
         // window's buffer anyway; a picture converted for the previous pane
@@ -599,6 +601,55 @@ QRect CDlgVedioShow::PaintTitle(QPainter& p, const QRect& area, const QFont& bas
     p.setPen(kTitleText);
     p.drawText(titleRect.adjusted(4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, title);
     return titleRect;
+}
+
+bool CDlgVedioShow::StretchIntoWindowBuffer(QPainter& p, const QRect& area,
+                                            const PictureSlots::Picture& pic) {
+    // The painter's own scaled draw costs about as much as decoding the
+    // picture in full screen; written straight into the window's buffer,
+    // each source row is expanded once and repeated rows are copies. Only
+    // for what is plainly a 32-bit image of the window (or of a render)
+    // that nobody else shares; anything else takes the painter's way.
+    QPaintEngine* engine = p.paintEngine();
+    if (engine == nullptr || engine->type() != QPaintEngine::Raster || p.hasClipping()) {
+        return false;
+    }
+    QPaintDevice* device = engine->paintDevice();
+    if (device == nullptr || device->devType() != QInternal::Image) {
+        return false;
+    }
+    auto* buffer = static_cast<QImage*>(device);
+    QImage::Format format = buffer->format();
+    if (buffer->isNull() || !buffer->isDetached() || buffer->devicePixelRatio() != 1.0 ||
+        (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+         format != QImage::Format_ARGB32_Premultiplied)) {
+        return false;
+    }
+    const QTransform& transform = p.deviceTransform();
+    if (transform.type() > QTransform::TxTranslate) {
+        return false;
+    }
+    QRect target = area.translated(qRound(transform.dx()), qRound(transform.dy()));
+    QRect whole(0, 0, buffer->width(), buffer->height());
+    if (!whole.contains(target)) {
+        return false;
+    }
+    QRegion clip = engine->systemClip();
+    if (clip.isEmpty()) {
+        clip = QRegion(whole);
+    }
+    // constBits: the buffer the engine paints into, without a detach.
+    PixelBuffer out{reinterpret_cast<uint32_t*>(const_cast<uchar*>(buffer->constBits())),
+                    buffer->width(), buffer->height(), static_cast<int>(buffer->bytesPerLine())};
+    PixelRect into{target.left(), target.top(), target.width(), target.height()};
+    for (const QRect& part : clip.intersected(target)) {
+        PixelRect partRect{part.left(), part.top(), part.width(), part.height()};
+        if (!StretchNearest(pic.pixels, pic.width, pic.height, pic.strideBytes, out, into,
+                            partRect)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void CDlgVedioShow::PaintCachedTitle(QPainter& p, const QRect& area, const std::string& title) {

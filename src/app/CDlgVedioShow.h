@@ -179,6 +179,8 @@ class CDlgVedioShow : public QWidget {
     void PaintRecordingsBox(class QPainter& p);
     void PaintPicture(class QPainter& p, const PictureSlots::Picture& picture);
     void PaintPanTiltArrows(class QPainter& p, const QRect& area);
+    bool StretchIntoWindowBuffer(class QPainter& p, const QRect& area,
+                                 const PictureSlots::Picture& pic);
     void PaintCachedTitle(class QPainter& p, const QRect& area, const std::string& title);
     void PaintAlarmBorder(class QPainter& p, uint32_t rgb);
     void UpdateToolbarZone(QPoint pos);

@@ -13,11 +13,16 @@ RepaintBatch::RepaintBatch() {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setInterval(kWindowMs);
-    connect(&timer_, &QTimer::timeout, this, [this] { Flush(); });
+    connect(&timer_, &QTimer::timeout, this, [this] { WindowEnded(); });
 }
 
 void RepaintBatch::Request(QWidget* widget) {
     if (widget == nullptr) {
+        return;
+    }
+    if (!timer_.isActive()) {
+        widget->update();
+        timer_.start();
         return;
     }
     // A pane asks at most once per picture and pictures come at 25 a
@@ -26,9 +31,14 @@ void RepaintBatch::Request(QWidget* widget) {
     if (std::find(pending_.begin(), pending_.end(), widget) == pending_.end()) {
         pending_.emplace_back(widget);
     }
-    if (!timer_.isActive()) {
-        timer_.start();
+}
+
+void RepaintBatch::WindowEnded() {
+    if (pending_.empty()) {
+        return;  // quiet: the next request goes through at once
     }
+    Flush();
+    timer_.start();
 }
 
 void RepaintBatch::Flush() {

@@ -583,6 +583,61 @@ TEST_F(PaneFixture, PictureFillsItsAreaInsideTheFrameAndCountsOncePerPicture) {
     EXPECT_EQ(image.pixel(w - 1, h / 2), qRgb(132, 132, 132));
 }
 
+// A stream smaller than the pane is stretched straight into the window's
+// buffer: nearest neighbour, at the pane's place in the window, inside the
+// frame, and only where the window is being repainted.
+TEST_F(PaneFixture, AStretchedPictureLandsInItsPanesPlaceAndClip) {
+    CDlgVedioShow* pane = OpenCamera(Camera("ORBI1"));
+    pane->SetSelected(false);
+    const QRect area = pane->rect().adjusted(4, 4, -4, -4);
+    VideoSink* sink = log_->lastSettings.videoSink;
+    const PictureSize source{7, 5};
+    sink->SourceSizeChanged(source);
+    ASSERT_EQ(sink->WantedSize(), source);
+    auto colour = [](int x, int y) { return qRgb(10 + 30 * x, 20 + 40 * y, 200); };
+    PictureSlot slot = sink->BeginPicture(source);
+    ASSERT_TRUE(slot.Valid());
+    for (int y = 0; y < source.height; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(slot.pixels) +
+                                                y * slot.strideBytes);
+        for (int x = 0; x < source.width; ++x) {
+            row[x] = colour(x, y);
+        }
+    }
+    sink->EndPicture(VideoOverlay{});
+    QCoreApplication::processEvents();
+
+    const QPoint at = pane->mapTo(host_.get(), QPoint(0, 0));
+    ASSERT_NE(at, QPoint(0, 0)) << "the pane lies inside the window, not at its corner";
+    QImage window(host_->size(), QImage::Format_RGB32);
+    window.fill(Qt::black);
+    host_->render(&window);
+    auto expected = [&](int x, int y) {
+        return colour(static_cast<int>((2LL * x + 1) * source.width / (2LL * area.width())),
+                      static_cast<int>((2LL * y + 1) * source.height / (2LL * area.height())));
+    };
+    for (QPoint p : {QPoint(0, 0), QPoint(area.width() - 1, 0), QPoint(0, area.height() - 1),
+                     QPoint(area.width() - 1, area.height() - 1),
+                     QPoint(area.width() / 2, area.height() / 3), QPoint(area.width() / 7, 40)}) {
+        EXPECT_EQ(window.pixel(at + area.topLeft() + p), expected(p.x(), p.y()))
+            << p.x() << "," << p.y();
+    }
+    EXPECT_EQ(window.pixel(at + QPoint(0, pane->height() / 2)), qRgb(132, 132, 132));
+    EXPECT_EQ(window.pixel(at + QPoint(3, pane->height() / 2)), qRgb(255, 255, 255));
+    EXPECT_EQ(window.pixel(at + QPoint(pane->width() - 4, pane->height() / 2)),
+              qRgb(255, 255, 255));
+
+    // Only the left half of the pane repainted: the right half is left alone.
+    QImage half(host_->size(), QImage::Format_RGB32);
+    half.fill(Qt::black);
+    QRect left(at, QSize(pane->width() / 2, pane->height()));
+    host_->render(&half, QPoint(), QRegion(left));  // left.topLeft() lands at (0, 0)
+    QPoint inside = at + area.topLeft() + QPoint(10, area.height() / 2);
+    EXPECT_EQ(half.pixel(inside - left.topLeft()), window.pixel(inside));
+    QPoint outside = at + QPoint(pane->width() / 2 + 10, pane->height() / 2);
+    EXPECT_EQ(half.pixel(outside - left.topLeft()), qRgb(0, 0, 0));
+}
+
 // The benchmark's view of the wall: one line per pane in use, in the form
 // live_bench reads, and the latency record emptied by each call.
 TEST_F(PaneFixture, WallStatsListThePanesInUseAndStartTheLatencyRecord) {
