@@ -89,6 +89,7 @@ struct Sample {
     long long cpuMs = 0;
     long long rssKib = 0;
     int panes = 0;
+    long long windowPixels = 0;  // the top-level window's
     std::map<int, PaneSample> pane;
     unsigned long long latencyCount = 0;
     unsigned latencyP50 = 0;
@@ -103,8 +104,13 @@ Sample ReadSample(const std::string& file) {
     bool head = false;
     bool latency = false;
     while (std::getline(in, line)) {
-        if (std::sscanf(line.c_str(), "monotonic_ms=%llu cpu_ms=%lld rss_kib=%lld panes=%d",
-                        &sample.monotonicMs, &sample.cpuMs, &sample.rssKib, &sample.panes) == 4) {
+        int windowWidth = 0;
+        int windowHeight = 0;
+        if (std::sscanf(line.c_str(),
+                        "monotonic_ms=%llu cpu_ms=%lld rss_kib=%lld panes=%d window=%dx%d",
+                        &sample.monotonicMs, &sample.cpuMs, &sample.rssKib, &sample.panes,
+                        &windowWidth, &windowHeight) == 6) {
+            sample.windowPixels = static_cast<long long>(windowWidth) * windowHeight;
             head = true;
             continue;
         }
@@ -285,7 +291,11 @@ Row RunOne(const WindowBenchOptions& options, int cameras, int policy, const sim
     row.bareCores = bareCpu / row.window;
     row.ratio = bareCpu > 0 ? cpu / bareCpu : 0;
     row.cpuPerShownMs = painted > 0 ? cpu / static_cast<double>(painted) * 1000 : 0;
-    row.mibPerChannel = static_cast<double>(b.rssKib - z.rssKib) / 1024.0 / cameras;
+    // The window's own buffer (4 bytes a pixel) grows when it goes full
+    // screen after Z; that is no channel's memory.
+    double windowGrowthKib = static_cast<double>(b.windowPixels - z.windowPixels) * 4 / 1024.0;
+    row.mibPerChannel =
+        (static_cast<double>(b.rssKib - z.rssKib) - windowGrowthKib) / 1024.0 / cameras;
     row.latencyP50 = b.latencyP50;
     row.latencyP99 = b.latencyP99;
     row.latencyCount = b.latencyCount;

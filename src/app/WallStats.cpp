@@ -38,10 +38,14 @@ std::string WallStatsText(VideoWall& wall) {
         panes += line;
     }
     std::string text;
-    std::snprintf(line, sizeof line, "monotonic_ms=%llu cpu_ms=%lld rss_kib=%lld panes=%d\n",
+    QWidget* window = wall.Pane(0)->window();  // the panes live in the top-level window
+    qreal ratio = window->devicePixelRatioF();
+    std::snprintf(line, sizeof line,
+                  "monotonic_ms=%llu cpu_ms=%lld rss_kib=%lld panes=%d window=%dx%d\n",
                   static_cast<unsigned long long>(TickCountMs()),
                   static_cast<long long>(ProcessCpuMicroseconds() / 1000),
-                  static_cast<long long>(ResidentBytes() / 1024), inUse);
+                  static_cast<long long>(ResidentBytes() / 1024), inUse,
+                  qRound(window->width() * ratio), qRound(window->height() * ratio));
     text += line;
     text += panes;
     LatencyRecorder& latency = PaintLatency();

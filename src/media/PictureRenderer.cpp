@@ -148,6 +148,8 @@ bool PictureRenderer::Convert(const AVFrame& picture, const PictureSlot& target)
     bool fullRange = picture.color_range == AVCOL_RANGE_JPEG;
     AVPixelFormat format = PlainFormat(picture.format, fullRange);
     bool twoPass = HasSlack(target) && format == AV_PIX_FMT_YUV420P;
+    bool sameSize = twoPass && picture.width == target.width && picture.height == target.height &&
+                    (picture.height & 1) == 0;
     Converter& c = *converter_;
     if (c.sourceWidth != picture.width || c.sourceHeight != picture.height ||
         c.sourceFormat != format || c.sourceFullRange != fullRange ||
@@ -156,7 +158,18 @@ bool PictureRenderer::Convert(const AVFrame& picture, const PictureSlot& target)
         // Bilinear: the cheapest filter that does not alias visibly when a
         // wall of small panes shrinks 720p pictures four- to sixfold.
         constexpr int kFlags = SWS_BILINEAR;
-        if (twoPass) {
+        if (twoPass && sameSize) {
+            // Nothing to scale: straight into the colour converter (the
+            // decoder's rows are padded, its row count is even).
+            c.convert.reset(sws_getContext(picture.width, picture.height, AV_PIX_FMT_YUV420P,
+                                           target.width, target.height, kSlotFormat, SWS_POINT,
+                                           nullptr, nullptr, nullptr));
+            if (!c.convert) {
+                c.Reset();
+                return false;
+            }
+            SetColourSpace(c.convert.get(), fullRange);
+        } else if (twoPass) {
             int evenRows = (target.height + 1) & ~1;
             c.planes = ffmpeg::MakeFrame();
             c.planes->format = AV_PIX_FMT_YUV420P;
@@ -215,6 +228,10 @@ bool PictureRenderer::Convert(const AVFrame& picture, const PictureSlot& target)
     int slotStrides[4] = {target.strideBytes, 0, 0, 0};
     if (!twoPass) {
         return sws_scale(c.direct.get(), picture.data, picture.linesize, 0, picture.height, slot,
+                         slotStrides) > 0;
+    }
+    if (sameSize) {
+        return sws_scale(c.convert.get(), picture.data, picture.linesize, 0, picture.height, slot,
                          slotStrides) > 0;
     }
     const AVFrame* source = &picture;

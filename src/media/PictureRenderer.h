@@ -19,7 +19,8 @@ namespace orbisight {
 // with its SIMD colour converter (which wants an even row count and rows it
 // may overrun by up to 7 pixels). So when the slot has the slack for it
 // (PictureSlots' buffers do), the picture is scaled as YUV into a small
-// buffer of the pane's size and converted from there into the slot;
+// buffer of the pane's size and converted from there into the slot (a
+// picture already at that size goes straight into the converter);
 // otherwise it is converted and scaled in one pass. The converters are
 // rebuilt only when the picture size or the sink size changes.
 class PictureRenderer {

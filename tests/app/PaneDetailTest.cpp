@@ -652,11 +652,15 @@ TEST_F(PaneFixture, WallStatsListThePanesInUseAndStartTheLatencyRecord) {
     long long rss = -1;
     unsigned long long now = 0;
     int panes = -1;
-    ASSERT_EQ(std::sscanf(first.c_str(), "monotonic_ms=%llu cpu_ms=%lld rss_kib=%lld panes=%d",
-                          &now, &cpu, &rss, &panes),
-              4)
+    int windowWidth = -1;
+    int windowHeight = -1;
+    ASSERT_EQ(std::sscanf(first.c_str(),
+                          "monotonic_ms=%llu cpu_ms=%lld rss_kib=%lld panes=%d window=%dx%d", &now,
+                          &cpu, &rss, &panes, &windowWidth, &windowHeight),
+              6)
         << first;
     EXPECT_EQ(panes, 1);
+    EXPECT_EQ(QSize(windowWidth, windowHeight), host_->size());
     EXPECT_GT(rss, 0);
     size_t at = first.find("\npane ");
     ASSERT_NE(at, std::string::npos) << first;

@@ -240,16 +240,18 @@ TEST(PictureRenderer, Bt601LimitedRangeIntoOpaqueRgb32) {
         uint8_t y, u, v;
         uint32_t r, g, b;
     };
-    for (bool slack : {false, true}) {
+    // Scaled, and at the picture's own size (no scaling pass at all).
+    for (auto [slack, tw, th] : {std::tuple{false, 37, 21}, std::tuple{true, 37, 21},
+                                 std::tuple{false, 64, 36}, std::tuple{true, 64, 36}}) {
         PictureRenderer renderer;
         for (Case c : {Case{235, 128, 128, 255, 255, 255}, Case{16, 128, 128, 0, 0, 0},
                        Case{81, 90, 240, 255, 0, 0}, Case{145, 54, 34, 0, 255, 0},
                        Case{41, 240, 110, 0, 0, 255}}) {
             SolidPicture picture(64, 36, c.y, c.u, c.v);
-            Target target(37, 21, slack);
+            Target target(tw, th, slack);
             ASSERT_TRUE(renderer.Convert(*picture.frame, target.slot));
             EXPECT_TRUE(target.GuardIntact());
-            for (auto [x, y] : {std::pair{0, 0}, std::pair{36, 20}, std::pair{18, 10}}) {
+            for (auto [x, y] : {std::pair{0, 0}, std::pair{tw - 1, th - 1}, std::pair{18, 10}}) {
                 uint32_t pixel = target.At(x, y);
                 EXPECT_EQ(pixel >> 24, 0xffu);
                 EXPECT_NEAR(Channel(pixel, 16), c.r, 4) << int(c.y) << " slack " << slack;
