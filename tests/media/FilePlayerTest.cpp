@@ -386,6 +386,43 @@ TEST(FilePlayerTest, DecodesEveryPictureOfARecordingIntoTheSink) {
     EXPECT_EQ(fast.player->Stats().pictures, clip->frames.size() / 5);
 }
 
+// A recording made across a switch of the camera's stream (the pane grew
+// to full screen): the sub stream's pictures, then from a key frame on the
+// main stream's, in one file. Every picture of both plays, each at its own
+// size.
+TEST(FilePlayerTest, ARecordingAcrossAStreamSwitchPlaysBothSizes) {
+    auto sub = SmallClip();
+    sim::VideoClipParams mainParams;
+    mainParams.name = "Play";
+    mainParams.width = 320;
+    mainParams.height = 240;
+    mainParams.fps = 25;
+    mainParams.gop = 5;
+    mainParams.bitRate = 300000;
+    mainParams.seconds = 1;
+    mainParams.preset = "ultrafast";
+    auto main = sim::ClipCache::Instance().Get(mainParams);
+    ASSERT_TRUE(sub && main && !sub->frames.empty() && !main->frames.empty());
+    ASSERT_TRUE(main->frames[0].key);
+    RecordFileMaker maker;
+    uint32_t time = 0;
+    for (const auto* clip : {sub.get(), main.get()}) {
+        for (const auto& frame : clip->frames) {
+            maker.Video(time, frame.key, frame.data);
+            time += 40;
+        }
+    }
+    TempFile file;
+    ASSERT_TRUE(maker.WriteTo(file.Path()));
+    HeadlessVideoSink sink(HeadlessVideoSink::SizeMode::kSourceSize);
+    PacedPlayer paced(&sink);
+    ASSERT_TRUE(paced.PlayToEnd(file.Path()));
+    EXPECT_EQ(paced.player->Stats().pictures, sub->frames.size() + main->frames.size());
+    EXPECT_EQ(sink.Pictures(), sub->frames.size() + main->frames.size());
+    EXPECT_EQ(sink.SourceSize(), (PictureSize{320, 240}));
+    EXPECT_FALSE(paced.player->Index().Damaged());
+}
+
 TEST(FilePlayerTest, ADamagedRecordingPlaysUpToTheDamageAndSaysSo) {
     auto clip = SmallClip();
     ASSERT_TRUE(clip && !clip->frames.empty());
