@@ -344,14 +344,15 @@ TEST(FilePlayerTest, NothingPlaysWithoutRecords) {
     EXPECT_EQ(player.OpenFile(std::filesystem::temp_directory_path().string()), 0);  // a folder
 }
 
-std::shared_ptr<const sim::VideoClip> SmallClip() {
+std::shared_ptr<const sim::VideoClip> SmallClip(int width = 160, int height = 120,
+                                                int bitRate = 200000) {
     sim::VideoClipParams params;
     params.name = "Play";
-    params.width = 160;
-    params.height = 120;
+    params.width = width;
+    params.height = height;
     params.fps = 25;
     params.gop = 5;
-    params.bitRate = 200000;
+    params.bitRate = bitRate;
     params.seconds = 1;
     params.preset = "ultrafast";
     return sim::ClipCache::Instance().Get(params);
@@ -392,16 +393,7 @@ TEST(FilePlayerTest, DecodesEveryPictureOfARecordingIntoTheSink) {
 // size.
 TEST(FilePlayerTest, ARecordingAcrossAStreamSwitchPlaysBothSizes) {
     auto sub = SmallClip();
-    sim::VideoClipParams mainParams;
-    mainParams.name = "Play";
-    mainParams.width = 320;
-    mainParams.height = 240;
-    mainParams.fps = 25;
-    mainParams.gop = 5;
-    mainParams.bitRate = 300000;
-    mainParams.seconds = 1;
-    mainParams.preset = "ultrafast";
-    auto main = sim::ClipCache::Instance().Get(mainParams);
+    auto main = SmallClip(320, 240, 300000);
     ASSERT_TRUE(sub && main && !sub->frames.empty() && !main->frames.empty());
     ASSERT_TRUE(main->frames[0].key);
     RecordFileMaker maker;
