@@ -34,6 +34,8 @@ class RepaintBatch : public QObject {
     void Flush();
 
     int Pending() const { return static_cast<int>(pending_.size()); }
+    // No window is open: the next request goes through at once.
+    bool Quiet() const { return !timer_.isActive(); }
 
   private:
     RepaintBatch();
