@@ -17,7 +17,7 @@
 // The conversion alone, per pane size of those walls (see RunConvertBench).
 //
 //   scripts/isolated build/bin/live_bench --window [--cameras 16,36,64]
-//       [--policy on|off|both] [--seconds S] [--warmup S] [--sim-nice N]
+//       [--policy on|off|both] [--seconds S] [--warmup S] [--sim-nice N] [--rounds R]
 //
 // The same for the real client: orbisight under Xvfb with the pictures
 // painted (see bench/live/WindowBench.h and docs/media.md).
@@ -436,6 +436,8 @@ int main(int argc, char** argv) {
             windowOptions.policies = policy == "on"    ? std::vector<int>{1}
                                      : policy == "off" ? std::vector<int>{0}
                                                        : std::vector<int>{0, 1};
+        } else if (arg == "--rounds" && i + 1 < argc) {
+            windowOptions.rounds = std::clamp(std::atoi(argv[++i]), 1, 20);
         } else if (arg == "--sim-nice" && i + 1 < argc) {
             windowOptions.simNice = std::clamp(std::atoi(argv[++i]), 0, 19);
         } else if (arg == "--source" && i + 1 < argc) {
@@ -457,7 +459,7 @@ int main(int argc, char** argv) {
                          "usage: live_bench [--max N | --only N] [--seconds S] [--warmup S] "
                          "[--decoder-threads T] [--upscale]\n"
                          "       live_bench --window [--cameras N[,N...]] [--policy on|off|both] "
-                         "[--seconds S] [--warmup S] [--sim-nice N] [--source DIR]\n"
+                         "[--seconds S] [--warmup S] [--sim-nice N] [--rounds R] [--source DIR]\n"
                          "       live_bench --convert\n");
             return 2;
         }

@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -306,6 +307,37 @@ Row RunOne(const WindowBenchOptions& options, int cameras, int policy, const sim
     return row;
 }
 
+// Each column's median over the runs (drops: the most of any run).
+Row MedianRow(const std::vector<Row>& rows) {
+    auto median = [&rows](auto field) {
+        std::vector<double> values;
+        for (const Row& row : rows) {
+            values.push_back(static_cast<double>(field(row)));
+        }
+        std::sort(values.begin(), values.end());
+        size_t n = values.size();
+        return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    };
+    Row m = rows.front();
+    m.receivedPerSecond = median([](const Row& r) { return r.receivedPerSecond; });
+    m.decodedPerSecond = median([](const Row& r) { return r.decodedPerSecond; });
+    m.paintedPerSecond = median([](const Row& r) { return r.paintedPerSecond; });
+    for (const Row& row : rows) {
+        m.dropped = std::max(m.dropped, row.dropped);
+    }
+    m.clientCores = median([](const Row& r) { return r.clientCores; });
+    m.bareCores = median([](const Row& r) { return r.bareCores; });
+    m.ratio = median([](const Row& r) { return r.ratio; });
+    m.cpuPerShownMs = median([](const Row& r) { return r.cpuPerShownMs; });
+    m.mibPerChannel = median([](const Row& r) { return r.mibPerChannel; });
+    m.latencyP50 = static_cast<unsigned>(median([](const Row& r) { return r.latencyP50; }));
+    m.latencyP99 = static_cast<unsigned>(median([](const Row& r) { return r.latencyP99; }));
+    m.simCores = median([](const Row& r) { return r.simCores; });
+    m.bareMainMs = median([](const Row& r) { return r.bareMainMs; });
+    m.bareSubMs = median([](const Row& r) { return r.bareSubMs; });
+    return m;
+}
+
 }  // namespace
 
 int RunWindowBench(const WindowBenchOptions& options) {
@@ -331,22 +363,32 @@ int RunWindowBench(const WindowBenchOptions& options) {
                 "", "", "", "", "", "cores", "cores", "", "", "panes", "", "ms", "ms", "cores",
                 "720/360");
     int failures = 0;
+    auto print = [](const Row& row, const char* label) {
+        std::printf(
+            "%7d %6s %10s %9.1f %9.1f %9.1f %7llu %7.3f %7.3f %6.2fx %9.3f %6d %8.1f %6u %6u "
+            "%6.3f %3.2f/%3.2f%s\n",
+            row.cameras, row.policy ? "on" : "off", row.area.c_str(), row.receivedPerSecond,
+            row.decodedPerSecond, row.paintedPerSecond, row.dropped, row.clientCores, row.bareCores,
+            row.ratio, row.cpuPerShownMs, row.mainPanes, row.mibPerChannel, row.latencyP50,
+            row.latencyP99, row.simCores, row.bareMainMs, row.bareSubMs, label);
+        std::fflush(stdout);
+    };
     for (int cameras : options.cameras) {
         for (int policy : options.policies) {
-            Row row = RunOne(options, cameras, policy, *main, *sub);
-            if (!row.ok) {
-                ++failures;
-                std::printf("%7d %6s   (failed)\n", cameras, policy ? "on" : "off");
-                continue;
+            std::vector<Row> rows;
+            for (int round = 0; round < std::max(1, options.rounds); ++round) {
+                Row row = RunOne(options, cameras, policy, *main, *sub);
+                if (!row.ok) {
+                    ++failures;
+                    std::printf("%7d %6s   (failed)\n", cameras, policy ? "on" : "off");
+                    continue;
+                }
+                print(row, "");
+                rows.push_back(row);
             }
-            std::printf(
-                "%7d %6s %10s %9.1f %9.1f %9.1f %7llu %7.3f %7.3f %6.2fx %9.3f %6d %8.1f %6u %6u "
-                "%6.3f %3.2f/%3.2f\n",
-                cameras, policy ? "on" : "off", row.area.c_str(), row.receivedPerSecond,
-                row.decodedPerSecond, row.paintedPerSecond, row.dropped, row.clientCores,
-                row.bareCores, row.ratio, row.cpuPerShownMs, row.mainPanes, row.mibPerChannel,
-                row.latencyP50, row.latencyP99, row.simCores, row.bareMainMs, row.bareSubMs);
-            std::fflush(stdout);
+            if (rows.size() > 1) {
+                print(MedianRow(rows), "  median");
+            }
         }
     }
     return failures == 0 ? 0 : 1;

@@ -17,6 +17,10 @@ struct WindowBenchOptions {
     int warmupSeconds = 6;
     int seconds = 10;
     int simNice = 10;
+    // Runs of each wall; with more than one, a median line follows them
+    // (the machine's speed may drift between runs: compare each run's ratio
+    // to its own bare reference).
+    int rounds = 1;
 };
 
 int RunWindowBench(const WindowBenchOptions& options);
