@@ -662,8 +662,8 @@ void CDlgVedioShow::PaintCachedTitle(QPainter& p, const QRect& area, const std::
         QRect box = PaintTitleBox(titleFont_, text);
         titleBox_ = QPixmap(box.size());
         QPainter boxPainter(&titleBox_);
-        boxPainter.translate(-box.topLeft());
-        PaintTitle(boxPainter, QRect(0, 0, box.right() + 1, box.bottom() + 1), titleFont_, text);
+        // An area whose title box lands at the pixmap's corner.
+        PaintTitle(boxPainter, QRect(-box.topLeft(), box.size()), titleFont_, text);
     }
     p.drawPixmap(area.left() + 8, area.top() + 6, titleBox_);
 }

@@ -39,8 +39,8 @@ class CHalvexDecoder {
 
     void SetPictureCallback(PictureCallback callback) { callback_ = std::move(callback); }
 
-    // Decodes one access unit. payload must be followed by 64 readable bytes
-    // (FrameBuffer provides them). Returns size when the decoder took the
+    // Decodes one access unit (copied into the decoder's own padded buffer,
+    // so payload needs no padding). Returns size when the decoder took the
     // frame, 0 or less when it rejected it, and -1 for size 0 or no slot.
     int Decode(const uint8_t* payload, size_t size);
 

@@ -158,7 +158,7 @@ bool PictureRenderer::Convert(const AVFrame& picture, const PictureSlot& target)
         // Bilinear: the cheapest filter that does not alias visibly when a
         // wall of small panes shrinks 720p pictures four- to sixfold.
         constexpr int kFlags = SWS_BILINEAR;
-        if (twoPass && sameSize) {
+        if (sameSize) {
             // Nothing to scale: straight into the colour converter (the
             // decoder's rows are padded, its row count is even).
             c.convert.reset(sws_getContext(picture.width, picture.height, AV_PIX_FMT_YUV420P,
