@@ -106,7 +106,7 @@ void CWaveIn::EncodeBuffer(const int16_t* samples, size_t count) {
     header.size = static_cast<uint32_t>(encodedSize_);
     header.rate = static_cast<uint32_t>(encoder_->SampleRate());
     header.timeStamp = 0;
-    queue_.Push(MediaFrame::Make(header, encoded_.get()));
+    queue_.Push(header, encoded_.get(), 0);
 }
 
 }  // namespace orbisight

@@ -54,16 +54,14 @@ void FrameSplitter::QueueVideo(const FrameHeader& header, const uint8_t* payload
             droppedGate_.fetch_add(1, std::memory_order_relaxed);
             return;
         }
-        if (video_.Push(
-                MediaFrame::Make(header, payload, connection_.load(std::memory_order_relaxed)))) {
+        if (video_.Push(header, payload, connection_.load(std::memory_order_relaxed))) {
             waitingForKey_.store(false);
         } else {
             droppedQueue_.fetch_add(1, std::memory_order_relaxed);
         }
         return;
     }
-    if (!video_.Push(
-            MediaFrame::Make(header, payload, connection_.load(std::memory_order_relaxed)))) {
+    if (!video_.Push(header, payload, connection_.load(std::memory_order_relaxed))) {
         droppedQueue_.fetch_add(1, std::memory_order_relaxed);
         waitingForKey_.store(true);
     }
@@ -75,8 +73,7 @@ void FrameSplitter::QueueAudio(const FrameHeader& header, const uint8_t* payload
         droppedInvalid_.fetch_add(1, std::memory_order_relaxed);
         return;
     }
-    if (!audio_.Push(
-            MediaFrame::Make(header, payload, connection_.load(std::memory_order_relaxed)))) {
+    if (!audio_.Push(header, payload, connection_.load(std::memory_order_relaxed))) {
         droppedQueue_.fetch_add(1, std::memory_order_relaxed);
     }
 }

@@ -13,6 +13,7 @@ namespace orbisight {
 struct MediaFrame {
     FrameHeader header;
     std::unique_ptr<uint8_t[]> payload;  // header.size bytes
+    size_t capacity = 0;                 // bytes allocated at payload
     // Which of the channel's connections brought it (see
     // FrameSplitter::BeginConnection): a decoder must not carry one
     // connection's state into the next.
@@ -32,7 +33,25 @@ struct MediaFrame {
         } else {
             frame->payload = std::make_unique<uint8_t[]>(header.size);  // zero-filled
         }
+        frame->capacity = header.size;
         return frame;
+    }
+
+    // Refills a frame taken from a queue's spares with a copy of `payload`
+    // (header.size bytes), growing its buffer only when it is too small.
+    void Refill(const FrameHeader& newHeader, const uint8_t* data, uint32_t newConnection) {
+        if (newHeader.size > capacity || !payload) {
+            // Rounded up so that a stream of slowly growing frames does not
+            // reallocate every time.
+            size_t grown = (static_cast<size_t>(newHeader.size) + 4095) & ~size_t{4095};
+            payload = std::make_unique_for_overwrite<uint8_t[]>(grown);
+            capacity = grown;
+        }
+        header = newHeader;
+        connection = newConnection;
+        if (newHeader.size > 0) {
+            std::memcpy(payload.get(), data, newHeader.size);
+        }
     }
 };
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "media/AreaScale.h"
 #include "media/FfmpegHandles.h"
 
 #if defined(__SSE2__)
@@ -100,6 +101,12 @@ struct PictureRenderer::Converter {
     // ratios), then scaled from there.
     ffmpeg::FramePtr halves[2];
     int halvings = 0;
+    // What is left after the halvings is at most a factor of 2 in each
+    // direction for a wall pane: a box filter per plane then (luma, chroma).
+    // Otherwise (a picture grown, or halvings ruled out by odd sizes)
+    // libswscale scales.
+    AreaScaler area[2];
+    bool useArea = false;
     int sourceWidth = 0;
     int sourceHeight = 0;
     int sourceFormat = -1;
@@ -116,6 +123,7 @@ struct PictureRenderer::Converter {
         halves[0].reset();
         halves[1].reset();
         halvings = 0;
+        useArea = false;
         sourceWidth = 0;
     }
 };
@@ -190,13 +198,20 @@ bool PictureRenderer::Convert(const AVFrame& picture, const PictureSlot& target)
                     return false;
                 }
             }
-            c.scale.reset(sws_getContext(picture.width >> c.halvings, picture.height >> c.halvings,
-                                         format, target.width, target.height, AV_PIX_FMT_YUV420P,
-                                         kFlags, nullptr, nullptr, nullptr));
+            int halfWidth = picture.width >> c.halvings;
+            int halfHeight = picture.height >> c.halvings;
+            c.useArea = c.area[0].Prepare(halfWidth, halfHeight, target.width, target.height) &&
+                        c.area[1].Prepare((halfWidth + 1) / 2, (halfHeight + 1) / 2,
+                                          (target.width + 1) / 2, (target.height + 1) / 2);
+            if (!c.useArea) {
+                c.scale.reset(sws_getContext(halfWidth, halfHeight, format, target.width,
+                                             target.height, AV_PIX_FMT_YUV420P, kFlags, nullptr,
+                                             nullptr, nullptr));
+            }
             c.convert.reset(sws_getContext(target.width, evenRows, AV_PIX_FMT_YUV420P, target.width,
                                            evenRows, kSlotFormat, SWS_POINT, nullptr, nullptr,
                                            nullptr));
-            if (!c.scale || !c.convert) {
+            if ((!c.useArea && !c.scale) || !c.convert) {
                 c.Reset();
                 return false;
             }
@@ -245,8 +260,13 @@ bool PictureRenderer::Convert(const AVFrame& picture, const PictureSlot& target)
         source = half;
     }
     AVFrame* planes = c.planes.get();
-    if (sws_scale(c.scale.get(), source->data, source->linesize, 0, source->height, planes->data,
-                  planes->linesize) <= 0) {
+    if (c.useArea) {
+        for (int plane = 0; plane < 3; ++plane) {
+            c.area[plane == 0 ? 0 : 1].Scale(source->data[plane], source->linesize[plane],
+                                             planes->data[plane], planes->linesize[plane]);
+        }
+    } else if (sws_scale(c.scale.get(), source->data, source->linesize, 0, source->height,
+                         planes->data, planes->linesize) <= 0) {
         return false;
     }
     if ((target.height & 1) != 0) {

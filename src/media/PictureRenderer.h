@@ -21,8 +21,11 @@ namespace orbisight {
 // (PictureSlots' buffers do), the picture is scaled as YUV into a small
 // buffer of the pane's size and converted from there into the slot (a
 // picture already at that size goes straight into the converter);
-// otherwise it is converted and scaled in one pass. The converters are
-// rebuilt only when the picture size or the sink size changes.
+// otherwise it is converted and scaled in one pass. Shrinking as YUV is
+// exact halvings with a 2 x 2 box, then a box filter of a factor up to 2
+// (AreaScaler); libswscale scales only what that does not cover (growing,
+// odd sizes that cannot halve). The converters are rebuilt only when the
+// picture size or the sink size changes.
 class PictureRenderer {
   public:
     PictureRenderer();

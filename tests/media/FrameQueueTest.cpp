@@ -89,6 +89,52 @@ TEST(CQueueBuf, FrameLargerThanTheTargetIsDroppedNotCopied) {
     EXPECT_EQ(queue.Size(), 0u);
 }
 
+TEST(CQueueBuf, RefilledSparesCarryEachFramesOwnBytes) {
+    // Popped frames are refilled by later pushes: a frame must come out
+    // with its own size and bytes whether its spare was larger, exactly as
+    // large, or too small (4096 is the first rounded capacity).
+    CQueueBuf queue;
+    FrameBuffer buffer(8192);
+    const uint32_t sizes[] = {4096, 1, 4096, 4097, 0, 3, 8192, 2};
+    for (int round = 0; round < 2; ++round) {
+        uint8_t fill = 0;
+        for (uint32_t size : sizes) {
+            std::vector<uint8_t> payload(size, ++fill);
+            ASSERT_TRUE(queue.Push(Header(mediatype::kVideo, size, false, 25, fill), payload.data(),
+                                   40u + fill));
+        }
+        fill = 0;
+        for (uint32_t size : sizes) {
+            ++fill;
+            ASSERT_EQ(queue.Pop(buffer), CQueueBuf::PopResult::kFrame);
+            ASSERT_EQ(buffer.Size(), size);
+            EXPECT_EQ(buffer.header.timeStamp, fill);
+            EXPECT_EQ(buffer.connection, 40u + fill);
+            for (uint32_t i = 0; i < size; ++i) {
+                ASSERT_EQ(buffer.Data()[i], fill) << "size " << size << " byte " << i;
+            }
+        }
+        // Interleaved: each push refills the frame the pop before emptied.
+        for (uint32_t size : sizes) {
+            std::vector<uint8_t> payload(size);
+            for (uint32_t i = 0; i < size; ++i) {
+                payload[i] = static_cast<uint8_t>(i * 7 + size);
+            }
+            ASSERT_TRUE(queue.Push(Header(mediatype::kVideo, size), payload.data(), 1));
+            ASSERT_EQ(queue.Pop(buffer), CQueueBuf::PopResult::kFrame);
+            ASSERT_EQ(buffer.Size(), size);
+            EXPECT_EQ(std::vector<uint8_t>(buffer.Data(), buffer.Data() + size), payload);
+        }
+    }
+    // A full queue refuses the copy too.
+    uint8_t byte = 5;
+    for (size_t i = 0; i < CQueueBuf::kCapacity; ++i) {
+        ASSERT_TRUE(queue.Push(Header(mediatype::kVideo, 1), &byte, 0));
+    }
+    EXPECT_FALSE(queue.Push(Header(mediatype::kVideo, 1), &byte, 0));
+    EXPECT_EQ(queue.Size(), CQueueBuf::kCapacity);
+}
+
 TEST(FrameSplitter, SplitsVideoAndAudioAndFixesRates) {
     FrameSplitter splitter;
     std::vector<uint8_t> data;
