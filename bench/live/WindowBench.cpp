@@ -193,6 +193,11 @@ struct Row {
     double simCores = 0;
     double bareMainMs = 0;
     double bareSubMs = 0;
+    // The same against bare decoding at the stream's own rate (see
+    // PacedCpuPerFrame): what decoding a live stream costs by itself.
+    double pacedRatio = 0;
+    double pacedMainMs = 0;
+    double pacedSubMs = 0;
 };
 
 Row RunOne(const WindowBenchOptions& options, int cameras, int policy, const sim::VideoClip& main,
@@ -246,6 +251,12 @@ Row RunOne(const WindowBenchOptions& options, int cameras, int policy, const sim
     double bareSub = (bareBefore[1] + ReferenceCpuPerFrame(sub, 1)) / 2;
     row.bareMainMs = bareMain * 1000;
     row.bareSubMs = bareSub * 1000;
+    // Two seconds of each stream, after the run (the client has quit).
+    constexpr int kPacedFrames = 50;
+    double pacedMain = PacedCpuPerFrame(main, main.params.fps, kPacedFrames);
+    double pacedSub = PacedCpuPerFrame(sub, sub.params.fps, kPacedFrames);
+    row.pacedMainMs = pacedMain * 1000;
+    row.pacedSubMs = pacedSub * 1000;
 
     Sample z = ReadSample(work + "/z");
     Sample a = ReadSample(work + "/a");
@@ -260,6 +271,7 @@ Row RunOne(const WindowBenchOptions& options, int cameras, int policy, const sim
     unsigned long long painted = 0;
     unsigned long long frames = 0;
     double bareCpu = 0;
+    double pacedCpu = 0;
     for (const auto& [slot, after] : b.pane) {
         PaneSample before;
         if (auto it = a.pane.find(slot); it != a.pane.end()) {
@@ -273,12 +285,14 @@ Row RunOne(const WindowBenchOptions& options, int cameras, int policy, const sim
         // Priced at the bare decode of the stream the pane decodes, by its
         // pixel count (720p main or 360p sub).
         double pixels = static_cast<double>(after.sourceWidth) * after.sourceHeight;
-        double perPicture = pixels >= 1280.0 * 720
-                                ? bareMain
-                                : bareSub + (bareMain - bareSub) *
-                                                std::max(0.0, pixels - 640.0 * 360) /
-                                                (1280.0 * 720 - 640.0 * 360);
-        bareCpu += static_cast<double>(d) * perPicture;
+        auto price = [pixels](double mainCost, double subCost) {
+            return pixels >= 1280.0 * 720
+                       ? mainCost
+                       : subCost + (mainCost - subCost) * std::max(0.0, pixels - 640.0 * 360) /
+                                       (1280.0 * 720 - 640.0 * 360);
+        };
+        bareCpu += static_cast<double>(d) * price(bareMain, bareSub);
+        pacedCpu += static_cast<double>(d) * price(pacedMain, pacedSub);
         row.mainPanes += after.sourceHeight >= 720 ? 1 : 0;
         if (row.area.empty()) {
             row.area = std::to_string(after.areaWidth) + "x" + std::to_string(after.areaHeight);
@@ -291,6 +305,7 @@ Row RunOne(const WindowBenchOptions& options, int cameras, int policy, const sim
     row.clientCores = cpu / row.window;
     row.bareCores = bareCpu / row.window;
     row.ratio = bareCpu > 0 ? cpu / bareCpu : 0;
+    row.pacedRatio = pacedCpu > 0 ? cpu / pacedCpu : 0;
     row.cpuPerShownMs = painted > 0 ? cpu / static_cast<double>(painted) * 1000 : 0;
     // The window's own buffer (4 bytes a pixel) grows when it goes full
     // screen after Z; that is no channel's memory.
@@ -335,6 +350,9 @@ Row MedianRow(const std::vector<Row>& rows) {
     m.simCores = median([](const Row& r) { return r.simCores; });
     m.bareMainMs = median([](const Row& r) { return r.bareMainMs; });
     m.bareSubMs = median([](const Row& r) { return r.bareSubMs; });
+    m.pacedRatio = median([](const Row& r) { return r.pacedRatio; });
+    m.pacedMainMs = median([](const Row& r) { return r.pacedMainMs; });
+    m.pacedSubMs = median([](const Row& r) { return r.pacedSubMs; });
     return m;
 }
 
@@ -354,23 +372,27 @@ int RunWindowBench(const WindowBenchOptions& options) {
         "the client (orbisight under Xvfb, 1920x1080) with \"Local big stream\" on; simulator at "
         "nice %d; %d s warm-up, %d s measured\n"
         "bare: libavcodec decode, 1 thread, no conversion, of the pictures the client decoded "
-        "(measured before and after each run)\n\n",
+        "(measured before and after each run)\n"
+        "paced: the same decoder fed at 25 pictures a second, sleeping between them as a live "
+        "channel does (2 s of each stream after each run)\n\n",
         options.simNice, options.warmupSeconds, options.seconds);
-    std::printf("%7s %6s %10s %9s %9s %9s %7s %7s %7s %7s %9s %6s %8s %6s %6s %6s %7s\n", "cameras",
-                "policy", "pane", "recv/s", "decoded/s", "painted/s", "drops", "client", "bare",
-                "ratio", "ms/shown", "720p", "MiB/chan", "p50", "p99", "sim", "bare ms");
-    std::printf("%7s %6s %10s %9s %9s %9s %7s %7s %7s %7s %9s %6s %8s %6s %6s %6s %7s\n", "", "",
-                "", "", "", "", "", "cores", "cores", "", "", "panes", "", "ms", "ms", "cores",
-                "720/360");
+    std::printf("%7s %6s %10s %9s %9s %9s %7s %7s %7s %7s %9s %6s %8s %6s %6s %6s %9s %7s %9s\n",
+                "cameras", "policy", "pane", "recv/s", "decoded/s", "painted/s", "drops", "client",
+                "bare", "ratio", "ms/shown", "720p", "MiB/chan", "p50", "p99", "sim", "bare ms",
+                "paced", "paced ms");
+    std::printf("%7s %6s %10s %9s %9s %9s %7s %7s %7s %7s %9s %6s %8s %6s %6s %6s %9s %7s %9s\n",
+                "", "", "", "", "", "", "", "cores", "cores", "", "", "panes", "", "ms", "ms",
+                "cores", "720/360", "ratio", "720/360");
     int failures = 0;
     auto print = [](const Row& row, const char* label) {
         std::printf(
             "%7d %6s %10s %9.1f %9.1f %9.1f %7llu %7.3f %7.3f %6.2fx %9.3f %6d %8.1f %6u %6u "
-            "%6.3f %3.2f/%3.2f%s\n",
+            "%6.3f %4.2f/%4.2f %6.2fx %4.2f/%4.2f%s\n",
             row.cameras, row.policy ? "on" : "off", row.area.c_str(), row.receivedPerSecond,
             row.decodedPerSecond, row.paintedPerSecond, row.dropped, row.clientCores, row.bareCores,
             row.ratio, row.cpuPerShownMs, row.mainPanes, row.mibPerChannel, row.latencyP50,
-            row.latencyP99, row.simCores, row.bareMainMs, row.bareSubMs, label);
+            row.latencyP99, row.simCores, row.bareMainMs, row.bareSubMs, row.pacedRatio,
+            row.pacedMainMs, row.pacedSubMs, label);
         std::fflush(stdout);
     };
     for (int cameras : options.cameras) {

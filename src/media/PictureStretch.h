@@ -28,8 +28,9 @@ struct PixelBuffer {
 // (floor((x + 0.5) * sw / dw), floor((y + 0.5) * sh / dh)).
 //
 // This is the paint of a full-screen pane: about 2 million pixels per
-// picture. Each source row is expanded once; target rows that show the
-// same source row as the one above are copies of it. Returns false (and
+// picture. Each source row is expanded once (four pixels per pshufb where
+// the picture grows); target rows that show the same source row as the one
+// above are copies of it. Returns false (and
 // writes nothing) when the arguments do not describe pictures, or the
 // rectangle or clip reach outside the target.
 bool StretchNearest(const uint32_t* source, int sourceWidth, int sourceHeight,

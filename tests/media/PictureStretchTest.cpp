@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "media/PictureStretch.h"
@@ -74,6 +76,42 @@ TEST(PictureStretch, NearestSourcePixelInsideTheRectangleAndTheClipOnly) {
     Target beside(12, 8);
     EXPECT_TRUE(source.Into(beside, area, {9, 0, 3, 8}));
     EXPECT_EQ(beside.pixels, Target(12, 8).pixels);
+}
+
+// Wide rows go four pixels at a time where the picture grows; every ratio
+// and clip must still give the mapping above, pixel for pixel. The source
+// buffer ends with its last row (stride == width), so reading past the row
+// shows under the sanitizers.
+TEST(PictureStretch, WideRowsKeepTheMappingAtEveryRatioAndClip) {
+    const int sh = 3;
+    for (auto [sw, dw] :
+         {std::pair{40, 40}, std::pair{40, 41}, std::pair{40, 61}, std::pair{40, 80},
+          std::pair{40, 160}, std::pair{40, 39}, std::pair{41, 20}, std::pair{5, 61},
+          std::pair{4, 17}, std::pair{3, 64}}) {
+        std::vector<uint32_t> source(static_cast<size_t>(sw) * sh);
+        for (int y = 0; y < sh; ++y) {
+            for (int x = 0; x < sw; ++x) {
+                source[static_cast<size_t>(y) * sw + x] = 0xff000000u | (x << 8) | y;
+            }
+        }
+        const PixelRect area{3, 1, dw, 5};
+        for (int clipLeft : {0, 5, 6, 3 + dw - 1}) {
+            Target target(dw + 8, 7);
+            const PixelRect clip{clipLeft, 0, dw + 8, 7};
+            ASSERT_TRUE(StretchNearest(source.data(), sw, sh, sw * 4, target.Buffer(), area, clip));
+            for (int y = 0; y < target.height; ++y) {
+                for (int x = 0; x < target.width; ++x) {
+                    bool inside = x >= std::max(3, clipLeft) && x < 3 + dw && y >= 1 && y < 6;
+                    uint32_t want = inside
+                                        ? 0xff000000u | ((2 * (x - 3) + 1) * sw / (2 * dw) << 8) |
+                                              ((2 * (y - 1) + 1) * sh / 10)
+                                        : kUntouched;
+                    ASSERT_EQ(target.At(x, y), want)
+                        << sw << " -> " << dw << " clip " << clipLeft << " at " << x << "," << y;
+                }
+            }
+        }
+    }
 }
 
 // The rectangle may end exactly at the target's edge, not one pixel past;
