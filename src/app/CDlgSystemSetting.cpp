@@ -65,7 +65,8 @@ CDlgSystemSetting::CDlgSystemSetting(AppSettings& settings, SavedLogins* logins,
     paneStream_ = new QCheckBox("Choose stream by pane size", video);
     paneStream_->setToolTip(
         "Small panes play the camera's sub stream, large ones (full screen, one pane) the main "
-        "stream; panes that cannot be seen are not decoded. Replaces \"Local big stream\".");
+        "stream. Replaces \"Local big stream\".");
+    connect(paneStream_, &QCheckBox::toggled, this, &CDlgSystemSetting::FollowPaneStream);
     keyFramesOnly_ = new QCheckBox("Local only play I frame", video);
     alarmBlink_ = new QCheckBox("Alarm blink", video);
     autoSwitch_ = new QCheckBox("Auto switch when play multi page", video);
@@ -115,12 +116,20 @@ CDlgSystemSetting::CDlgSystemSetting(AppSettings& settings, SavedLogins* logins,
     resize(460, sizeHint().height());
 }
 
+void CDlgSystemSetting::FollowPaneStream(bool byPane) {
+    // The pane's size picks every pane's stream while that is on: "Local
+    // big stream" keeps its value but has no say, and shows it.
+    localBig_->setEnabled(!byPane);
+    localBig_->setToolTip(byPane ? "Replaced by \"Choose stream by pane size\"" : QString());
+}
+
 void CDlgSystemSetting::Fill() {
     const SettingsRecord& r = settings_.Record();
     autoCheck_->setChecked(r.autoCheckVersion != 0);
     minutes_->setValue(r.recordMinutes);
     localBig_->setChecked(r.localBigStream != 0);
     paneStream_->setChecked(settings_.ChooseStreamByPaneSize());
+    FollowPaneStream(paneStream_->isChecked());
     alarmBlink_->setChecked(r.alarmBlink != 0);
     startWithComputer_->setChecked(r.startWithComputer != 0);
     autoConnect_->setChecked(r.autoConnect != 0);

@@ -64,6 +64,7 @@ class CDlgSystemSetting : public QDialog {
 
   private:
     void Fill();
+    void FollowPaneStream(bool byPane);
     void PickFolder();
     void EditAutoConnectList();
 

@@ -374,8 +374,10 @@ void CDlgVedioShow::ToggleAlert() {
 }
 
 void CDlgVedioShow::UpdateWantedSize() {
-    // Hidden panes (other pages) decode without converting.
-    if (isVisible() && inUse_ && width() > 8 && height() > 8) {
+    // A hidden pane keeps its size: the channel decodes nothing for it but
+    // the first key frame (and a snapshot's), and that picture is what the
+    // pane shows when it is seen again.
+    if (inUse_ && width() > 8 && height() > 8) {
         sink_->SetWantedSize({width() - 8, height() - 8});
     } else {
         sink_->SetWantedSize({0, 0});
@@ -388,6 +390,7 @@ PaneView CDlgVedioShow::View() const {
     // The picture is drawn 4 pixels inside the pane on every side.
     view.width = std::max(0, width() - 8);
     view.height = std::max(0, height() - 8);
+    view.paneWidth = width();
     const QWidget* top = window();
     const QWindow* handle = top->windowHandle();
     view.visible =

@@ -341,9 +341,8 @@ void CXOMPPlayer::SendStreamCommand(bool start, const char* type) {
 }
 
 void CXOMPPlayer::SetPaneView(const PaneView& view) {
-    if (!options_.chooseStreamByPaneSize) {
-        return;
-    }
+    // What is decoded always follows the view; the stream only with the
+    // setting (the policy's wish is not asked for otherwise).
     viewSize_.store(view.visible ? PackSize({view.width, view.height}) : 0);
     std::lock_guard lock(policyMutex_);
     policy_.SetView(view, TickCountMs());
@@ -389,10 +388,21 @@ void CXOMPPlayer::SwitchStreamIfDue() {
 }
 
 void CXOMPPlayer::NotePictureSize(PictureSize size) {
-    if (switchPending_.load() && (!(size == sizeBeforeSwitch_) ||
-                                  TickCountMs() - switchStartMs_.load() > kSwitchConfirmMs)) {
+    bool oldSize = size == sizeBeforeSwitch_;
+    if (switchPending_.load() &&
+        (!oldSize || TickCountMs() - switchStartMs_.load() > kSwitchConfirmMs)) {
         shownStream_.store(-1);
         switchPending_.store(false);
+        // Given up waiting for a picture of another size: the camera may
+        // still be sending the old stream, so pictures of the old size are
+        // not learnt as the new stream's until one of another size comes.
+        switchUnconfirmed_ = oldSize;
+    }
+    if (switchUnconfirmed_) {
+        if (oldSize) {
+            return;
+        }
+        switchUnconfirmed_ = false;
     }
     int shown = StreamShown();
     streamSizes_[shown == 1 ? 1 : 0].store(PackSize(size));
@@ -565,6 +575,9 @@ void CXOMPPlayer::RequestSnapshot(const std::string& path, bool keepExisting) {
     std::lock_guard lock(snapshotMutex_);
     snapshotRequest_ = SnapshotRequest{path, keepExisting};
     snapshotPending_.store(true);
+    // A pane nobody sees decodes nothing: the next key frame is decoded
+    // for the snapshot.
+    videoStep_->SetPictureWanted(true);
 }
 
 std::string CXOMPPlayer::LastSnapshot() const {
@@ -578,6 +591,7 @@ void CXOMPPlayer::SaveSnapshot(const AVFrame& picture) {
         std::lock_guard lock(snapshotMutex_);
         request.swap(snapshotRequest_);
         snapshotPending_.store(false);
+        videoStep_->SetPictureWanted(false);
     }
     if (!request) {
         return;

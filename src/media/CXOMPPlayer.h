@@ -47,7 +47,9 @@ struct LiveChannelOptions {
     bool localOnlyKeyFrames = false;  // "Local only play I frame": for local cameras
     // "Choose stream by pane size": the pane's view (SetPaneView) picks the
     // stream of a direct connection and what is decoded (PaneStreamPolicy);
-    // it takes the place of "Local big stream". Off: the view is ignored.
+    // it takes the place of "Local big stream". Off: the view decides only
+    // what is decoded (nothing for a pane nobody sees, key frames for a tiny
+    // one), not the stream.
     bool chooseStreamByPaneSize = false;
     bool alarmBlink = false;  // "Alarm blink": alarm-marked pictures get a border
     // Looks up a camera's current address list at reconnection; null: no refresh.
@@ -408,7 +410,8 @@ class CXOMPPlayer {
     // decoder); 0: not told, or hidden.
     std::atomic<uint64_t> viewSize_{0};
     std::atomic<uint64_t> lightDecodes_{0};
-    PictureSize sizeBeforeSwitch_;  // video thread only
+    PictureSize sizeBeforeSwitch_;    // video thread only
+    bool switchUnconfirmed_ = false;  // video thread only (see NotePictureSize)
     // The last decoded size of each stream (main, sub), packed as in the
     // decoder; 0: none yet.
     std::atomic<uint64_t> streamSizes_[2] = {0, 0};

@@ -33,6 +33,9 @@ LiveVideoStep::Outcome LiveVideoStep::RunOnce(const Decode& decode, const Rest& 
     }
     const FrameHeader& header = buffer_.header;
     DecodeMode mode = mode_.load();
+    if (mode == DecodeMode::kNone && pictureWanted_.load()) {
+        mode = DecodeMode::kKeyFramesOnly;
+    }
     if (started_.load() &&
         (mode == DecodeMode::kNone || (mode == DecodeMode::kKeyFramesOnly && !header.KeyFrame()))) {
         // A skipped predicted picture leaves the next ones without their

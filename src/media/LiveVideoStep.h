@@ -40,6 +40,9 @@ class LiveVideoStep {
     // Any thread; takes effect with the next frame.
     void SetDecodeMode(DecodeMode mode) { mode_.store(mode); }
     DecodeMode Mode() const { return mode_.load(); }
+    // Any thread: a picture is wanted although nobody sees the pane (a
+    // snapshot): while set, "decode nothing" decodes key frames.
+    void SetPictureWanted(bool wanted) { pictureWanted_.store(wanted); }
     // The first key frame has been decoded.
     bool Started() const { return started_.load(); }
     // Back to "waiting for the first key frame" (a new connection).
@@ -58,6 +61,7 @@ class LiveVideoStep {
     std::atomic<bool> started_{false};
     std::atomic<bool> resetRequested_{false};
     std::atomic<DecodeMode> mode_{DecodeMode::kAll};
+    std::atomic<bool> pictureWanted_{false};
     bool resumeAtKeyFrame_ = false;  // video thread only: decoding was skipped
     NewStream newStream_;
     bool firstFrame_ = true;          // video thread only

@@ -2,30 +2,20 @@
 
 namespace orbisight {
 
-int PaneStreamPolicy::StreamFor(PictureSize drawn, PictureSize sub, std::optional<int> current) {
+int PaneStreamPolicy::StreamFor(PictureSize drawn, PictureSize sub) {
     if (sub.Empty()) {
         sub = kDefaultSubSize;
     }
     bool fits = drawn.width <= sub.width && drawn.height <= sub.height;
-    if (fits) {
-        return kSubStream;
-    }
-    if (current != kSubStream) {
-        return kMainStream;
-    }
-    // On the sub stream: only a clearly larger pane goes to the main one.
-    int64_t marginWidth = static_cast<int64_t>(sub.width) * (100 + kMarginPercent);
-    int64_t marginHeight = static_cast<int64_t>(sub.height) * (100 + kMarginPercent);
-    bool clearlyLarger = static_cast<int64_t>(drawn.width) * 100 > marginWidth ||
-                         static_cast<int64_t>(drawn.height) * 100 > marginHeight;
-    return clearlyLarger ? kMainStream : kSubStream;
+    return fits ? kSubStream : kMainStream;
 }
 
 DecodeMode PaneStreamPolicy::DecodeFor(const PaneView& view) {
     if (!view.visible || view.width <= 0 || view.height <= 0) {
         return DecodeMode::kNone;
     }
-    return view.width < kTinyWidth ? DecodeMode::kKeyFramesOnly : DecodeMode::kAll;
+    int paneWidth = view.paneWidth > 0 ? view.paneWidth : view.width;
+    return paneWidth < kTinyWidth ? DecodeMode::kKeyFramesOnly : DecodeMode::kAll;
 }
 
 bool PaneStreamPolicy::DeblockFor(PictureSize drawn, PictureSize picture) {
@@ -58,7 +48,7 @@ void PaneStreamPolicy::Rethink(uint64_t nowMs, bool sizeChanged) {
     if (!view_.visible) {
         return;  // a pane nobody sees keeps its stream and its wish
     }
-    int wish = StreamFor({view_.width, view_.height}, sub_, current_);
+    int wish = StreamFor({view_.width, view_.height}, sub_);
     if (wish != wish_ || sizeChanged) {
         // Every change of size starts the wait again: a drag in progress
         // switches nothing.
@@ -73,7 +63,7 @@ std::optional<int> PaneStreamPolicy::StartStream() {
     }
     if (!wish_) {
         // Seen only while hidden so far: the smaller stream costs least.
-        wish_ = StreamFor({view_.width, view_.height}, sub_, std::nullopt);
+        wish_ = StreamFor({view_.width, view_.height}, sub_);
     }
     current_ = wish_;
     return current_;

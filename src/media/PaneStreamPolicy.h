@@ -15,6 +15,8 @@ struct PaneView {
     // not hidden by another pane's full screen, and its window is neither
     // minimised nor reported unexposed (fully covered) by the window system.
     bool visible = false;
+    // The pane itself, frame included (0: as wide as the picture).
+    int paneWidth = 0;
 
     bool operator==(const PaneView&) const = default;
 };
@@ -32,14 +34,12 @@ enum class DecodeMode {
 // Stream: a pane whose drawn picture fits inside the sub stream's picture
 // asks for the sub stream; one larger than it asks for the main stream. Once
 // a stream runs, a wish to change it must hold for kSwitchDelayMs with the
-// size unchanged (a resize drag sends nothing until it rests), and a pane on
-// the sub stream goes to the main stream only when it is larger than the sub
-// stream's picture by more than kMarginPercent in width or height (a pane
-// whose size wobbles around the sub stream's does not flip streams). A pane
-// that cannot be seen keeps the stream it has.
+// size unchanged (a resize drag sends nothing until it rests, so a size
+// wobbling around the edge does not flip streams). A pane that cannot be
+// seen keeps the stream it has.
 //
-// Decoding: a pane that cannot be seen decodes nothing; one narrower than
-// kTinyWidth decodes key frames only; one whose drawn picture is at most two
+// Decoding: a pane that cannot be seen decodes nothing; a pane narrower
+// than kTinyWidth (frame included) decodes key frames only; one whose drawn picture is at most two
 // thirds of the decoded picture in both directions is decoded without
 // the deblocking filter (at that scale the filtered and unfiltered pictures
 // differ by less than the eye can see: above 44 dB PSNR).
@@ -51,14 +51,12 @@ class PaneStreamPolicy {
     static constexpr int kMainStream = 0;  // the "StreamID" values
     static constexpr int kSubStream = 1;
     static constexpr uint64_t kSwitchDelayMs = 700;
-    static constexpr int kMarginPercent = 10;
     static constexpr int kTinyWidth = 160;
     // The sub stream's picture until one has been decoded.
     static constexpr PictureSize kDefaultSubSize{640, 360};
 
-    // The stream a pane of the drawn size asks for; current is the stream it
-    // has (nullopt: none yet, so no margin applies).
-    static int StreamFor(PictureSize drawn, PictureSize sub, std::optional<int> current);
+    // The stream a pane of the drawn size asks for.
+    static int StreamFor(PictureSize drawn, PictureSize sub);
     static DecodeMode DecodeFor(const PaneView& view);
     // Whether pictures of that size drawn at that size need the deblocking
     // filter (an unknown or empty size: yes).

@@ -287,7 +287,11 @@ TEST_F(MainWindowFixture, SettingsDialogStoresEverythingAndSurvivesARestart) {
         // An existing file without the key: off, "Local big stream" decides.
         EXPECT_FALSE(dialog.ChooseStreamByPaneSize()->isChecked());
         EXPECT_EQ(dialog.ChooseStreamByPaneSize()->text(), "Choose stream by pane size");
+        EXPECT_TRUE(dialog.LocalBigStream()->isEnabled());
         dialog.ChooseStreamByPaneSize()->setChecked(true);
+        // Replaced while the pane's size chooses: disabled, and says why.
+        EXPECT_FALSE(dialog.LocalBigStream()->isEnabled());
+        EXPECT_EQ(dialog.LocalBigStream()->toolTip(), "Replaced by \"Choose stream by pane size\"");
         dialog.RecordMinutes()->setValue(15);
         dialog.LocalBigStream()->setChecked(false);
         dialog.StartWithComputer()->setChecked(true);

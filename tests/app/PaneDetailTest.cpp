@@ -375,13 +375,14 @@ TEST_F(PaneFixture, QualityFollowsTheReceivedFrameRateAtTheScaleEdges) {
 TEST_F(PaneFixture, PaneTellsItsChannelWhatCanBeSeenAndShowsTheStream) {
     log_->choosesStream = true;
     CDlgVedioShow* a = OpenCamera(Camera("ORBI1"));
+    VideoSink* sinkA = log_->lastSettings.videoSink;
     CDlgVedioShow* b = OpenCamera(Camera("ORBI2"));
     const std::string nameA = "cam" + std::to_string(a->Slot());
     const std::string nameB = "cam" + std::to_string(b->Slot());
     auto viewOf = [&](const std::string& name) { return log_->View(name); };
     ASSERT_TRUE(a->isVisible() && b->isVisible());
-    EXPECT_EQ(viewOf(nameA), (PaneView{a->width() - 8, a->height() - 8, true}));
-    EXPECT_EQ(viewOf(nameB), (PaneView{b->width() - 8, b->height() - 8, true}));
+    EXPECT_EQ(viewOf(nameA), (PaneView{a->width() - 8, a->height() - 8, true, a->width()}));
+    EXPECT_EQ(viewOf(nameB), (PaneView{b->width() - 8, b->height() - 8, true, b->width()}));
     int wallWidth = b->width();
 
     // b is selected (the last opened): its full screen hides a.
@@ -389,11 +390,14 @@ TEST_F(PaneFixture, PaneTellsItsChannelWhatCanBeSeenAndShowsTheStream) {
     QCoreApplication::processEvents();
     EXPECT_FALSE(viewOf(nameA).visible);
     EXPECT_TRUE(viewOf(nameB).visible);
+    // Hidden, a still takes pictures at its size (the key frame its channel
+    // decodes for a snapshot or at the start is what it shows later).
+    EXPECT_EQ(sinkA->WantedSize(), (PictureSize{a->width() - 8, a->height() - 8}));
     EXPECT_GT(viewOf(nameB).width, wallWidth - 8);
     EXPECT_EQ(viewOf(nameB).width, b->width() - 8);
     wall_->ToggleFullScreen();
     QCoreApplication::processEvents();
-    EXPECT_EQ(viewOf(nameA), (PaneView{a->width() - 8, a->height() - 8, true}));
+    EXPECT_EQ(viewOf(nameA), (PaneView{a->width() - 8, a->height() - 8, true, a->width()}));
     EXPECT_EQ(viewOf(nameB).width, wallWidth - 8);
 
     // A minimised window: nobody sees any pane; restored, both again.
