@@ -14,6 +14,7 @@
 #include "app/PaneLink.h"
 #include "app/PaneVideoSink.h"
 #include "app/RepaintBatch.h"
+#include "app/WindowCover.h"
 #include "media/FrameStamp.h"
 #include "media/PictureStretch.h"
 #include "platform/Clock.h"
@@ -393,8 +394,9 @@ PaneView CDlgVedioShow::View() const {
     view.paneWidth = width();
     const QWidget* top = window();
     const QWindow* handle = top->windowHandle();
-    view.visible =
-        isVisible() && inUse_ && !top->isMinimized() && (handle == nullptr || handle->isExposed());
+    view.visible = isVisible() && inUse_ && !top->isMinimized() &&
+                   (handle == nullptr ||
+                    (handle->isExposed() && !WindowCover::Instance().FullyCovered(handle)));
     return view;
 }
 

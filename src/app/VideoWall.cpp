@@ -1,10 +1,12 @@
 #include "app/VideoWall.h"
 
 #include <QEvent>
+#include <QPointer>
 #include <QWidget>
 #include <QWindow>
 
 #include "app/CDlgVideoCtrl.h"
+#include "app/WindowCover.h"
 #include "platform/Text.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ShutterSound.h"
@@ -98,6 +100,21 @@ void VideoWall::WatchWindow() {
     if (handle != nullptr && handle != watchedHandle_) {
         handle->installEventFilter(this);
         watchedHandle_ = handle;
+        // Covered entirely by other windows: nobody sees a pane either.
+        QPointer<VideoWall> self(this);
+        WindowCover::Instance().Watch(handle, [self] {
+            if (self) {
+                self->RecheckViews();
+            }
+        });
+    }
+}
+
+void VideoWall::RecheckViews() {
+    for (CDlgVedioShow* pane : panes_) {
+        if (pane->InUse()) {
+            pane->UpdateView();
+        }
     }
 }
 
@@ -110,11 +127,7 @@ bool VideoWall::eventFilter(QObject* watched, QEvent* event) {
             if (watched == watchedWindow_ && event->type() == QEvent::Show) {
                 WatchWindow();  // the native window exists from now on
             }
-            for (CDlgVedioShow* pane : panes_) {
-                if (pane->InUse()) {
-                    pane->UpdateView();
-                }
-            }
+            RecheckViews();
             break;
         default:
             break;

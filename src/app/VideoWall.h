@@ -127,6 +127,8 @@ class VideoWall : public QObject {
     // Watches the host's window (and its native window, once it has one)
     // so the panes learn when nobody can see them.
     void WatchWindow();
+    // Tells every pane in use to tell its channel what can be seen now.
+    void RecheckViews();
     void ConnectNext(size_t index);
     void ResetToolbarZones();
 

@@ -13,7 +13,7 @@ struct PaneView {
     int height = 0;
     // Some of the pane can be seen: it is shown on the current wall page,
     // not hidden by another pane's full screen, and its window is neither
-    // minimised nor reported unexposed (fully covered) by the window system.
+    // minimised, unexposed nor fully covered by other windows.
     bool visible = false;
     // The pane itself, frame included (0: as wide as the picture).
     int paneWidth = 0;

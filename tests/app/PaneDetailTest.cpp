@@ -16,7 +16,10 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
+#include <array>
 #include <cstdio>
+#include <cstring>
 
 #include "FakePaneChannel.h"
 #include "QtTestEnvironment.h"
@@ -29,6 +32,7 @@
 #include "app/CameraWebPage.h"
 #include "app/VideoWall.h"
 #include "app/WallStats.h"
+#include "app/WindowCover.h"
 #include "media/FrameStamp.h"
 #include "ui/ImageButton.h"
 #include "ui/ShutterSound.h"
@@ -399,6 +403,33 @@ TEST_F(PaneFixture, PaneTellsItsChannelWhatCanBeSeenAndShowsTheStream) {
     QCoreApplication::processEvents();
     EXPECT_EQ(viewOf(nameA), (PaneView{a->width() - 8, a->height() - 8, true, a->width()}));
     EXPECT_EQ(viewOf(nameB).width, wallWidth - 8);
+
+    // Covered entirely by other windows, as the X server tells it: nobody
+    // sees a pane; partly covered again: both. Only visibility events of
+    // this window count.
+    QWindow* handle = host_->window()->windowHandle();
+    ASSERT_NE(handle, nullptr);
+    const auto id = static_cast<uint32_t>(handle->winId());
+    auto xEvent = [](uint32_t window, uint8_t type, uint8_t state) {
+        std::array<uint8_t, 32> event{};  // every X event is 32 bytes
+        event[0] = type;
+        std::memcpy(&event[4], &window, 4);
+        event[8] = state;
+        WindowCover::Instance().nativeEventFilter("xcb_generic_event_t", event.data(), nullptr);
+    };
+    xEvent(id, 15, 2);  // VisibilityNotify, fully obscured
+    EXPECT_FALSE(viewOf(nameA).visible);
+    EXPECT_FALSE(viewOf(nameB).visible);
+    EXPECT_TRUE(WindowCover::Instance().FullyCovered(handle));
+    xEvent(id + 1, 15, 0);  // another window
+    xEvent(id, 12, 0);      // an Expose event of this one
+    EXPECT_FALSE(viewOf(nameA).visible);
+    xEvent(id, 15 | 0x80, 1);  // partially obscured (a sent event)
+    EXPECT_TRUE(viewOf(nameA).visible);
+    EXPECT_TRUE(viewOf(nameB).visible);
+    xEvent(id, 15, 2);
+    xEvent(id, 15, 0);  // unobscured
+    EXPECT_TRUE(viewOf(nameA).visible);
 
     // A minimised window: nobody sees any pane; restored, both again.
     host_->showMinimized();
