@@ -89,7 +89,7 @@ nlohmann::json BenchCamera(int index) {
 
 // The clip the cameras above stream (the same params gives the same bytes):
 // the simulator's default preset.
-sim::VideoClipParams BenchSpec() {
+sim::VideoClipParams EngineClipParams() {
     sim::VideoClipParams params;
     params.name = "Bench";
     params.width = 1280;
@@ -136,13 +136,13 @@ struct ConvertCase {
 
 int RunConvertBench() {
     sim::ClipCache::Instance().SetDiskFolder(sim::ClipStore::FolderFromEnvironment());
-    sim::VideoClipParams mainSpec = BenchSpec();
-    sim::VideoClipParams subSpec = BenchSpec();
-    subSpec.width = 640;
-    subSpec.height = 360;
-    subSpec.bitRate = 512000;
-    auto clips = std::array{sim::ClipCache::Instance().Get(mainSpec),
-                            sim::ClipCache::Instance().Get(subSpec)};
+    sim::VideoClipParams mainParams = EngineClipParams();
+    sim::VideoClipParams subParams = EngineClipParams();
+    subParams.width = 640;
+    subParams.height = 360;
+    subParams.bitRate = 512000;
+    auto clips = std::array{sim::ClipCache::Instance().Get(mainParams),
+                            sim::ClipCache::Instance().Get(subParams)};
     std::array<std::vector<ffmpeg::FramePtr>, 2> pictures;
     std::array<double, 2> bare{};
     for (int c = 0; c < 2; ++c) {
@@ -214,7 +214,7 @@ int RunConvertBench() {
 int Serve(int count) {
     // Encoded (or read from the simulator's disk cache) before anyone connects.
     sim::ClipCache::Instance().SetDiskFolder(sim::ClipStore::FolderFromEnvironment());
-    sim::ClipCache::Instance().Get(BenchSpec());
+    sim::ClipCache::Instance().Get(EngineClipParams());
     std::vector<std::unique_ptr<sim::StreamTestServer>> servers;
     for (int i = 0; i < count; ++i) {
         servers.push_back(std::make_unique<sim::StreamTestServer>(BenchCamera(i)));
@@ -484,7 +484,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     orbisight::sim::ClipCache::Instance().SetDiskFolder(
         orbisight::sim::ClipStore::FolderFromEnvironment());
-    auto clip = orbisight::sim::ClipCache::Instance().Get(BenchSpec());
+    auto clip = orbisight::sim::ClipCache::Instance().Get(EngineClipParams());
     if (clip->frames.empty()) {
         std::fprintf(stderr, "live_bench: no H.264 encoder\n");
         return 1;

@@ -31,7 +31,7 @@ namespace {
 
 constexpr int kFps = 25;
 
-sim::VideoClipParams ClipSpec(bool sub) {
+sim::VideoClipParams WindowClipParams(bool sub) {
     sim::VideoClipParams params;  // the camera's default preset and 4 s loop
     params.name = "Bench";
     params.width = sub ? 640 : 1280;
@@ -49,8 +49,8 @@ nlohmann::json CameraConfig(int count) {
     for (int i = 0; i < count; ++i) {
         char id[32];
         std::snprintf(id, sizeof id, "BENCH%07d", i);
-        sim::VideoClipParams main = ClipSpec(false);
-        sim::VideoClipParams sub = ClipSpec(true);
+        sim::VideoClipParams main = WindowClipParams(false);
+        sim::VideoClipParams sub = WindowClipParams(true);
         auto profile = [](const sim::VideoClipParams& p) {
             return nlohmann::json{{"width", p.width},
                                   {"height", p.height},
@@ -362,8 +362,8 @@ int RunWindowBench(const WindowBenchOptions& options) {
     std::printf("encoding the reference clips (720p25 2 Mbit/s, 360p25 512 kbit/s)...\n");
     std::fflush(stdout);
     sim::ClipCache::Instance().SetDiskFolder(sim::ClipStore::FolderFromEnvironment());
-    auto main = sim::ClipCache::Instance().Get(ClipSpec(false));
-    auto sub = sim::ClipCache::Instance().Get(ClipSpec(true));
+    auto main = sim::ClipCache::Instance().Get(WindowClipParams(false));
+    auto sub = sim::ClipCache::Instance().Get(WindowClipParams(true));
     if (main->frames.empty() || sub->frames.empty()) {
         std::fprintf(stderr, "live_bench: no H.264 encoder\n");
         return 1;

@@ -126,7 +126,7 @@ bool ClipCache::TakeJobLocked(VideoClipParams& params, std::shared_ptr<ClipPromi
     // Wanted clips first, in the order they were asked for; then background
     // clips, the smallest first (they are done soonest), then by age.
     Entry* best = nullptr;
-    const VideoClipParams* bestSpec = nullptr;
+    const VideoClipParams* bestParams = nullptr;
     auto before = [](const VideoClipParams& a, const Entry& ea, const VideoClipParams& b,
                      const Entry& eb) {
         if (ea.priority != eb.priority) {
@@ -142,9 +142,9 @@ bool ClipCache::TakeJobLocked(VideoClipParams& params, std::shared_ptr<ClipPromi
         return ea.order < eb.order;
     };
     for (auto& [candidate, entry] : clips_) {
-        if (entry.queued && (best == nullptr || before(candidate, entry, *bestSpec, *best))) {
+        if (entry.queued && (best == nullptr || before(candidate, entry, *bestParams, *best))) {
             best = &entry;
-            bestSpec = &candidate;
+            bestParams = &candidate;
         }
     }
     if (best == nullptr) {
@@ -152,7 +152,7 @@ bool ClipCache::TakeJobLocked(VideoClipParams& params, std::shared_ptr<ClipPromi
     }
     best->queued = false;
     ++counts_.encoding;
-    params = *bestSpec;
+    params = *bestParams;
     promise = std::move(best->promise);
     return true;
 }

@@ -17,12 +17,12 @@ namespace {
 // inert, saying so.
 
 // The wall-wide commands on the right, 34 x 34 each.
-struct CompactSpec {
+struct CompactButton {
     int id;
     const char* image;
     const char* tip;
 };
-const CompactSpec kWallCommands[] = {
+const CompactButton kWallCommands[] = {
     {CDlgDevAllCtrl::kConnectAll, "TBAR-BtnConnectAll-01.png", "Connect all"},
     {CDlgDevAllCtrl::kDisconnectAll, "TBAR-BtnDisconnectAll-01.png", "Disconnect all"},
     {CDlgDevAllCtrl::kRecordAll, "TBAR-BtnRecordAll-01.png", "Record all"},
@@ -30,7 +30,7 @@ const CompactSpec kWallCommands[] = {
     {CDlgDevAllCtrl::kLoopPlay, "TBAR-BtnLoop-01.png", "Loop play"},
 };
 constexpr int kWallCommandCount = static_cast<int>(std::size(kWallCommands));
-const CompactSpec kPaging[] = {
+const CompactButton kPaging[] = {
     {CDlgDevAllCtrl::kFirstPage, "TBAR-BtnFPage-01.png", "First"},
     {CDlgDevAllCtrl::kPreviousPage, "TBAR-BtnPPage-01.png", "Prev"},
     {CDlgDevAllCtrl::kNextPage, "TBAR-BtnNPage-01.png", "Next"},
@@ -69,10 +69,10 @@ CDlgDevAllCtrl::CDlgDevAllCtrl(QWidget* parent) : QWidget(parent) {
         x += i == 0 ? 60 : (i == 5 ? 72 : 57);
     }
     Button(kRightPanel)->SetImages("Btn-right-panel-off.png", "Btn-right-panel-off-02.png");
-    for (const CompactSpec& s : kWallCommands) {
+    for (const CompactButton& s : kWallCommands) {
         AddButton(s.id, s.image, s.tip, 0, 13);
     }
-    for (const CompactSpec& s : kPaging) {
+    for (const CompactButton& s : kPaging) {
         AddButton(s.id, s.image, s.tip, 0, 13);
     }
     pagingLabel_ = new QLabel(this);
@@ -130,7 +130,7 @@ void CDlgDevAllCtrl::paintEvent(QPaintEvent*) {
 }
 
 void CDlgDevAllCtrl::SetPaging(int pageCount, const QString& status) {
-    for (const CompactSpec& s : kPaging) {
+    for (const CompactButton& s : kPaging) {
         ui::ImageButton* b = Button(s.id);
         b->setEnabled(pageCount > 1);
         b->setToolTip(QString(s.tip) + status);

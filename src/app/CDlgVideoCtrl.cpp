@@ -13,14 +13,14 @@
 namespace orbisight {
 
 namespace {
-struct ButtonSpec {
+struct ToolButtonDef {
     int id;
     const char* label;
     const char* image;
     int code;  // control code, or 0 for the buttons with their own action
 };
 // In the order they stand on the toolbar.
-const ButtonSpec kButtons[] = {
+const ToolButtonDef kButtons[] = {
     {1018, "Disconnect", "Disconnect-01.png", 0},
     {1013, "Snap", "DevCapture-01.png", 0},
     {1051, "Record", "DevRecord-01.png", 0},
@@ -49,7 +49,7 @@ CDlgVideoCtrl::CDlgVideoCtrl(VideoWall* wall, QWidget* parent) : QWidget(parent)
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(8, 4, 8, 4);
     layout->setSpacing(0);
-    for (const ButtonSpec& def : kButtons) {
+    for (const ToolButtonDef& def : kButtons) {
         auto* button = new ui::ImageButton(def.id, def.image, this);
         button->setText(def.label);
         button->setToolTip(def.label);
@@ -137,7 +137,7 @@ void CDlgVideoCtrl::Trigger(int id) {
         default:
             break;
     }
-    for (const ButtonSpec& def : kButtons) {
+    for (const ToolButtonDef& def : kButtons) {
         if (def.id == id && def.code != 0) {
             pane->SendControl(def.code);
         }
@@ -178,7 +178,7 @@ void CDlgVideoCtrl::Refresh() {
     PaneChannel* channel = pane ? pane->Channel() : nullptr;
     // The camera buttons need the pane's channel; "Snap all" works on the
     // whole wall and "Disconnect" on any pane.
-    for (const ButtonSpec& def : kButtons) {
+    for (const ToolButtonDef& def : kButtons) {
         ui::ImageButton* button = Button(def.id);
         if (def.id == kSnapAllButton) {
             continue;

@@ -21,8 +21,8 @@ using sim::ClipStore;
 using sim::VideoClip;
 using sim::VideoClipParams;
 
-VideoClipParams SmallSpec(const std::string& name = "Store test", int width = 160,
-                          int height = 90) {
+VideoClipParams SmallParams(const std::string& name = "Store test", int width = 160,
+                            int height = 90) {
     VideoClipParams params;
     params.name = name;
     params.width = width;
@@ -70,7 +70,7 @@ bool Ready(const sim::ClipFuture& future) {
 }
 
 TEST(ClipStore, KeepsAClipExactlyAndRefusesDamagedOrForeignFiles) {
-    VideoClipParams params = SmallSpec();
+    VideoClipParams params = SmallParams();
     auto clip = sim::EncodeVideoClip(params);
     ASSERT_EQ(clip->frames.size(), params.FrameCount());
     std::vector<uint8_t> bytes = ClipStore::Serialize(*clip);
@@ -112,7 +112,7 @@ TEST(ClipStore, KeepsAClipExactlyAndRefusesDamagedOrForeignFiles) {
 
 TEST(ClipCache, ClipsComeBackFromDiskAndDamagedFilesAreEncodedAgain) {
     Folder folder;
-    VideoClipParams params = SmallSpec("Disk test");
+    VideoClipParams params = SmallParams("Disk test");
     std::shared_ptr<const VideoClip> first;
     {
         ClipCache cache(1);
@@ -148,12 +148,12 @@ TEST(ClipCache, AClipAConnectionWaitsForGoesAheadOfTheBackground) {
     ClipCache cache(1);
     std::vector<sim::ClipFuture> background;
     for (int i = 0; i < 8; ++i) {
-        VideoClipParams params = SmallSpec("Background " + std::to_string(i), 640, 360);
+        VideoClipParams params = SmallParams("Background " + std::to_string(i), 640, 360);
         params.seconds = 2;
         background.push_back(cache.GetAsync(params, ClipPriority::kBackground));
     }
     // The last one queued is asked for by a connection: it is next.
-    VideoClipParams wanted = SmallSpec("Background 7", 640, 360);
+    VideoClipParams wanted = SmallParams("Background 7", 640, 360);
     wanted.seconds = 2;
     EXPECT_FALSE(cache.GetAsync(wanted).get()->frames.empty());
     int waiting = 0;
@@ -165,10 +165,10 @@ TEST(ClipCache, AClipAConnectionWaitsForGoesAheadOfTheBackground) {
 
 TEST(ClipCache, StoppingGivesWaitersAnEmptyClipInsteadOfHangingThem) {
     auto cache = std::make_unique<ClipCache>(1);
-    VideoClipParams big = SmallSpec("Big", 1280, 720);
+    VideoClipParams big = SmallParams("Big", 1280, 720);
     big.seconds = 30;
     sim::ClipFuture encoding = cache->GetAsync(big);
-    sim::ClipFuture queued = cache->GetAsync(SmallSpec("Queued"));
+    sim::ClipFuture queued = cache->GetAsync(SmallParams("Queued"));
     cache.reset();
     EXPECT_TRUE(encoding.get()->frames.empty());
     EXPECT_TRUE(queued.get()->frames.empty());
@@ -176,7 +176,7 @@ TEST(ClipCache, StoppingGivesWaitersAnEmptyClipInsteadOfHangingThem) {
 
 TEST(ClipCache, TheStillStandInIsOneGopOfTheStreamsSizeMadeOnce) {
     ClipCache cache(1);
-    VideoClipParams params = SmallSpec("Still test", 320, 180);
+    VideoClipParams params = SmallParams("Still test", 320, 180);
     auto still = cache.Still(params);
     ASSERT_EQ(still->frames.size(), 5u);
     EXPECT_TRUE(still->still);
