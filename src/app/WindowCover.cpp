@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QWindow>
 
+#include <cstdlib>
+
 #if defined(ORBISIGHT_HAVE_XCB)
 #include <xcb/xcb.h>
 #endif

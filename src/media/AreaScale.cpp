@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "media/CpuFeatures.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #define ORBISIGHT_AREA_X86 1
 #include <emmintrin.h>
@@ -56,11 +58,6 @@ std::vector<AreaScaler::Taps> MakeTaps(int source, int target) {
 }
 
 #if defined(ORBISIGHT_AREA_X86)
-bool HasSsse3() {
-    static const bool has = __builtin_cpu_supports("ssse3");
-    return has;
-}
-
 // Sixteen target columns from the padded row (see columnPlan_).
 __attribute__((target("ssse3"))) void FilterColumnsSsse3(const uint8_t* row,
                                                          const std::vector<AreaScaler::Taps>& cols,

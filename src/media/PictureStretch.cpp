@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "media/CpuFeatures.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #define ORBISIGHT_STRETCH_X86 1
 #include <tmmintrin.h>
@@ -68,11 +70,6 @@ RowPlan PlanRow(const std::vector<int>& sourceColumn, int sourceWidth) {
 }
 
 #if defined(ORBISIGHT_STRETCH_X86)
-bool HasSsse3() {
-    static const bool has = __builtin_cpu_supports("ssse3");
-    return has;
-}
-
 __attribute__((target("ssse3"))) void ExpandGroups(const uint32_t* in, const RowPlan& plan,
                                                    uint32_t* out) {
     for (int g = 0; g < plan.groups; ++g) {
