@@ -18,7 +18,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
+
+#if defined(ORBISIGHT_HAVE_XCB)
+#include <xcb/xcb.h>
+#endif
 
 #include "ClientProcess.h"
 #include "account/SessionLists.h"
@@ -315,6 +323,141 @@ TEST(AppEndToEnd, ListeningToACameraPlaysItsTone) {
 // records for a few seconds into the camera's folder under the record
 // folder, Snap writes a picture beside it, and the recording plays back
 // with its pictures decoded (orbisight-cli play).
+#if defined(ORBISIGHT_HAVE_XCB)
+// The client's Xvfb server: the child of the xvfb-run the test started,
+// its display and its authority file, read from its command line.
+struct XServer {
+    std::string display;
+    std::string authority;
+};
+std::optional<XServer> FindXServer(pid_t xvfbRun) {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string pid, name, state;
+        pid_t parent = 0;
+        if (!(stat >> pid >> name >> state >> parent) || parent != xvfbRun || name != "(Xvfb)") {
+            continue;
+        }
+        std::ifstream cmdline(entry.path() / "cmdline");
+        std::vector<std::string> args;
+        for (std::string arg; std::getline(cmdline, arg, '\0');) {
+            args.push_back(arg);
+        }
+        XServer server;
+        for (size_t i = 1; i < args.size(); ++i) {
+            if (args[i].size() > 1 && args[i][0] == ':') {
+                server.display = args[i];
+            } else if (args[i] == "-auth" && i + 1 < args.size()) {
+                server.authority = args[i + 1];
+            }
+        }
+        if (!server.display.empty()) {
+            return server;
+        }
+    }
+    return std::nullopt;
+}
+
+// Decoded and received video frames of all panes in a wall-stats file.
+std::pair<long, long> DecodedAndReceived(const fs::path& file) {
+    long decoded = 0;
+    long received = 0;
+    for (const std::string& line : ReadLines(file)) {
+        long frames = 0;
+        long pictures = 0;
+        if (std::sscanf(line.c_str(), "pane %*d frames=%ld decoded=%ld", &frames, &pictures) == 2) {
+            received += frames;
+            decoded += pictures;
+        }
+    }
+    return {decoded, received};
+}
+
+// Another window put over the whole client, as the X server reports it:
+// its panes decode nothing while covered (frames still arrive), and all
+// again once uncovered.
+TEST(AppEndToEnd, ACoveredWindowStopsDecodingUntilUncovered) {
+    if (!OnPath("xvfb-run") || !OnPath("Xvfb")) {
+        GTEST_SKIP() << "Xvfb is not installed (apt-get install xvfb)";
+    }
+    nlohmann::json config = {{"cameras", nlohmann::json::array()}};
+    config["cameras"].push_back({{"id", "COVR00000001"},
+                                 {"name", "Covered"},
+                                 {"user", "admin"},
+                                 {"password", "admin"},
+                                 {"port", 0}});
+    sim::SimContext context;
+    sim::SimServices cameras = sim::StartCameraSimulators(config, context);
+    ASSERT_EQ(context.cameraPorts.size(), 1u);
+    ASSERT_TRUE(WarmClips(cameras)) << "the simulated camera's clips were not ready";
+
+    fs::path work = NewEndToEndFolder();
+    fs::path home = work / "home";
+    {
+        SessionLists lists(home / LocalDeviceStore::kFileName);
+        for (const auto& [id, port] : context.cameraPorts) {
+            lists.AddLocalDevice(id, "127.0.0.1:" + std::to_string(port), "Covered", "admin", 0);
+        }
+    }
+    auto stats = [&](const char* name) { return work / name; };
+    fs::path covered = work / "covered";
+    fs::path uncovered = work / "uncovered";
+    std::string script = "trace=" + (work / "trace.txt").string() +
+                         ";at=1;connect-all;wait-playing;wait=1;wall-stats=" + stats("a").string() +
+                         ";wait-file=" + covered.string() + ";wall-stats=" + stats("b").string() +
+                         ";wait=3;wall-stats=" + stats("c").string() +
+                         ";wait-file=" + uncovered.string() + ";wall-stats=" + stats("d").string() +
+                         ";wait=3;wall-stats=" + stats("e").string() + ";quit";
+    pid_t pid = SpawnClient(home, work / "user", script, kScreenWidth, kScreenHeight);
+    ClientRun run(pid);
+    ASSERT_TRUE(run.Started());
+    auto waitFor = [&](const fs::path& file) {
+        while (!fs::exists(file) && !run.Ended() && !run.Expired()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return fs::exists(file);
+    };
+    ASSERT_TRUE(waitFor(stats("a")));
+    std::optional<XServer> server = FindXServer(pid);
+    ASSERT_TRUE(server.has_value()) << "the client's Xvfb was not found";
+    if (!server->authority.empty()) {
+        ::setenv("XAUTHORITY", server->authority.c_str(), 1);
+    }
+    xcb_connection_t* x = xcb_connect(server->display.c_str(), nullptr);
+    ASSERT_EQ(xcb_connection_has_error(x), 0) << server->display;
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(x)).data;
+    xcb_window_t cover = xcb_generate_id(x);
+    uint32_t values[] = {screen->black_pixel, 1};  // override-redirect: no manager moves it
+    xcb_create_window(x, XCB_COPY_FROM_PARENT, cover, screen->root, 0, 0, screen->width_in_pixels,
+                      screen->height_in_pixels, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+    xcb_map_window(x, cover);
+    xcb_flush(x);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::ofstream(covered).put('\n');
+    ASSERT_TRUE(waitFor(stats("c")));
+    xcb_destroy_window(x, cover);
+    xcb_flush(x);
+    xcb_disconnect(x);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::ofstream(uncovered).put('\n');
+    EXPECT_EQ(run.Finish(), 0);
+    for (auto& camera : cameras) {
+        camera->Stop();
+    }
+
+    auto [decodedB, receivedB] = DecodedAndReceived(stats("b"));
+    auto [decodedC, receivedC] = DecodedAndReceived(stats("c"));
+    auto [decodedD, receivedD] = DecodedAndReceived(stats("d"));
+    auto [decodedE, receivedE] = DecodedAndReceived(stats("e"));
+    EXPECT_GE(receivedC - receivedB, 50) << "frames still arrive while covered";
+    EXPECT_LE(decodedC - decodedB, 2) << "covered: nothing decoded (a picture in progress at most)";
+    EXPECT_GE(receivedE - receivedD, 50);
+    EXPECT_GE(decodedE - decodedD, 40) << "uncovered: decoding resumes at the next key frame";
+    RemoveUnlessFailed(work, HasFailure());
+}
+#endif
+
 TEST(AppEndToEnd, RecordingFromThePanelPlaysBack) {
     if (!OnPath("xvfb-run") || !OnPath("Xvfb")) {
         GTEST_SKIP() << "Xvfb is not installed (apt-get install xvfb): the end-to-end test needs a "
