@@ -34,8 +34,11 @@ namespace {
 // Each thread gets this long to end once told to stop.
 constexpr int kThreadStopWaitMs = 1400;
 // Consumer threads sleep on their queue at most this long between looks at
-// the stop flag (a stop also wakes them at once).
-constexpr int kQueueWaitMs = 200;
+// the stop flag. A stop wakes them at once, so this only bounds a wake-up
+// that went astray; shorter, a wall of idle sound, talk and send threads
+// woke the machine over a thousand times a second for nothing. Below
+// kThreadStopWaitMs.
+constexpr int kQueueWaitMs = 1000;
 
 // A switch whose new stream shows no picture of another size within this
 // long is taken as done (a camera whose two streams have one size).
