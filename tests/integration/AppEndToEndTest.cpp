@@ -380,25 +380,9 @@ TEST(AppEndToEnd, ACoveredWindowStopsDecodingUntilUncovered) {
     if (!OnPath("xvfb-run") || !OnPath("Xvfb")) {
         GTEST_SKIP() << "Xvfb is not installed (apt-get install xvfb)";
     }
-    nlohmann::json config = {{"cameras", nlohmann::json::array()}};
-    config["cameras"].push_back({{"id", "COVR00000001"},
-                                 {"name", "Covered"},
-                                 {"user", "admin"},
-                                 {"password", "admin"},
-                                 {"port", 0}});
-    sim::SimContext context;
-    sim::SimServices cameras = sim::StartCameraSimulators(config, context);
-    ASSERT_EQ(context.cameraPorts.size(), 1u);
-    ASSERT_TRUE(WarmClips(cameras)) << "the simulated camera's clips were not ready";
-
-    fs::path work = NewEndToEndFolder();
-    fs::path home = work / "home";
-    {
-        SessionLists lists(home / LocalDeviceStore::kFileName);
-        for (const auto& [id, port] : context.cameraPorts) {
-            lists.AddLocalDevice(id, "127.0.0.1:" + std::to_string(port), "Covered", "admin", 0);
-        }
-    }
+    OneCamera camera("COVR00000001");
+    ASSERT_TRUE(camera.Ready()) << "the simulated camera's clip was not ready";
+    const fs::path& work = camera.work;
     auto stats = [&](const char* name) { return work / name; };
     fs::path covered = work / "covered";
     fs::path uncovered = work / "uncovered";
@@ -408,7 +392,7 @@ TEST(AppEndToEnd, ACoveredWindowStopsDecodingUntilUncovered) {
                          ";wait=3;wall-stats=" + stats("c").string() +
                          ";wait-file=" + uncovered.string() + ";wall-stats=" + stats("d").string() +
                          ";wait=3;wall-stats=" + stats("e").string() + ";quit";
-    pid_t pid = SpawnClient(home, work / "user", script, kScreenWidth, kScreenHeight);
+    pid_t pid = SpawnClient(camera.home, work / "user", script, kScreenWidth, kScreenHeight);
     ClientRun run(pid);
     ASSERT_TRUE(run.Started());
     auto waitFor = [&](const fs::path& file) {
@@ -442,9 +426,6 @@ TEST(AppEndToEnd, ACoveredWindowStopsDecodingUntilUncovered) {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     std::ofstream(uncovered).put('\n');
     EXPECT_EQ(run.Finish(), 0);
-    for (auto& camera : cameras) {
-        camera->Stop();
-    }
 
     auto [decodedB, receivedB] = DecodedAndReceived(stats("b"));
     auto [decodedC, receivedC] = DecodedAndReceived(stats("c"));
